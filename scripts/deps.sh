@@ -1,0 +1,30 @@
+# Sourced by the other scripts: makes sure the Debian packages they name are installed.
+# Usage: need_packages pkg...   Installs the missing ones with apt-get when run as root;
+# otherwise names them and stops.
+need_packages() {
+  local missing=()
+  local pkg
+  for pkg in "$@"; do
+    if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed'; then
+      missing+=("$pkg")
+    fi
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  if [ "$(id -u)" -eq 0 ]; then
+    echo "Installing missing Debian packages: ${missing[*]}" >&2
+    export DEBIAN_FRONTEND=noninteractive
+    if ! apt-get install -y --no-install-recommends "${missing[@]}" >&2; then
+      apt-get update >&2 && apt-get install -y --no-install-recommends "${missing[@]}" >&2 || {
+        echo "Could not install: ${missing[*]}" >&2
+        exit 1
+      }
+    fi
+  else
+    echo "Missing Debian packages. Install them first:" >&2
+    echo "  sudo apt-get install ${missing[*]}" >&2
+    exit 1
+  fi
+}
+
+BUILD_PACKAGES=(g++ make cmake libboost-dev)
+TEST_PACKAGES=(libgtest-dev)
