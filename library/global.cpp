@@ -1,0 +1,73 @@
+// Library-wide error type and small text utilities: word lists, number lists, environment.
+#include "global.h"
+
+#include <algorithm>
+#include <cstdlib>  // for std::strtol, std::getenv, std::exit
+#include <iostream>
+#include <utility>
+
+namespace VXMole {
+
+MoleExcept::MoleExcept(unsigned code, std::string location, std::string message)
+    : code(code), location(std::move(location)), message(std::move(message)) {}
+
+MoleExcept raise(const ErrorDef& def, std::string suffix, std::string locationSuffix) {
+  std::string message(def.message);
+  message += suffix;
+  message += def.tail;
+  std::string location(def.location);
+  location += locationSuffix;
+  return MoleExcept(def.code, std::move(location), std::move(message));
+}
+
+namespace {
+
+// Calls fn(token) for every maximal run of characters not in `delimiters`.
+template <class Fn>
+void forEachToken(const std::string& text, const std::string& delimiters, Fn fn) {
+  std::string::size_type start = text.find_first_not_of(delimiters);
+  while (start != std::string::npos) {
+    std::string::size_type end = text.find_first_of(delimiters, start);
+    if (end == std::string::npos) end = text.size();
+    fn(text.substr(start, end - start));
+    start = text.find_first_not_of(delimiters, end);
+  }
+}
+
+}  // namespace
+
+bool appartient(std::string word, const std::string& list) {
+  // An empty word would be a substring of every list, even of an empty one.
+  if (word.empty()) return false;
+  if (word.find(" ,") == std::string::npos && list.find(word) != std::string::npos) return true;
+  bool found = false;
+  forEachToken(list, " ,", [&](const std::string& token) {
+    if (!found && token == word) found = true;
+  });
+  return found;
+}
+
+void Tokenize(const std::string& text, std::vector<uint32_t>& out, const std::string& delimiters) {
+  forEachToken(text, delimiters, [&](const std::string& token) {
+    out.push_back(static_cast<uint32_t>(std::strtol(token.c_str(), nullptr, 10)));
+  });
+  std::sort(out.begin(), out.end());
+  out.erase(std::unique(out.begin(), out.end()), out.end());
+}
+
+void Token_Str(const std::string& text, std::vector<std::string>& out,
+               const std::string& delimiters) {
+  forEachToken(text, delimiters, [&](const std::string& token) { out.push_back(token); });
+}
+
+std::string get_Vexil_LIB_Path(std::string variable) {
+  if (variable.empty()) variable = "VEXIL_LIB";
+  const char* value = std::getenv(variable.c_str());
+  if (value == nullptr) {
+    std::cerr << "NO " << variable << " DEFINED" << std::endl;
+    std::exit(1);
+  }
+  return value;
+}
+
+}  // namespace VXMole

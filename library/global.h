@@ -1,0 +1,136 @@
+// Library-wide error type, the table of error codes, and small text utilities.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace VXMole {
+
+// The one exception type of the library. A plain record: it does not derive from
+// std::exception, so a handler for standard exceptions does not catch it.
+struct MoleExcept {
+  uint32_t code;         // see the error table below
+  std::string location;  // CLASS::OPERATION where the fault was found
+  std::string message;   // short English phrase, sometimes followed by a debug dump
+
+  MoleExcept(unsigned code, std::string location, std::string message);
+};
+
+// One row of the error table. A raised message is `message`, then the value the raiser
+// appends (if any), then `tail`.
+struct ErrorDef {
+  uint32_t code;
+  std::string_view location;
+  std::string_view message;
+  std::string_view tail = {};
+};
+
+// Error table. Codes 1CCFFE: class CC (02 Edge, 06 Bond, 09 Molecule, 10 MoleReader),
+// operation FF, check E. The atom's MOL2 type check (3, 4) and the correspondence graph's
+// matrix construction (8001) stand outside that scheme.
+
+// Atom: MOL2 type check. Code 3 has the atom's dump appended to its location; code 4 has
+// the requested type appended, then the tail, then the atom's dump.
+inline constexpr ErrorDef kErrAtomNoMol2Type{3, "ATOM::Check_mol2type", "No MOL2 TYPE given"};
+inline constexpr ErrorDef kErrAtomMol2TypeUnknown{4, "ATOM::Check_mol2type",
+                                                  "MOL2 type given : ", " Not recognized\n"};
+
+// Graph: matrices of the correspondence graph.
+inline constexpr ErrorDef kErrNotEnoughPairs{8001, "ZELPAR::Create_Matrix", "Not enough pairs"};
+
+// Edge constructors: from an atom (01), from a bond (02), plain (03).
+inline constexpr ErrorDef kErrEdgeAtomNotGiven{102011, "EDGE::CONSTRUCTOR", "Atom not given"};
+inline constexpr ErrorDef kErrEdgeAtomSameVertex{
+    102012, "EDGE::CONSTRUCTOR", "Vertex given for the creation of the edge are the same"};
+inline constexpr ErrorDef kErrEdgeAtomVertexNotGiven{102013, "EDGE::CONSTRUCTOR",
+                                                     "Vertex not given"};
+inline constexpr ErrorDef kErrEdgeBondSameVertex{
+    102021, "EDGE::CONSTRUCTOR", "Vertex given for the creation of the edge are the same"};
+inline constexpr ErrorDef kErrEdgeBondNotGiven{102022, "EDGE::CONSTRUCTOR", "Bond not given"};
+inline constexpr ErrorDef kErrEdgeBondVertexNotGiven{102023, "EDGE::CONSTRUCTOR",
+                                                     "Vertex not given"};
+inline constexpr ErrorDef kErrEdgeSameVertex{
+    102031, "EDGE::CONSTRUCTOR", "Vertex given for the creation of the edge are the same"};
+inline constexpr ErrorDef kErrEdgeVertexNotGiven{102032, "EDGE::CONSTRUCTOR", "Vertex not given"};
+
+// Bond constructor.
+inline constexpr ErrorDef kErrBondSameAtom{
+    106013, "BOND::CONSTRUCTOR", "Atoms given for the creation of the bond are the same atom"};
+
+// Molecule::addBond by atom numbers (01) and by atoms (02).
+inline constexpr ErrorDef kErrMolBondNum1TooHigh{
+    109011, "MOLECULE::ADD_BOND", "Given number NA1 above the atom number in the molecule"};
+inline constexpr ErrorDef kErrMolBondNum2TooHigh{
+    109012, "MOLECULE::ADD_BOND", "Given number NA2 above the atom number in the molecule"};
+inline constexpr ErrorDef kErrMolBondSameAtom{109013, "Molecule::Add_bond",
+                                              "Theses two atoms are only one"};
+inline constexpr ErrorDef kErrMolBondAtom1NotFound{109014, "Molecule::Add_bond",
+                                                   "Cannot find atom for the bond"};
+inline constexpr ErrorDef kErrMolBondAtom2NotFound{109015, "Molecule::Add_bond",
+                                                   "Cannot find atom for the bond"};
+inline constexpr ErrorDef kErrMolBondAlreadyBonded{
+    109016, "Molecule::Add_bond", "Theses two atoms are already bonded to each other"};
+inline constexpr ErrorDef kErrMolBondAtom1Null{109021, "MOLECULE::ADD_BOND",
+                                               "Given Atom 1 is null"};
+inline constexpr ErrorDef kErrMolBondAtom2Null{109022, "MOLECULE::ADD_BOND",
+                                               "Given Atom 2 is null"};
+
+// MoleReader: constructor from a file (01), Load_NewFile (02), constructor from lines (12).
+// 110012/110022 have the file's extension appended, 110013/110023 the file name.
+inline constexpr ErrorDef kErrReaderNoFile{110011, "MoleReader::CONSTRUCTOR", "No file given"};
+inline constexpr ErrorDef kErrReaderUnknownFormat{110012, "MoleReader::CONSTRUCTOR",
+                                                  "Unrecognized file format"};
+inline constexpr ErrorDef kErrReaderCannotOpen{110013, "MoleReader::CONSTRUCTOR",
+                                               "Unable to open "};
+inline constexpr ErrorDef kErrReaderLoadNoFile{110021, "MoleReader::Load_NewFile", "No file given"};
+inline constexpr ErrorDef kErrReaderLoadUnknownFormat{110022, "MoleReader::Load_NewFile",
+                                                      "Unrecognized file format"};
+inline constexpr ErrorDef kErrReaderLoadCannotOpen{110023, "MoleReader::Load_NewFile",
+                                                   "Unable to open "};
+inline constexpr ErrorDef kErrReaderNoLines{110121, "MoleReader::CONSTRUCTOR", "No line given"};
+
+// MoleReader: PDB records. The file's path is appended; the reader has already written the
+// details to standard error, so the driver prints nothing more for this code.
+inline constexpr ErrorDef kErrPdbUnreadable{110061, "MoleReader::Read_PDB", "Error while reading "};
+
+// MoleReader: MOL2 records. 110032 has the file name appended.
+inline constexpr ErrorDef kErrMol2NoFileOpened{110031, "MoleReader::READ_MOL2", "NO FILE OPENED"};
+inline constexpr ErrorDef kErrMol2NoMolecule{110032, "MoleReader::READ_MOL2",
+                                             "NO MOLECULE FIND IN FILE :"};
+inline constexpr ErrorDef kErrMol2CannotCreateMolecule{110033, "MoleReader::READ_MOL2",
+                                                       "UNABLE TO CREATE MOLECULE"};
+inline constexpr ErrorDef kErrMol2UnexpectedInAtomBlock{
+    110041, "MoleReader::Read_MOL2_Atom",
+    "Unexpected @<TRIPOS> line while reading @<TRIPOS>ATOM block"};
+inline constexpr ErrorDef kErrMol2UnexpectedInBondBlock{
+    110051, "MoleReader::Read_MOL2_Bond",
+    "Unexpected @<TRIPOS> line while reading @<TRIPOS>BOND block"};
+
+// Builds the exception of a table row: message + suffix + tail, location + locationSuffix.
+// It does not throw; write `throw raise(kErrX, value)`.
+MoleExcept raise(const ErrorDef& def, std::string suffix = {}, std::string locationSuffix = {});
+
+// Whether `word` belongs to a list of words separated by commas and blanks
+// ("N.pl3, N.am, N.4"). A word that occurs anywhere in the list as a substring belongs to it
+// ("C" belongs to "Ca, Cd"), unless the word holds " ,"; then only whole tokens match.
+// The empty word belongs to no list.
+bool appartient(std::string word, const std::string& list);
+
+// Appends the base-10 numbers of `text` (tokens split at any character of `delimiters`),
+// each truncated to 32 bits (non-numbers give 0, "-1" gives 4294967295), then sorts the
+// whole vector, earlier contents included, and removes duplicates.
+void Tokenize(const std::string& text, std::vector<uint32_t>& out,
+              const std::string& delimiters = " ");
+
+// Appends the tokens of `text` split at any character of `delimiters`; empty tokens are
+// never produced. The vector is not cleared first.
+void Token_Str(const std::string& text, std::vector<std::string>& out,
+               const std::string& delimiters = " ");
+
+// Value of the environment variable `variable` (VEXIL_LIB when empty), unchanged. When the
+// variable is not set, writes "NO <name> DEFINED" to standard error and exits with status 1.
+std::string get_Vexil_LIB_Path(std::string variable = {});
+
+}  // namespace VXMole

@@ -1,0 +1,91 @@
+// Graph vertex: edge list bookkeeping, weight and debug text.
+#include "vertex.h"
+
+#include <algorithm>
+#include <sstream>
+
+#include "edge.h"
+
+namespace VXMole {
+
+Vertex::Vertex(uint32_t num, uint32_t mapNum) : num(num), mapNum(mapNum) {}
+
+Vertex::Vertex(uint32_t num, uint32_t mapNum, Atom* atom, double weight)
+    : num(num), mapNum(mapNum), weight(weight), atom(atom) {}
+
+Vertex::Vertex(uint32_t num, uint32_t mapNum, Bond* bond, double weight)
+    : num(num), mapNum(mapNum), weight(weight), bond(bond), isAtomVertex(false) {}
+
+Vertex::~Vertex() {
+  // Edges that outlive this vertex lose their end here instead of keeping a dangling one.
+  for (Edge* e : edges) {
+    if (e->first == this) e->first = nullptr;
+    if (e->second == this) e->second = nullptr;
+  }
+}
+
+void Vertex::addEdge(Edge* edge) {
+  if (edge != nullptr) edges.push_back(edge);
+}
+
+void Vertex::delEdge(const Edge* edge) {
+  if (edge == nullptr) return;
+  edges.erase(std::remove(edges.begin(), edges.end(), edge), edges.end());
+}
+
+Edge* Vertex::getEdgewith(const Vertex* v) const {
+  if (v == nullptr) return nullptr;
+  for (Edge* e : edges) {
+    if (e->getOtherVertex(this) == v) return e;
+  }
+  return nullptr;
+}
+
+void Vertex::setWeight(double w) {
+  weight = w > 1.0 ? 1.0 : (w < 0.0 ? 0.0 : w);
+}
+
+void Vertex::clone(const Vertex& from) {
+  num = from.num;
+  mapNum = from.mapNum;
+  weight = from.weight;
+  atom = from.atom;
+  bond = from.bond;
+  isAtomVertex = from.isAtomVertex;
+  label = from.label;
+  edges.reserve(from.edges.size());
+}
+
+namespace {
+
+void writePointer(std::ostream& out, const void* p) {
+  if (p == nullptr)
+    out << "none";
+  else
+    out << p;
+}
+
+}  // namespace
+
+std::string Vertex::toString(bool withEdges) const {
+  std::ostringstream out;
+  out << "VERTEX - " << num << ":" << mapNum << ". W=" << weight << ". Label:" << label
+      << ". RelAtm : ";
+  writePointer(out, atom);
+  out << ". RelBd : ";
+  writePointer(out, bond);
+  if (withEdges) {
+    for (const Edge* e : edges) {
+      out << "\n   |->Edge with (";
+      const Vertex* other = e->getOtherVertex(this);
+      if (other == nullptr)
+        out << "none";
+      else
+        out << other->num << ":" << other->mapNum;
+      out << ") W=" << e->weight;
+    }
+  }
+  return out.str();
+}
+
+}  // namespace VXMole
