@@ -1,0 +1,320 @@
+// Atom: element lookup, MOL2 typing with property derivation, bonds and text dumps.
+#include "atome.h"
+
+#include <iostream>
+#include <iterator>  // for std::size
+#include <sstream>
+
+#include "bond.h"
+#include "edge.h"
+#include "global.h"
+#include "molecule.h"
+#include "residu.h"
+#include "tables.h"
+#include "vertex.h"
+
+namespace VXMole {
+
+int Atom::debug = 0;
+
+namespace {
+
+bool contains(std::string_view text, std::string_view part) {
+  return text.find(part) != std::string_view::npos;
+}
+
+}  // namespace
+
+Atom::Atom() : vertex_(new Vertex(0, 0, this, 1.0)) {}
+
+Atom::Atom(unsigned num, unsigned mapNum, std::string symbol, double x, double y, double z,
+           std::string name, std::string mol2type)
+    : Atom(num, mapNum, std::move(symbol), Coords(x, y, z), std::move(name), std::move(mol2type)) {}
+
+Atom::Atom(unsigned num, unsigned mapNum, std::string symbol, std::string name,
+           std::string mol2type)
+    : Atom(num, mapNum, std::move(symbol), Coords(), std::move(name), std::move(mol2type)) {}
+
+Atom::Atom(unsigned num, unsigned mapNum, std::string symbol, const Coords& position,
+           std::string name, std::string mol2type)
+    : symbol_(std::move(symbol)),
+      name_(std::move(name)),
+      mol2type_(std::move(mol2type)),
+      fixed_(position),
+      vertex_(new Vertex(num, mapNum, this, 1.0)) {
+  if (!symbol_.empty()) loadAtomicData();
+}
+
+// The atom owns its vertex. Bonds must be gone first (a molecule frees its bonds before its
+// atoms), so that no edge is left pointing at the vertex.
+Atom::~Atom() {
+  delete vertex_;
+}
+
+unsigned Atom::getNum() const {
+  return vertex_->num;
+}
+unsigned Atom::getMapNum() const {
+  return vertex_->mapNum;
+}
+void Atom::setNum(unsigned num) {
+  vertex_->num = num;
+}
+void Atom::setMapNum(unsigned mapNum) {
+  vertex_->mapNum = mapNum;
+}
+unsigned Atom::numBonds() const {
+  return static_cast<unsigned>(vertex_->edges.size());
+}
+
+std::string Atom::getLongName() const {
+  if (atomicNum_ < 1 || atomicNum_ > std::size(AtomData)) return std::string();
+  return std::string(AtomData[atomicNum_ - 1].name);
+}
+
+// An atomic number outside the table leaves the atom as it was rather than read past the rows.
+void Atom::setAtomicNum(unsigned z) {
+  if (z < 1 || z > std::size(AtomData)) return;
+  const AtomDataRow& row = AtomData[z - 1];
+  atomicNum_ = z;
+  color_[0] = row.red;
+  color_[1] = row.green;
+  color_[2] = row.blue;
+  vdwRadius_ = row.vdwRadius;
+  atomicRadius_ = row.atomicRadius;
+  mass_ = row.mass;
+  symbol_ = row.symbol;
+}
+
+void Atom::setAtomicName(std::string symbol) {
+  symbol_ = std::move(symbol);
+  loadAtomicData();
+}
+
+// Looks the element up by symbol: the whole text first, then its first character alone, so
+// that upper-case PDB texts such as "CL" resolve to carbon; hydrogen with a warning otherwise.
+void Atom::loadAtomicData() {
+  dataLoaded = true;
+  const AtomDataRow* found = nullptr;
+  for (const AtomDataRow& row : AtomData) {
+    if (symbol_ == row.symbol) {
+      found = &row;
+      break;
+    }
+  }
+  if (found == nullptr && !symbol_.empty()) {
+    const std::string first(1, symbol_[0]);
+    for (const AtomDataRow& row : AtomData) {
+      if (first == row.symbol) {
+        found = &row;
+        break;
+      }
+    }
+  }
+  if (found == nullptr) {
+    found = &AtomData[0];
+    std::cerr << "WARNING : Unknown " << symbol_ << " for atomic name of atom " << getNum()
+              << " ; Giving property of an hydrogen" << std::endl;
+  }
+  atomicNum_ = found->atomicNum;
+  color_[0] = found->red;
+  color_[1] = found->green;
+  color_[2] = found->blue;
+  vdwRadius_ = found->vdwRadius;
+  atomicRadius_ = found->atomicRadius;
+  mass_ = found->mass;
+}
+
+bool Atom::isHalogen() const {
+  switch (atomicNum_) {
+    case 9:
+    case 17:
+    case 35:
+    case 53:
+    case 85:
+      return true;
+    default:
+      return false;
+  }
+}
+
+bool Atom::isMetallic() const {
+  switch (atomicNum_) {
+    case 12:
+    case 20:
+    case 25:
+    case 26:
+    case 27:
+    case 28:
+    case 29:
+    case 30:
+    case 48:
+      return true;
+    default:
+      return false;
+  }
+}
+
+bool Atom::isCAlpha() const {
+  return parent_ != nullptr && parent_->getType() == kMoleProtein && name_ == "CA" &&
+         atomicNum_ == 6;
+}
+
+// Every containment test below is a plain substring search, as the type table's vocabulary
+// expects: "C" finds "C.3", "S.o" finds "S.o2", and an empty stored type occurs in every list.
+void Atom::checkMOL2type(std::string type) {
+  if (type.empty()) type = mol2type_;
+  if (type.empty()) throw raise(kErrAtomNoMol2Type, {}, toString());
+
+  const Mol2SpecRow* row = nullptr;
+  for (const Mol2SpecRow& candidate : MOL2_SPEC) {
+    if (contains(candidate.type, type)) {
+      row = &candidate;
+      break;
+    }
+  }
+  if (row == nullptr) {
+    MoleExcept error = raise(kErrAtomMol2TypeUnknown, type);
+    error.message += toString();
+    throw error;
+  }
+
+  properties_.clear();
+  setAtomicNum(row->atomicNum);
+  const std::string_view props = row->props;
+
+  if (contains(props, "Ar")) {
+    properties_.aromatic = 1;
+    properties_.inRing = 1;
+    if (isCarbon()) properties_.hydrophobic = 1;
+  }
+  if (contains(props, "H")) {
+    bool polar = false;
+    for (const Edge* edge : vertex_->edges) {
+      const Bond* bond = edge->bond;
+      if (bond == nullptr) continue;
+      const Atom* other = bond->getOther(this);
+      if (other == nullptr) continue;
+      if ((bond->getType() == kBondDouble && contains(MOL2_POLAR_PARTNERS, other->mol2type_)) ||
+          (bond->getType() == kBondAromatic && other->mol2type_ == "O.co2")) {
+        polar = true;
+        break;
+      }
+    }
+    if (!polar) properties_.hydrophobic = 1;
+  }
+  if (contains(props, "PLUS")) properties_.cation = 1;
+  if (contains(props, "MOINS")) properties_.anion = 1;
+  if (contains(props, "NOP")) properties_.noProperty = 1;
+  if (contains(MOL2_METALS, type)) properties_.metal = 1;
+  if (contains(props, "A")) {
+    if (formalCharge_ < 0) {
+      properties_.acceptor = 1;
+    } else if (formalCharge_ == 0) {
+      // The nitrogen test reads the type stored before this call.
+      if (isOxygen() || (isNitrogen() && !contains(MOL2_NON_ACCEPTING_N, mol2type_)))
+        properties_.acceptor = 1;
+    }
+  }
+  if (contains(props, "D") &&
+      (row->atomicNum == 7 || row->atomicNum == 8 || row->atomicNum == 16)) {
+    for (const Edge* edge : vertex_->edges) {
+      const Vertex* other = edge->getOtherVertex(vertex_);
+      if (other != nullptr && other->atom != nullptr && other->atom->mol2type_ == "H") {
+        properties_.donor = 1;
+        break;
+      }
+    }
+  }
+  if (type != mol2type_) mol2type_ = type;
+}
+
+void Atom::setMOL2type(std::string type) {
+  try {
+    checkMOL2type(type);
+  } catch (MoleExcept& error) {
+    if (debug) std::cerr << "ATOM::Set_mol2type, parameter :" << type << std::endl;
+    std::cerr << error.code << std::endl;
+    throw;
+  }
+}
+
+bool Atom::hasLink(const Atom* other) const {
+  return other != nullptr && vertex_->hasEdgewith(other->vertex_);
+}
+
+Bond* Atom::getBond(const Atom* other) const {
+  if (other == nullptr) return nullptr;
+  const Edge* edge = vertex_->getEdgewith(other->vertex_);
+  return edge == nullptr ? nullptr : edge->bond;
+}
+
+int Atom::getBondType(const Atom* other) const {
+  for (const Edge* edge : vertex_->edges) {
+    if (edge->bond != nullptr && edge->bond->getOther(this) == other && other != nullptr)
+      return edge->bond->getType();
+  }
+  return kBondUndefined;
+}
+
+void Atom::removeLink(Bond* bond) {
+  if (bond != nullptr) vertex_->delEdge(bond->getEdge());
+}
+
+std::string Atom::getIdentifier() const {
+  std::ostringstream out;
+  out << name_ << " (" << getMapNum() << ")";
+  if (residue_ != nullptr)
+    out << " of " << residue_->getName() << " (" << residue_->getChain() << "-"
+        << residue_->getMapNum() << ")";
+  return out.str();
+}
+
+std::string Atom::toString() const {
+  std::ostringstream out;
+  out << "-------------------------- ATOM " << name_ << " (" << getMapNum() << ") "
+      << static_cast<const void*>(this) << " --------------------------\n";
+  out << "   Num : " << getNum() << "   \t Map Num : " << getMapNum()
+      << "\t Formal Charge : " << formalCharge_ << "\t Atomic Num : " << atomicNum_ << "\n";
+  out << "  Name : " << name_ << "   \t    Atom : " << symbol_
+      << "\tPartial Charge : " << partialCharge_ << "\t  Long Name : " << getLongName() << "\n";
+  out << " Mol2 TYPE : " << mol2type_ << "\t Weight:" << mass_ << "\n";
+  out << "FIX Coords : " << fixed_.toString();
+  out << "ROT Coords : " << rotated_.toString();
+  out << "Properties : " << properties_.toString() << "\n";
+  if (parent_ != nullptr)
+    out << "    Parent : " << static_cast<const void*>(parent_) << ":" << parent_->getLongMoletype()
+        << "\n";
+  if (residue_ != nullptr) out << "    Residu : " << residue_->getIdentifier() << "\n";
+  for (const Edge* edge : vertex_->edges) {
+    if (edge->bond != nullptr) out << "      " << edge->bond->toString() << "\n";
+  }
+  out << "\n";
+  return out.str();
+}
+
+void Atom::clone(const Atom& other) {
+  atomicNum_ = other.atomicNum_;
+  for (int i = 0; i < 3; ++i) color_[i] = other.color_[i];
+  partialCharge_ = other.partialCharge_;
+  formalCharge_ = other.formalCharge_;
+  vdwRadius_ = other.vdwRadius_;
+  atomicRadius_ = other.atomicRadius_;
+  mass_ = other.mass_;
+  symbol_ = other.symbol_;
+  name_ = other.name_;
+  mol2type_ = other.mol2type_;
+  excluded = other.excluded;
+  properties_ = other.properties_;
+  fixed_ = other.fixed_;
+  rotated_ = other.rotated_;
+  vertex_->clone(*other.vertex_);
+  vertex_->atom = this;
+}
+
+void Atom::clear() {
+  properties_.clear();
+  rotated_ = Coords();
+}
+
+}  // namespace VXMole

@@ -1,0 +1,135 @@
+// Atom: element data, names, charges, MOL2 type and properties, and both coordinate sets.
+#pragma once
+
+#include <string>
+
+#include "coords.h"
+#include "physprop.h"
+
+namespace VXMole {
+
+class Bond;
+class Molecule;
+class Residu;
+class Vertex;
+
+// An atom of the molecular model. Its number and map number live in its graph vertex, which
+// also carries its bonds (each edge of the vertex points to a Bond). The number is the atom's
+// index given by the reader; the map number is the atom number written in the file.
+class Atom {
+ public:
+  static int debug;  // class-wide diagnostic switch, 0 = off
+
+  Atom();
+  Atom(unsigned num, unsigned mapNum, std::string symbol, double x, double y, double z,
+       std::string name, std::string mol2type);
+  Atom(unsigned num, unsigned mapNum, std::string symbol, std::string name, std::string mol2type);
+  Atom(unsigned num, unsigned mapNum, std::string symbol, const Coords& position, std::string name,
+       std::string mol2type);
+  ~Atom();
+  Atom(const Atom&) = delete;
+  Atom& operator=(const Atom&) = delete;
+
+  // Numbers, read from the vertex.
+  unsigned getNum() const;
+  unsigned getMapNum() const;
+  void setNum(unsigned num);
+  void setMapNum(unsigned mapNum);
+  unsigned numBonds() const;
+  Vertex* getVertex() const { return vertex_; }
+
+  // Element.
+  unsigned getAtomicNum() const { return atomicNum_; }
+  const std::string& getAtomicName() const { return symbol_; }  // element symbol
+  std::string getLongName() const;                              // element name, e.g. "Carbon"
+  double getMass() const { return mass_; }
+  double getVdwRadius() const { return vdwRadius_; }
+  double getAtomicRadius() const { return atomicRadius_; }
+  const unsigned* getColor() const { return color_; }  // red, green, blue
+  void setAtomicNum(unsigned z);                       // z in 1..88; others are ignored
+  void setAtomicName(std::string symbol);
+  void loadAtomicData();
+
+  bool isHydrogen() const { return atomicNum_ == 1; }
+  bool isCarbon() const { return atomicNum_ == 6; }
+  bool isNitrogen() const { return atomicNum_ == 7; }
+  bool isOxygen() const { return atomicNum_ == 8; }
+  bool isPhosphorus() const { return atomicNum_ == 15; }
+  bool isSulfur() const { return atomicNum_ == 16; }
+  bool isHalogen() const;
+  bool isMetallic() const;
+  bool isCAlpha() const;
+
+  // Names and types.
+  const std::string& getName() const { return name_; }
+  void setName(std::string name) { name_ = std::move(name); }
+  const std::string& getMOL2type() const { return mol2type_; }
+  // Validates the type against the MOL2 type table, sets the element and the property flags and
+  // stores the type. An empty type re-checks the stored one. Throws MoleExcept 3 or 4 and then
+  // leaves the atom unchanged.
+  void checkMOL2type(std::string type);
+  // checkMOL2type, reporting a failure on the error stream before rethrowing it.
+  void setMOL2type(std::string type);
+
+  // Charges, in units of the elementary charge.
+  double getPartialCharge() const { return partialCharge_; }
+  void setPartialCharge(double charge) { partialCharge_ = charge; }
+  double getFormalCharge() const { return formalCharge_; }
+  void setFormalCharge(double charge) { formalCharge_ = charge; }
+
+  // Coordinates in ångström: as read, and as set by a rigid transform.
+  const Coords& getFixedCoords() const { return fixed_; }
+  void setFixedCoords(const Coords& c) { fixed_ = c; }
+  const Coords& getRotatedCoords() const { return rotated_; }
+  void setRotatedCoords(const Coords& c) { rotated_ = c; }
+
+  PhysProp& getProperties() { return properties_; }
+  const PhysProp& getProperties() const { return properties_; }
+
+  Residu* getResidu() const { return residue_; }
+  void setResidu(Residu* residue) { residue_ = residue; }
+  Molecule* getParent() const { return parent_; }
+  void setParent(Molecule* parent) { parent_ = parent; }
+
+  // Bonds.
+  bool hasLink(const Atom* other) const;
+  Bond* getBond(const Atom* other) const;
+  // Type code of the first bond to `other`; 8 (undefined) when the two are not bonded.
+  int getBondType(const Atom* other) const;
+  // Detaches the bond's edge from this atom's vertex; the bond itself is not freed.
+  void removeLink(Bond* bond);
+
+  // "name (map number)", then " of RES (chain-number)" when the atom has a residue.
+  std::string getIdentifier() const;
+  std::string toString() const;
+
+  // Copies element data, charges, names, type, mark, properties and coordinates from `other`,
+  // and a copy of its vertex (numbers and weight; not its edges). Residue, parent and
+  // dataLoaded are not copied.
+  void clone(const Atom& other);
+  // Clears the properties and the rotated coordinates.
+  void clear();
+
+  bool dataLoaded = false;  // element data were looked up by symbol
+  bool excluded = false;    // pseudo-atom (ring centroid dummy): never paired
+
+ private:
+  unsigned atomicNum_ = 1;
+  unsigned color_[3] = {0, 0, 0};
+  double partialCharge_ = 0;
+  double formalCharge_ = 0;
+  double vdwRadius_ = 0;       // ångström, 0 where unknown
+  double atomicRadius_ = 0;    // ångström, 0 where unknown
+  double mass_ = 0;            // g/mol, 0 where unknown
+  std::string symbol_;         // element symbol as given ("Ca", "Fe", "C", or "CA" from a PDB file)
+  std::string name_;           // atom name from the file ("CA", "OG1")
+  std::string mol2type_;       // Tripos type ("C.ar", "N.pl3"), empty when untyped
+  Residu* residue_ = nullptr;  // not owning
+  Molecule* parent_ = nullptr;  // not owning
+  PhysProp properties_;
+  Coords fixed_;
+  Coords rotated_;
+  Vertex* vertex_;  // owned
+};
+
+}  // namespace VXMole
