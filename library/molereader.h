@@ -1,0 +1,88 @@
+// MoleReader: reads molecules from PDB and MOL2 files (or PDB text held in memory).
+#pragma once
+
+#include <fstream>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace VXMole {
+
+class Complex;
+class Molecule;
+class Residu;
+
+// Format codes.
+enum MoleFormat : unsigned {
+  kFormatMol2 = 1,
+  kFormatPdb = 2,
+  kFormatDetect = 10,  // 10 or more: detect from the last four characters of the path
+};
+
+// One reader stands for one input source: a file, or a list of lines (PDB text). Molecules are
+// created on the heap and handed to the caller, who owns them.
+class MoleReader {
+ public:
+  static int debug;  // class-wide diagnostic switch, 0 = off
+
+  MoleReader();
+  // Throws 110011 (empty path), 110012 (unknown ending), 110013 (cannot open).
+  MoleReader(std::string path, unsigned format);
+  // Throws 110121 for an empty list. The first line counts as already read.
+  MoleReader(const std::vector<std::string>& lines, unsigned format);
+  ~MoleReader();
+  MoleReader(const MoleReader&) = delete;
+  MoleReader& operator=(const MoleReader&) = delete;
+
+  bool Open();
+  void close();
+  // Points the reader at another file. Throws 110021, 110022, 110023.
+  void loadNewFile(std::string path, unsigned format);
+
+  // The next line without its line end (and without one trailing carriage return); "" at the
+  // end of the input, which sets atEnd.
+  std::string getLine();
+  // Cuts one PDB record into named fields (see the reader's documentation of columns).
+  void tokenize(const std::string& line, std::map<std::string, std::string>& fields,
+                const std::string& delimiters);
+
+  // The next molecule of the input, or null.
+  Molecule* loadNextMole(unsigned type);
+  // Reads every remaining molecule into the complex; molecules without atoms are freed.
+  void loadInComplex(Complex& complex, unsigned type);
+
+  Molecule* readPDB(unsigned type, bool keepCofactors, bool keepWaters);
+  // Bonds, MOL2 types and properties of the standard amino-acid residues of a molecule read
+  // from PDB.
+  void defProps(Molecule* molecule);
+
+  Molecule* readMOL2(unsigned type);
+  void readMOL2Substruct(unsigned count, Molecule* molecule);
+  void readMOL2Atom(unsigned count, Molecule* molecule);
+  void readMOL2Bond(unsigned count, Molecule* molecule);
+
+  const std::string& getPath() const { return path; }
+  unsigned getFormat() const { return format; }
+  bool isOpened() const { return opened; }
+  bool isAtEnd() const { return atEnd; }
+
+ private:
+  // Sets `format` from a code, detecting from the path for codes of 10 or more; false when the
+  // path's ending is not recognised.
+  bool setFormat(unsigned code);
+
+  std::string path;   // current input file; empty for a reader on lines
+  std::ifstream file;
+  unsigned format = 0;  // 1 MOL2, 2 PDB, anything else reads nothing
+  bool opened = false;
+  bool ringSearch = false;
+  bool atEnd = false;
+  bool fromLines = false;
+  std::map<std::string, Residu*> residueIndex;  // not owning
+  // Root atom number of each MOL2 substructure being read, until its atoms exist (not owning).
+  std::map<Residu*, int> residueRoots;
+  std::vector<std::string> lines;
+  size_t lineCursor = 0;
+};
+
+}  // namespace VXMole
