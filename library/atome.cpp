@@ -62,6 +62,7 @@ void Atom::setNum(unsigned num) {
 }
 void Atom::setMapNum(unsigned mapNum) {
   vertex_->mapNum = mapNum;
+  if (parent_ != nullptr) parent_->atomNumbersChanged();  // its lookup by number is stale
 }
 unsigned Atom::numBonds() const {
   return static_cast<unsigned>(vertex_->edges.size());

@@ -34,7 +34,7 @@ class Atom {
   unsigned getNum() const;
   unsigned getMapNum() const;
   void setNum(unsigned num);
-  void setMapNum(unsigned mapNum);
+  void setMapNum(unsigned mapNum);  // also tells the parent molecule, whose lookup uses it
   unsigned numBonds() const;
   Vertex* getVertex() const { return vertex_; }
 

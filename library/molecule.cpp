@@ -105,20 +105,14 @@ Atom* Molecule::getAtom(unsigned number) {
   // Files usually number their atoms 1, 2, 3... in order: try that position first.
   if (number >= 1 && number <= atoms_.size() && atoms_[number - 1].getMapNum() == number)
     return &atoms_[number - 1];
-  auto lookup = [&]() -> Atom* {
-    auto it = atomIndex_.find(number);
-    return it != atomIndex_.end() && it->second->getMapNum() == number ? it->second : nullptr;
-  };
-  if (atomIndexBuilt_) {
-    if (Atom* atom = lookup()) return atom;
+  if (!atomIndexBuilt_) {
+    atomIndex_.clear();
+    atomIndex_.reserve(atoms_.size());
+    for (Atom& atom : atoms_) atomIndex_.emplace(atom.getMapNum(), &atom);
+    atomIndexBuilt_ = true;
   }
-  // First lookup, or a miss: map numbers may have changed since the index was built
-  // (Atom::setMapNum does not tell its molecule), so build it again before answering.
-  atomIndex_.clear();
-  atomIndex_.reserve(atoms_.size());
-  for (Atom& atom : atoms_) atomIndex_.emplace(atom.getMapNum(), &atom);
-  atomIndexBuilt_ = true;
-  return lookup();
+  auto it = atomIndex_.find(number);
+  return it == atomIndex_.end() ? nullptr : it->second;
 }
 
 void Molecule::delAtom(Atom* atom) {

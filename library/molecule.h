@@ -59,6 +59,8 @@ class Molecule {
 
   // The atom whose file atom number (map number) is `number`, or null.
   Atom* getAtom(unsigned number);
+  // Forgets the map number index behind getAtom; Atom::setMapNum calls it for its parent.
+  void atomNumbersChanged() { dropAtomIndex(); }
 
   // Removes an atom with its bonds, from its residue and from the molecule, and frees it.
   void delAtom(Atom* atom);
