@@ -1,0 +1,377 @@
+// MoleReader, MOL2 part: Tripos MOL2 molecules with their substructures, atoms and bonds.
+#include <cmath>    // for std::isfinite
+#include <cstdio>   // for std::sscanf
+#include <cstring>  // for std::strlen
+#include <iostream>
+#include <memory>
+#include <new>  // for std::nothrow
+#include <string>
+
+#include "global.h"
+#include "molecule.h"
+#include "molereader.h"
+
+namespace VXMole {
+
+namespace {
+
+// Section headers. Any line holding the tag starts a section.
+const char* const kSectionTag = "@<TRIPOS>";
+const char* const kMoleculeTag = "@<TRIPOS>MOLECULE";
+const char* const kAtomTag = "@<TRIPOS>ATOM";
+const char* const kBondTag = "@<TRIPOS>BOND";
+const char* const kSubstructureTag = "@<TRIPOS>SUBSTRUCTURE";
+
+// Record layouts. Each %s lands in a buffer as long as the whole line, so it cannot overflow.
+const char* const kCountsFormat = "%d %d %d %d %d";
+const char* const kAtomFormat = "%d %s %lf %lf %lf %s %d %s %lf";
+const char* const kBondFormat = "%d %d %d %s";
+const char* const kSubstructureFormat = "%d %s %d %s %s %s %s ";
+
+// Fields an ATOM record needs (number, name, x, y, z, type); substructure and charge may go.
+const int kAtomRequiredFields = 6;
+// Fields a SUBSTRUCTURE record needs (number, name, root atom); the type word may go.
+const int kSubstructureRequiredFields = 3;
+const int kBondFields = 4;
+
+bool contains(const std::string& text, const char* part) {
+  return text.find(part) != std::string::npos;
+}
+
+// Comment lines and blank lines are not records.
+bool isRecord(const std::string& line) {
+  if (!line.empty() && line[0] == '#') return false;
+  return line.find_first_not_of(" \t\r\f\v") != std::string::npos;
+}
+
+// Bond type code of a MOL2 bond type word: the first rule that matches, by substring.
+int bondTypeCode(const std::string& word) {
+  if (contains(word, "1")) return kBondSingle;
+  if (contains(word, "2")) return kBondDouble;
+  if (contains(word, "3")) return kBondTriple;
+  if (contains(word, "ar")) return kBondAromatic;
+  if (contains(word, "am")) return kBondAmide;
+  return kBondAny;
+}
+
+// A scratch buffer for one %s field of `line`.
+char* fieldBuffer(std::string& buffer, const std::string& line) {
+  buffer.assign(line.size() + 1, '\0');
+  return &buffer[0];
+}
+
+// The text sscanf left in a field buffer.
+std::string fieldText(const std::string& buffer) {
+  return std::string(buffer.c_str(), std::strlen(buffer.c_str()));
+}
+
+// Where the line just read from `in` started, given the text getLine made of it (without its
+// line feed and one carriage return). Asking the stream only after the rare lines whose start
+// matters spares a seek per line. -1 when the stream cannot tell.
+std::streampos startOfLastLine(std::ifstream& in, const std::string& line) {
+  const std::streampos after = in.tellg();
+  if (after == std::streampos(-1)) return after;
+  std::streampos start = after - std::streamoff(line.size() + 1);
+  if (start >= std::streampos(1)) {
+    // A CR LF line end: one more character than the text shows.
+    in.seekg(after - std::streamoff(2));
+    if (in.peek() == '\r') start -= 1;
+    in.seekg(after);
+  }
+  return start;
+}
+
+void warnUnreadable(const std::string& path, const char* section, const std::string& line) {
+  std::cerr << "WARNING : unreadable " << section << " record skipped in " << path << " : \""
+            << line << "\"" << std::endl;
+}
+
+void warnCutShort(const std::string& path, const char* section, unsigned read, unsigned count) {
+  std::cerr << "WARNING : " << path << " ends after " << read << " of " << count << " " << section
+            << " records" << std::endl;
+}
+
+}  // namespace
+
+Molecule* MoleReader::readMOL2(unsigned type) {
+  std::unique_ptr<Molecule> molecule;
+  residueIndex.clear();
+  residueRoots.clear();
+  // Where the molecule's sections start, and where the next molecule starts; -1 when not met.
+  std::streampos atomPos = -1;
+  std::streampos bondPos = -1;
+  std::streampos nextPos = -1;
+  bool sectionsReached = false;
+
+  try {
+    if (!opened || (!fromLines && (!file.is_open() || file.fail())))
+      throw raise(kErrMol2NoFileOpened);
+    // The reader goes back to remembered file positions: text held as lines cannot be read.
+    if (fromLines || atEnd || file.eof()) {
+      atEnd = true;
+      return nullptr;
+    }
+    if (debug) std::cout << "#################### NEW MOL2 ####################" << std::endl;
+
+    // Header: name, counts, molecule type word (the caller's type code stands).
+    bool headerFound = false;
+    while (!atEnd) {
+      if (contains(getLine(), kMoleculeTag)) {
+        headerFound = true;
+        break;
+      }
+    }
+    int counts[5] = {0, 0, 0, 0, 0};  // atoms, bonds, substructures, features, sets
+    bool countsRead = false;
+    std::string name;
+    if (headerFound) {
+      name = getLine();
+      const std::string countLine = getLine();
+      const int fields = std::sscanf(countLine.c_str(), kCountsFormat, &counts[0], &counts[1],
+                                     &counts[2], &counts[3], &counts[4]);
+      countsRead = fields >= 1 && counts[0] >= 0 && counts[1] >= 0 && counts[2] >= 0;
+      if (!atEnd) {
+        const std::string typeLine = getLine();
+        // A MOLECULE section cut short: the line is already the next section's header.
+        if (!atEnd && contains(typeLine, kSectionTag)) {
+          const std::streampos lineStart = startOfLastLine(file, typeLine);
+          file.clear();
+          if (lineStart != std::streampos(-1)) file.seekg(lineStart);
+        }
+      }
+      if (debug)
+        std::cout << "DEBUG- NbrAt\tNbrBd\tNbrSubst\tNbrFeat\tNbrSets\n"
+                  << counts[0] << "\t" << counts[1] << "\t" << counts[2] << "\t" << counts[3]
+                  << "\t" << counts[4] << std::endl;
+    }
+    if (!countsRead) {
+      atEnd = true;
+      throw raise(kErrMol2NoMolecule, path);
+    }
+    const unsigned numAtoms = static_cast<unsigned>(counts[0]);
+    const unsigned numBonds = static_cast<unsigned>(counts[1]);
+    const unsigned numSubstructures = static_cast<unsigned>(counts[2]);
+    molecule.reset(new (std::nothrow) Molecule(type, numAtoms, numBonds, numSubstructures, name));
+    if (!molecule) throw raise(kErrMol2CannotCreateMolecule);
+
+    // Scan the molecule's sections up to the next molecule or the end of the file. The
+    // substructures are read on the way, so residues exist before any atom is read.
+    while (!atEnd) {
+      const std::string line = getLine();
+      if (atEnd || !contains(line, kSectionTag)) continue;
+      if (contains(line, kMoleculeTag)) {
+        // The next molecule's header, whatever sections this one had.
+        nextPos = startOfLastLine(file, line);
+        break;
+      }
+      if (contains(line, kAtomTag)) {
+        atomPos = file.tellg();
+      } else if (contains(line, kBondTag)) {
+        bondPos = file.tellg();
+      } else if (contains(line, kSubstructureTag)) {
+        readMOL2Substruct(numSubstructures, molecule.get());
+      }
+    }
+    const bool hasNext = nextPos != std::streampos(-1);
+    const bool hasAtoms = atomPos != std::streampos(-1);
+    const bool hasBonds = bondPos != std::streampos(-1);
+
+    if (!hasAtoms && !hasBonds) {
+      // A molecule without atoms: go on with the next one, if any.
+      file.clear();
+      if (hasNext) file.seekg(nextPos);
+      atEnd = !hasNext;
+      residueIndex.clear();
+      residueRoots.clear();
+      return nullptr;
+    }
+
+    sectionsReached = true;
+    if (hasAtoms) {
+      file.clear();
+      file.seekg(atomPos);
+      if (debug) std::cout << "---------------------- ATOMS ---------------------" << std::endl;
+      readMOL2Atom(numAtoms, molecule.get());
+    }
+    if (hasBonds && numBonds != 0) {
+      file.clear();
+      file.seekg(bondPos);
+      if (debug) std::cout << "---------------------- BONDS ---------------------" << std::endl;
+      readMOL2Bond(numBonds, molecule.get());
+    }
+    file.clear();
+    if (hasNext) file.seekg(nextPos);
+    atEnd = !hasNext;
+
+    molecule->checkMol2();
+    for (const auto& [residue, root] : residueRoots) {
+      if (root >= 0) residue->setRoot(molecule->getAtom(static_cast<unsigned>(root)));
+    }
+    Residu* defaultResidue = molecule->getDefaultResidu();
+    if (defaultResidue != nullptr && defaultResidue->numAtoms() == 0)
+      molecule->delResidu(defaultResidue);
+    residueIndex.clear();
+    residueRoots.clear();
+    return molecule.release();
+  } catch (const MoleExcept& error) {
+    std::cout << "ERROR WHILE READING MOLECULE :"
+              << "\n"
+              << error.message << std::endl;
+    ringSearch = false;
+    residueIndex.clear();
+    residueRoots.clear();
+    // A faulty molecule does not hide the next one from a caller that carries on.
+    if (sectionsReached) {
+      file.clear();
+      if (nextPos != std::streampos(-1)) file.seekg(nextPos);
+      atEnd = nextPos == std::streampos(-1);
+    }
+    throw;
+  }
+}
+
+void MoleReader::readMOL2Substruct(unsigned count, Molecule* molecule) {
+  if (molecule == nullptr) return;
+  if (debug) std::cout << "------------------ SUBSTRUCTURES ------------------" << std::endl;
+  // Atoms of substructure "<1>" (read as "X") belong to the default residue.
+  if (molecule->getDefaultResidu() != nullptr) residueIndex["1X"] = molecule->getDefaultResidu();
+
+  std::string name, typeWord, dictionary, chain, subType;
+  unsigned read = 0;
+  while (read < count) {
+    const size_t cursor = lineCursor;
+    const std::string line = getLine();
+    if (atEnd || line == "END") break;
+    if (contains(line, kSectionTag)) {
+      // Fewer records than announced: leave the next section to the caller.
+      if (fromLines) {
+        lineCursor = cursor;
+      } else {
+        const std::streampos lineStart = startOfLastLine(file, line);
+        file.clear();
+        if (lineStart != std::streampos(-1)) file.seekg(lineStart);
+      }
+      break;
+    }
+    if (!isRecord(line)) continue;
+    ++read;
+    if (debug) std::cout << line << std::endl;
+
+    int number = 0;
+    int root = 0;
+    const int fields =
+        std::sscanf(line.c_str(), kSubstructureFormat, &number, fieldBuffer(name, line), &root,
+                    fieldBuffer(typeWord, line), fieldBuffer(dictionary, line),
+                    fieldBuffer(chain, line), fieldBuffer(subType, line));
+    if (fields < kSubstructureRequiredFields) {
+      warnUnreadable(path, "SUBSTRUCTURE", line);
+      continue;
+    }
+    const std::string residueName = fieldText(name);
+    const std::string kind = fields >= 4 ? fieldText(typeWord) : std::string();
+    const std::string residueChain = fields >= 6 ? fieldText(chain) : std::string();
+    // The placeholder substructure of a small molecule.
+    if (residueName.find("****") != std::string::npos && number == 1) continue;
+    if (!(kind.empty() || kind == "RESIDUE" || kind == "GROUP" || kind == "PERM")) continue;
+    const std::string key = std::to_string(number) + residueName;
+    if (residueIndex.count(key) != 0) continue;  // a repeated record names the same residue
+    try {
+      Residu* residue = molecule->addResidu(number, residueName, residueChain);
+      residueRoots[residue] = root;
+      residueIndex.emplace(key, residue);
+      if (debug) std::cout << residue->toString() << std::flush;
+    } catch (const MoleExcept& error) {
+      std::cerr << "ERROR while creating substructure : "
+                << "\n"
+                << error.message << std::endl;
+    }
+  }
+}
+
+void MoleReader::readMOL2Atom(unsigned count, Molecule* molecule) {
+  if (molecule == nullptr) return;
+  atEnd = false;  // set again by getLine if the input runs out
+  std::string name, type, substructure;
+  unsigned read = 0;
+  while (read < count) {
+    const std::string line = getLine();
+    if (atEnd) {
+      warnCutShort(path, "ATOM", read, count);
+      break;
+    }
+    if (contains(line, kSectionTag)) throw raise(kErrMol2UnexpectedInAtomBlock);
+    if (!isRecord(line)) continue;
+    ++read;
+    if (debug) std::cout << line << std::endl;
+
+    int number = 0;
+    double x = 0, y = 0, z = 0;
+    int substructureNum = 0;
+    double charge = 0;
+    const int fields = std::sscanf(line.c_str(), kAtomFormat, &number, fieldBuffer(name, line), &x,
+                                   &y, &z, fieldBuffer(type, line), &substructureNum,
+                                   fieldBuffer(substructure, line), &charge);
+    // Coordinates and charges such as "nan" or "inf" are no positions or charges.
+    if (fields < kAtomRequiredFields || number < 0 || !std::isfinite(x) || !std::isfinite(y) ||
+        !std::isfinite(z) || (fields >= 9 && !std::isfinite(charge))) {
+      warnUnreadable(path, "ATOM", line);
+      continue;
+    }
+
+    auto atom = std::make_unique<Atom>(static_cast<unsigned>(molecule->numAtoms()),
+                                       static_cast<unsigned>(number), std::string(), x, y, z,
+                                       fieldText(name), fieldText(type));
+    if (fields >= 9) atom->setPartialCharge(charge);
+
+    Residu* residue = nullptr;
+    if (fields >= 8) {
+      std::string residueName = fieldText(substructure);
+      // "<1>", "<2>"...: the placeholder of atoms outside any substructure.
+      if (residueName.size() >= 3 && residueName[0] == '<' && residueName[2] == '>')
+        residueName = "X";
+      auto known = residueIndex.find(std::to_string(substructureNum) + residueName);
+      if (known != residueIndex.end()) residue = known->second;
+    }
+    if (debug) std::cout << atom->toString() << std::flush;
+    molecule->addAtom(atom.release(), residue);
+  }
+}
+
+void MoleReader::readMOL2Bond(unsigned count, Molecule* molecule) {
+  if (molecule == nullptr) return;
+  atEnd = false;  // set again by getLine if the input runs out
+  std::string typeWord;
+  unsigned read = 0;
+  // Every record counts, whether its bond is made or refused.
+  while (read < count) {
+    const std::string line = getLine();
+    if (atEnd) {
+      warnCutShort(path, "BOND", read, count);
+      break;
+    }
+    if (contains(line, kSectionTag)) throw raise(kErrMol2UnexpectedInBondBlock);
+    if (!isRecord(line)) continue;
+    ++read;
+    if (debug) std::cout << line << std::endl;
+
+    int number = 0, first = 0, second = 0;
+    const int fields = std::sscanf(line.c_str(), kBondFormat, &number, &first, &second,
+                                   fieldBuffer(typeWord, line));
+    if (fields < kBondFields || number < 0 || first < 0 || second < 0) {
+      warnUnreadable(path, "BOND", line);
+      continue;
+    }
+    try {
+      molecule->addBond(static_cast<unsigned>(first), static_cast<unsigned>(second),
+                        bondTypeCode(fieldText(typeWord)), static_cast<unsigned>(number));
+    } catch (const MoleExcept& error) {
+      std::cerr << "ERROR while creating bond : "
+                << "\n"
+                << error.message << std::endl;
+      std::cout << "ATOM INVOLDED : " << first << " " << second << std::endl;
+      if (error.code == 103) throw;
+    }
+  }
+}
+
+}  // namespace VXMole

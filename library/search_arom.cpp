@@ -1,0 +1,275 @@
+// Ring perception: the smallest rings of a molecule, their aromaticity and centroid dummy atoms.
+//
+// Rings are taken from Horton's candidate set, restricted to small rings: for every atom r and
+// every bond x-y, the cycle made of the shortest paths r..x and r..y and the bond, when the two
+// paths meet only at r. A minimum cycle basis lies within that set (Horton 1987), so keeping
+// the candidates in order of size while they stay independent over GF(2) gives a smallest set
+// of smallest rings. The search runs on the 2-core of the bond graph (atoms left after chains
+// and hydrogens are peeled away) and each breadth-first search stops at half the largest ring
+// size, so the work grows with the number of atoms, not its square.
+#include "search_arom.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <numeric>
+#include <set>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "atome.h"
+#include "bond.h"
+#include "molecule.h"
+#include "residu.h"
+
+namespace VXMole {
+
+namespace {
+
+constexpr int kMaxRingSize = 8;  // atoms
+constexpr int kMaxDepth = kMaxRingSize / 2;
+
+// Residues whose side-chain rings are aromatic whatever their atoms are typed.
+constexpr const char* kAromaticResidues[] = {"PHE", "TYR", "HIS", "TRP"};
+
+struct Link {
+  int atom;  // neighbour's position in the molecule
+  int bond;  // bond's position among the searched bonds
+};
+
+struct Ring {
+  std::vector<int> atoms;  // in ring order
+  std::vector<int> bonds;  // sorted: the ring's identity
+};
+
+int findRoot(std::vector<int>& parent, int i) {
+  while (parent[i] != i) {
+    parent[i] = parent[parent[i]];
+    i = parent[i];
+  }
+  return i;
+}
+
+// Smallest member first, then towards its smaller neighbour, so that rings come out the same
+// way whatever atom the search started from.
+void normalise(std::vector<int>& ring) {
+  std::rotate(ring.begin(), std::min_element(ring.begin(), ring.end()), ring.end());
+  if (ring.size() > 2 && ring.back() < ring[1]) std::reverse(ring.begin() + 1, ring.end());
+}
+
+// Candidate rings through every core atom, each ring once.
+std::vector<Ring> hortonCandidates(const std::vector<std::vector<Link>>& adjacency,
+                                   const std::vector<char>& inCore) {
+  const size_t n = adjacency.size();
+  std::vector<int> depth(n, -1), parent(n, -1), parentBond(n, -1);
+  std::vector<int> visited;
+  std::set<std::vector<int>> seen;
+  std::vector<Ring> candidates;
+  std::vector<int> pathX, pathY;
+
+  for (size_t root = 0; root < n; ++root) {
+    if (!inCore[root]) continue;
+    visited.assign(1, static_cast<int>(root));
+    depth[root] = 0;
+    for (size_t head = 0; head < visited.size(); ++head) {
+      const int x = visited[head];
+      if (depth[x] == kMaxDepth) continue;
+      for (const Link& link : adjacency[x]) {
+        if (!inCore[link.atom] || depth[link.atom] != -1) continue;
+        depth[link.atom] = depth[x] + 1;
+        parent[link.atom] = x;
+        parentBond[link.atom] = link.bond;
+        visited.push_back(link.atom);
+      }
+    }
+
+    for (const int x : visited) {
+      for (const Link& link : adjacency[x]) {
+        const int y = link.atom;
+        if (!inCore[y] || depth[y] == -1) continue;
+        if (link.bond == parentBond[x] || link.bond == parentBond[y]) continue;
+        if (depth[x] > depth[y] || (depth[x] == depth[y] && x > y)) continue;  // each bond once
+        const int size = depth[x] + depth[y] + 1;
+        if (size < 3 || size > kMaxRingSize) continue;
+
+        pathX.clear();
+        pathY.clear();
+        for (int a = x; a != -1 && a != static_cast<int>(root); a = parent[a]) pathX.push_back(a);
+        for (int a = y; a != -1 && a != static_cast<int>(root); a = parent[a]) pathY.push_back(a);
+        bool disjoint = true;
+        for (const int a : pathX)
+          if (std::find(pathY.begin(), pathY.end(), a) != pathY.end()) disjoint = false;
+        if (!disjoint) continue;
+
+        Ring ring;
+        ring.atoms.push_back(static_cast<int>(root));
+        ring.atoms.insert(ring.atoms.end(), pathX.rbegin(), pathX.rend());
+        ring.atoms.insert(ring.atoms.end(), pathY.begin(), pathY.end());
+        ring.bonds.push_back(link.bond);
+        for (const int a : pathX) ring.bonds.push_back(parentBond[a]);
+        for (const int a : pathY) ring.bonds.push_back(parentBond[a]);
+        std::sort(ring.bonds.begin(), ring.bonds.end());
+        if (!seen.insert(ring.bonds).second) continue;
+        normalise(ring.atoms);
+        candidates.push_back(std::move(ring));
+      }
+    }
+    for (const int a : visited) depth[a] = parent[a] = parentBond[a] = -1;
+  }
+  return candidates;
+}
+
+// The candidates, smallest first, that are independent of the smaller ones kept before them
+// (over GF(2), a ring being the set of its bonds). Done per ring system, which keeps the bit
+// vectors as short as the system's bond count.
+std::vector<Ring> smallestRings(std::vector<Ring> candidates, size_t numAtoms, size_t numBonds) {
+  std::vector<int> system(numAtoms);
+  std::iota(system.begin(), system.end(), 0);
+  for (const Ring& ring : candidates)
+    for (const int a : ring.atoms) system[findRoot(system, a)] = findRoot(system, ring.atoms[0]);
+
+  std::unordered_map<int, std::vector<size_t>> bySystem;
+  std::vector<int> systemOrder;
+  for (size_t i = 0; i < candidates.size(); ++i) {
+    const int key = findRoot(system, candidates[i].atoms[0]);
+    auto& members = bySystem[key];
+    if (members.empty()) systemOrder.push_back(key);
+    members.push_back(i);
+  }
+
+  std::vector<Ring> kept;
+  std::vector<int> localBond(numBonds, -1);
+  for (const int key : systemOrder) {
+    std::vector<size_t>& members = bySystem[key];
+    std::sort(members.begin(), members.end(), [&](size_t a, size_t b) {
+      if (candidates[a].atoms.size() != candidates[b].atoms.size())
+        return candidates[a].atoms.size() < candidates[b].atoms.size();
+      return candidates[a].atoms < candidates[b].atoms;
+    });
+    std::vector<int> bonds;
+    for (const size_t i : members)
+      for (const int b : candidates[i].bonds)
+        if (localBond[b] == -1) {
+          localBond[b] = static_cast<int>(bonds.size());
+          bonds.push_back(b);
+        }
+    const size_t words = (bonds.size() + 63) / 64;
+    // Reduced basis rows, keyed by their highest set bit.
+    std::unordered_map<size_t, std::vector<uint64_t>> basis;
+    for (const size_t i : members) {
+      std::vector<uint64_t> row(words, 0);
+      for (const int b : candidates[i].bonds) {
+        const size_t bit = static_cast<size_t>(localBond[b]);
+        row[bit / 64] |= uint64_t{1} << (bit % 64);
+      }
+      for (;;) {
+        size_t w = words;
+        while (w > 0 && row[w - 1] == 0) --w;
+        if (w == 0) break;  // a sum of smaller rings
+        const size_t pivot = (w - 1) * 64 + (63 - static_cast<size_t>(__builtin_clzll(row[w - 1])));
+        auto found = basis.find(pivot);
+        if (found == basis.end()) {
+          basis.emplace(pivot, std::move(row));
+          kept.push_back(std::move(candidates[i]));
+          break;
+        }
+        for (size_t k = 0; k < words; ++k) row[k] ^= found->second[k];
+      }
+    }
+    for (const int b : bonds) localBond[b] = -1;
+  }
+  std::sort(kept.begin(), kept.end(),
+            [](const Ring& a, const Ring& b) { return a.atoms < b.atoms; });
+  return kept;
+}
+
+bool isAromaticResidue(const Residu* residue) {
+  if (residue == nullptr) return false;
+  for (const char* name : kAromaticResidues)
+    if (residue->getName3() == name) return true;
+  return false;
+}
+
+}  // namespace
+
+void Molecule::search_cycle() {
+  // Rings are perceived once; their centroids would otherwise be added twice.
+  if (!cycles_.empty()) return;
+
+  const size_t n = atoms_.size();
+  std::unordered_map<const Atom*, int> position;
+  position.reserve(n);
+  for (size_t i = 0; i < n; ++i)
+    if (!atoms_[i].excluded) position.emplace(&atoms_[i], static_cast<int>(i));
+
+  // Bond graph over the atoms that are not pseudo-atoms.
+  std::vector<std::vector<Link>> adjacency(n);
+  std::vector<Bond*> searched;
+  for (Bond& bond : bonds_) {
+    auto first = position.find(bond.getFirst());
+    auto second = position.find(bond.getSecond());
+    if (first == position.end() || second == position.end() || first->second == second->second)
+      continue;
+    const int id = static_cast<int>(searched.size());
+    searched.push_back(&bond);
+    adjacency[first->second].push_back({second->second, id});
+    adjacency[second->second].push_back({first->second, id});
+  }
+
+  // Peel off atoms with fewer than two bonds until none is left: what stays is the 2-core,
+  // the only place rings can be.
+  std::vector<char> inCore(n, 0);
+  std::vector<int> degree(n, 0);
+  std::vector<int> peel;
+  for (size_t i = 0; i < n; ++i) {
+    degree[i] = static_cast<int>(adjacency[i].size());
+    inCore[i] = 1;
+    if (degree[i] < 2) peel.push_back(static_cast<int>(i));
+  }
+  while (!peel.empty()) {
+    const int a = peel.back();
+    peel.pop_back();
+    if (!inCore[a]) continue;
+    inCore[a] = 0;
+    for (const Link& link : adjacency[a])
+      if (inCore[link.atom] && --degree[link.atom] < 2) peel.push_back(link.atom);
+  }
+
+  const std::vector<Ring> rings =
+      smallestRings(hortonCandidates(adjacency, inCore), n, searched.size());
+  if (rings.empty()) return;
+
+  unsigned nextMapNum = 0;
+  for (const Atom& atom : atoms_) nextMapNum = std::max(nextMapNum, atom.getMapNum());
+
+  for (const Ring& ring : rings) {
+    auto* cycle = new Cycle;
+    Coords centre;
+    bool aromaticTypes = true;
+    const Residu* residue = atoms_[ring.atoms[0]].getResidu();
+    bool aromaticResidue = isAromaticResidue(residue);
+    for (const int a : ring.atoms) {
+      Atom& member = atoms_[a];
+      cycle->atoms.push_back(&member);
+      centre += member.getFixedCoords();
+      if (member.getMOL2type().find(".ar") == std::string::npos) aromaticTypes = false;
+      if (member.getResidu() != residue) aromaticResidue = false;
+    }
+    bool aromaticBonds = true;
+    for (const int b : ring.bonds)
+      if (searched[b]->getType() != kBondAromatic) aromaticBonds = false;
+    cycle->aromatic = aromaticTypes || aromaticBonds || aromaticResidue;
+
+    const double size = static_cast<double>(ring.atoms.size());
+    centre = Coords(centre.x / size, centre.y / size, centre.z / size);
+    // The dummy's MOL2 type is stored as is: it is no chemical type to check.
+    auto* centroid = new Atom(static_cast<unsigned>(atoms_.size()), ++nextMapNum, "Du", centre,
+                              cycle->aromatic ? "DUAr" : "DuCy", "Du");
+    centroid->excluded = true;
+    cycle->centroid = centroid;
+    addAtom(centroid, atoms_[ring.atoms[0]].getResidu());
+    cycles_.push_back(cycle);
+  }
+}
+
+}  // namespace VXMole
