@@ -1,0 +1,518 @@
+// MoleWriter: Tripos MOL2 output through a temporary file renamed over the output when complete.
+#include "molewriter.h"
+
+#include <fcntl.h>     // for O_CLOEXEC
+#include <sys/stat.h>  // for stat, lstat, fchmod, umask
+#include <unistd.h>    // for fsync, unlink, access, close
+
+#include <cerrno>
+#include <cmath>  // for std::isfinite
+#include <cstdarg>
+#include <cstdlib>  // for mkostemp, realpath, free
+#include <cstring>  // for std::strerror
+#include <ctime>
+#include <iostream>
+#include <iterator>  // for std::size
+#include <stdexcept>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+#include "atome.h"
+#include "bond.h"
+#include "molecule.h"
+#include "residu.h"
+#include "search_arom.h"
+#include "tables.h"
+
+namespace VXMole {
+
+namespace {
+
+// Label and substructure number of atoms that belong to no residue or to the default residue.
+const char* const kDefaultLabel = "<1>";
+// Tripos' text for a string field that holds nothing.
+const char* const kEmptyField = "****";
+// The longest part of the output's name kept in the temporary file's name, so that
+// "." + name + ".XXXXXX" stays within the 255 bytes a directory entry allows.
+const size_t kMaxTempStem = 200;
+
+bool isDummyName(const std::string& name) {
+  return name == "DuCy" || name == "DUAr";
+}
+
+// Whether `text` can stand as one blank-separated field of a record: not empty, and no blank or
+// control character inside.
+bool isCleanField(const std::string& text) {
+  if (text.empty()) return false;
+  for (unsigned char c : text)
+    if (c <= ' ' || c == 0x7f) return false;
+  return true;
+}
+
+// `text` as one field: blanks at either end dropped, blanks and control characters inside
+// turned into '_', `fallback` when nothing is left. Returns `text` itself when it is already
+// clean, so that the common case costs no copy.
+const char* asField(const std::string& text, std::string& scratch, const char* fallback) {
+  if (isCleanField(text)) return text.c_str();
+  const auto first = text.find_first_not_of(" \t\r\n");
+  if (first == std::string::npos) return fallback;
+  const auto last = text.find_last_not_of(" \t\r\n");
+  scratch.assign(text, first, last - first + 1);
+  for (char& c : scratch)
+    if (static_cast<unsigned char>(c) <= ' ' || c == 0x7f) c = '_';
+  return scratch.c_str();
+}
+
+// A name written on a line of its own: line breaks and other control characters become blanks.
+std::string asLine(const std::string& text) {
+  std::string line = text;
+  for (char& c : line)
+    if (static_cast<unsigned char>(c) < ' ' || c == 0x7f) c = ' ';
+  return line;
+}
+
+const char* bondTypeWord(int type) {
+  switch (type) {
+    case kBondAromatic:
+      return "ar";
+    case kBondAmide:
+      return "am";
+    case kBondAny:
+      return "an";
+    case kBondDummy:
+      return "du";
+    default:
+      return "un";
+  }
+}
+
+// Substructure type: residues of the kinds amino acid (2), 3 and water (5) are RESIDUEs.
+const char* substructureType(int kind) {
+  return kind == 2 || kind == 3 || kind == kResiduWater ? "RESIDUE" : "GROUP  ";
+}
+
+// The residue name followed by the residue number ("ALA" and 12 give "ALA12"). A name that
+// already ends in its number, as residues read from MOL2 files are named after their
+// substructure, is the label itself: reading and writing again leaves it as it was.
+std::string substructureLabel(const Residu& residue) {
+  const std::string& name = residue.getName();
+  const std::string number = std::to_string(residue.getNum());
+  if (name.size() > number.size() &&
+      name.compare(name.size() - number.size(), number.size(), number) == 0)
+    return name;
+  return name + number;
+}
+
+mode_t currentUmask() {
+  const mode_t mask = umask(0);
+  umask(mask);
+  return mask;
+}
+
+std::string errnoText(int error) {
+  return std::strerror(error);
+}
+
+// The Tripos type written for an untyped atom of each element that has one: the sp3 type where
+// the element has several, the plain element type otherwise. Hydrogen and nitrogen are chosen
+// in code.
+struct ElementType {
+  unsigned atomicNum;
+  const char* type;
+};
+// clang-format off
+constexpr ElementType kElementTypes[] = {
+    {3,  "Li"},    {6,  "C.3"},   {8,  "O.3"},   {9,  "F"},     {11, "Na"},
+    {12, "Mg"},    {13, "Al"},    {14, "Si"},    {15, "P.3"},   {16, "S.3"},
+    {17, "Cl"},    {19, "K"},     {20, "Ca"},    {24, "Cr.oh"}, {25, "Mn"},
+    {26, "Fe"},    {27, "Co.oh"}, {29, "Cu"},    {30, "Zn"},    {34, "Se"},
+    {35, "Br"},    {42, "Mo"},    {50, "Sn"},    {53, "I"},
+};
+// clang-format on
+static_assert(std::size(kElementTypes) == 24, "one row per element with a Tripos type");
+
+// One SUBSTRUCTURE record: the first residue that gave its label and chain, and the number of
+// written bonds that leave it.
+struct Substructure {
+  const Residu* residue;
+  std::string label;  // residue name and number ("ALA12"), as one field
+  int interBonds = 0;
+};
+
+struct WrittenBond {
+  int first, second;  // written atom numbers
+  int type;
+};
+
+}  // namespace
+
+std::string_view elementMol2Type(const Atom& atom) {
+  const std::string& symbol = atom.getAtomicName();
+  // An atom whose element was never given, or whose symbol was unknown and fell back on
+  // hydrogen's data, has no element to speak for.
+  if (symbol.empty()) return "Du";
+  const unsigned z = atom.getAtomicNum();
+  if (z == 1) return symbol[0] == 'H' || symbol[0] == 'D' ? "H" : "Du";
+  // Four bonds make a nitrogen an ammonium.
+  if (z == 7) return atom.numBonds() >= 4 ? "N.4" : "N.3";
+  for (const ElementType& row : kElementTypes)
+    if (row.atomicNum == z) return row.type;
+  // Elements without a Tripos type: their symbol, which MOL2 readers take for the element,
+  // unless our own type table would find another element in it (boron's "B" in "Br").
+  if (z < 2 || z >= DUMMY_ATOMIC_NUM) return "Du";
+  const std::string_view element = AtomData[z - 1].symbol;
+  for (const Mol2SpecRow& row : MOL2_SPEC)
+    if (row.type.find(element) != std::string_view::npos)
+      return row.atomicNum == z ? element : "Du";
+  return element;
+}
+
+MoleWriter::MoleWriter() = default;
+
+MoleWriter::MoleWriter(std::string path, short mode)
+    : path_(std::move(path)), mode_(static_cast<unsigned short>(mode)) {
+  openFile();
+}
+
+MoleWriter::~MoleWriter() {
+  finishPending();
+}
+
+bool MoleWriter::newFile(std::string path, unsigned mode) {
+  finishPending();
+  path_ = std::move(path);
+  mode_ = static_cast<unsigned short>(mode);
+  return openFile();
+}
+
+void MoleWriter::finishPending() {
+  if (file_ != nullptr && !closeFile())
+    std::cerr << "Error Writing to " << path_ << " : " << error_ << std::endl;
+}
+
+bool MoleWriter::openFile() {
+  finishPending();
+  error_.clear();
+  if (path_.empty()) {
+    fail("No file given");
+    return false;
+  }
+  if (path_.back() == '/') {
+    fail(errnoText(EISDIR));
+    return false;
+  }
+
+  // A link is followed, as opening it for writing would: its target is the file replaced.
+  target_ = path_;
+  struct stat info;
+  if (lstat(path_.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) {
+    if (char* real = realpath(path_.c_str(), nullptr)) {
+      target_ = real;
+      free(real);
+    }
+  }
+  mode_t permissions = 0666 & ~currentUmask();
+  if (stat(target_.c_str(), &info) == 0) {
+    if (S_ISDIR(info.st_mode)) {
+      fail(errnoText(EISDIR));
+      return false;
+    }
+    // An existing file that may not be written keeps its content, as it would under fopen.
+    if (access(target_.c_str(), W_OK) != 0) {
+      fail(errnoText(errno));
+      return false;
+    }
+    if (S_ISREG(info.st_mode)) permissions = info.st_mode & 07777;
+  }
+
+  const auto slash = target_.rfind('/');
+  const std::string dir = slash == std::string::npos ? std::string() : target_.substr(0, slash + 1);
+  const std::string base = slash == std::string::npos ? target_ : target_.substr(slash + 1);
+  std::string pattern = dir + "." + base.substr(0, kMaxTempStem) + ".XXXXXX";
+  const int fd = mkostemp(pattern.data(), O_CLOEXEC);
+  if (fd < 0) {
+    fail(errnoText(errno));
+    return false;
+  }
+  // mkostemp creates the file readable by its owner only; give it what a plain fopen would.
+  fchmod(fd, permissions);
+  file_ = fdopen(fd, "w");
+  if (file_ == nullptr) {
+    fail(errnoText(errno));
+    close(fd);
+    unlink(pattern.c_str());
+    return false;
+  }
+  tempPath_ = pattern;
+  if (ferror(file_)) std::cout << "Error Writing to " << path_ << std::endl;
+  return true;
+}
+
+bool MoleWriter::closeFile() {
+  if (file_ == nullptr) return false;
+  if (error_.empty()) {
+    if (fflush(file_) != 0) {
+      fail(errnoText(errno));
+    } else if (fsync(fileno(file_)) != 0 && errno != EINVAL) {
+      fail(errnoText(errno));
+    }
+  }
+  FILE* file = file_;
+  file_ = nullptr;
+  if (fclose(file) != 0) fail(errnoText(errno));
+  if (error_.empty() && rename(tempPath_.c_str(), target_.c_str()) != 0) fail(errnoText(errno));
+  if (!error_.empty()) unlink(tempPath_.c_str());
+  tempPath_.clear();
+  return error_.empty();
+}
+
+void MoleWriter::fail(const std::string& reason) {
+  if (error_.empty()) error_ = reason.empty() ? "unknown error" : reason;
+}
+
+void MoleWriter::put(const char* format, ...) {
+  if (!error_.empty()) return;
+  va_list args;
+  va_start(args, format);
+  const int written = vfprintf(file_, format, args);
+  va_end(args);
+  if (written < 0) fail(errnoText(errno));
+}
+
+void MoleWriter::writeMOL2(Molecule* molecule, bool withDummies, bool rotated) {
+  if (file_ == nullptr || molecule == nullptr || !error_.empty()) return;
+  try {
+    writeMolecule(*molecule, withDummies, rotated);
+  } catch (const std::out_of_range&) {
+    fail("an atom belongs to a residue that is not in its molecule");
+    throw;
+  } catch (...) {
+    fail("the molecule could not be written");
+    throw;
+  }
+}
+
+// Everything is worked out before the first byte is written, so that the counts announced in
+// the MOLECULE record are those of the records that follow. Written atom numbers run 1, 2, 3...
+// over every atom in molecule order, a dummy left out using up its number all the same. Bonds,
+// roots and rings find them from the atom itself, through its map number or index checked
+// against the atom's position (no search); this gives the numbers a lookup by map number would,
+// and stays right when a file repeated a map number.
+void MoleWriter::writeMolecule(Molecule& molecule, bool withDummies, bool rotated) {
+  const bool protein = molecule.getType() == kMoleProtein;
+  const std::string& name = molecule.getName();
+
+  const time_t now = time(nullptr);
+  struct tm local;
+  char stamp[256];
+  if (localtime_r(&now, &local) == nullptr || strftime(stamp, sizeof stamp, "%c", &local) == 0)
+    stamp[0] = '\0';
+  molecule.cleanResidu();
+
+  // Substructures: one per residue label (name and number) within a chain, numbered from 1 in
+  // molecule order. The chain keeps apart the residues of two chains that share name and number,
+  // which would otherwise merge into one substructure.
+  std::vector<Substructure> substructures;
+  std::unordered_map<const Residu*, int> substructureOf;
+  {
+    std::unordered_map<std::string, int> byKey;
+    std::string scratch;
+    for (size_t i = 0; i < molecule.numResidues(); ++i) {
+      const Residu& residue = molecule.residu(i);
+      std::string label = substructureLabel(residue);
+      label = asField(label, scratch, kDefaultLabel);
+      std::string key = label;
+      key += '\n';
+      key += residue.getChain();
+      auto [entry, added] =
+          byKey.emplace(std::move(key), static_cast<int>(substructures.size()) + 1);
+      if (added) substructures.push_back(Substructure{&residue, std::move(label)});
+      substructureOf.emplace(&residue, entry->second);
+    }
+  }
+  // Atoms outside any residue, or in the default residue, take the label "<1>" and the number
+  // of a substructure of that label, else 1, which they then share with the first residue.
+  int defaultSubstructure = 1;
+  for (size_t i = 0; i < substructures.size(); ++i) {
+    if (substructures[i].label == kDefaultLabel) {
+      defaultSubstructure = static_cast<int>(i) + 1;
+      break;
+    }
+  }
+
+  // Atoms: written number (0 when left out) and substructure of each, by position.
+  const size_t numAtoms = molecule.numAtoms();
+  std::vector<int> writtenNum(numAtoms, 0);
+  std::vector<int> atomSubstructure(numAtoms, 0);
+  int atomCount = 0;
+  bool charged = false;
+  for (size_t i = 0; i < numAtoms; ++i) {
+    const Atom& atom = molecule.atom(i);
+    if (!withDummies && isDummyName(atom.getName())) continue;
+    writtenNum[i] = static_cast<int>(i) + 1;
+    ++atomCount;
+    const Coords& at = rotated ? atom.getRotatedCoords() : atom.getFixedCoords();
+    if (!std::isfinite(at.x) || !std::isfinite(at.y) || !std::isfinite(at.z) ||
+        !std::isfinite(atom.getPartialCharge())) {
+      fail("atom " + std::to_string(i + 1) + " (" + atom.getName() +
+           ") has a coordinate or charge that is not a number");
+      return;
+    }
+    if (atom.getPartialCharge() != 0) charged = true;
+    const Residu* residue = atom.getResidu();
+    if (residue == nullptr || residue->getNum() == kDefaultResiduNum) {
+      atomSubstructure[i] = defaultSubstructure;
+    } else {
+      atomSubstructure[i] = substructureOf.at(residue);  // std::out_of_range: a foreign residue
+    }
+  }
+
+  // Position of an atom of the molecule, numAtoms for any other. An atom's number (its index as
+  // read) or its map number less one is its position in nearly every molecule; checking that
+  // costs nothing, and a hash of every atom is built only when it fails.
+  std::unordered_map<const Atom*, size_t> positionIndex;
+  auto positionOf = [&](const Atom* atom) -> size_t {
+    if (atom == nullptr) return numAtoms;
+    for (size_t guess : {size_t{atom->getNum()}, size_t{atom->getMapNum()} - 1})
+      if (guess < numAtoms && &molecule.atom(guess) == atom) return guess;
+    if (positionIndex.empty()) {
+      positionIndex.reserve(numAtoms);
+      for (size_t i = 0; i < numAtoms; ++i) positionIndex.emplace(&molecule.atom(i), i);
+    }
+    const auto found = positionIndex.find(atom);
+    return found == positionIndex.end() ? numAtoms : found->second;
+  };
+  auto writtenNumOf = [&](const Atom* atom) -> int {
+    const size_t position = positionOf(atom);
+    return position < numAtoms ? writtenNum[position] : 0;
+  };
+
+  // Bonds, in molecule order, each written from its first atom to its second as it was made
+  // (as read from a file). A bond to an atom that is not written would name a missing atom:
+  // it is left out.
+  std::vector<WrittenBond> bonds;
+  bonds.reserve(molecule.numBonds());
+  for (size_t i = 0; i < molecule.numBonds(); ++i) {
+    const Bond& bond = molecule.bond(i);
+    const size_t first = positionOf(bond.getFirst());
+    const size_t second = positionOf(bond.getSecond());
+    if (first == numAtoms || second == numAtoms) continue;
+    const int a = writtenNum[first];
+    const int b = writtenNum[second];
+    if (a == 0 || b == 0) continue;
+    bonds.push_back(WrittenBond{a, b, bond.getType()});
+    const int sa = atomSubstructure[first];
+    const int sb = atomSubstructure[second];
+    if (sa != sb) {
+      if (sa >= 1 && static_cast<size_t>(sa) <= substructures.size())
+        ++substructures[sa - 1].interBonds;
+      if (sb >= 1 && static_cast<size_t>(sb) <= substructures.size())
+        ++substructures[sb - 1].interBonds;
+    }
+  }
+
+  // Header.
+  if (!name.empty()) put("#    Name: %s\n", asLine(name).c_str());
+  put("#    Modification time : %s\n\n", stamp);
+  put("@<TRIPOS>MOLECULE\n%s\n%5d %5d %5d %5d %5d\n",
+      name.size() < 2 ? "unnamed" : asLine(name).c_str(), atomCount, static_cast<int>(bonds.size()),
+      static_cast<int>(substructures.size()), 0, 0);
+  put("%s", protein ? "PROTEIN\n" : "SMALL\n");
+  put("%s", charged ? "USER_CHARGES\n" : "NO_CHARGES\n");
+  if (protein) put("@<TRIPOS>DICT\nBIOPOLYMER macromol\n");
+
+  // Atoms.
+  put("@<TRIPOS>ATOM\n");
+  std::string nameScratch, typeScratch;
+  for (size_t i = 0; i < numAtoms && error_.empty(); ++i) {
+    if (writtenNum[i] == 0) continue;
+    const Atom& atom = molecule.atom(i);
+    const Coords& at = rotated ? atom.getRotatedCoords() : atom.getFixedCoords();
+    const Residu* residue = atom.getResidu();
+    const char* label = residue == nullptr || residue->getNum() == kDefaultResiduNum
+                            ? kDefaultLabel
+                            : substructures[atomSubstructure[i] - 1].label.c_str();
+    const std::string_view fallbackType = elementMol2Type(atom);
+    // A nameless atom is called by its element's symbol.
+    const char* atomName =
+        asField(atom.getName(), nameScratch,
+                fallbackType == "Du" ? "Du" : AtomData[atom.getAtomicNum() - 1].symbol);
+    const char* type = atom.getMOL2type().empty()
+                           ? fallbackType.data()  // the table's literals end in NUL
+                           : asField(atom.getMOL2type(), typeScratch, fallbackType.data());
+    put("%7d %-8s %9.4f %9.4f %9.4f %-5s %5d %-9s %8.4f\n", writtenNum[i], atomName, at.x, at.y,
+        at.z, type, atomSubstructure[i], label, atom.getPartialCharge());
+  }
+
+  // Bonds.
+  put("@<TRIPOS>BOND\n");
+  for (size_t i = 0; i < bonds.size() && error_.empty(); ++i) {
+    const WrittenBond& bond = bonds[i];
+    put("%6d %4d %4d ", static_cast<int>(i) + 1, bond.first, bond.second);
+    if (bond.type >= kBondSingle && bond.type <= kBondTriple)
+      put("%-3d\n", bond.type);
+    else
+      put("%-3s\n", bondTypeWord(bond.type));
+  }
+
+  // Substructures. The status is "ROOT" for the first substructure of each chain, where the
+  // chain starts, and "****" (no status) for the others; the comment that closes the record
+  // repeats the residue's three-letter name, chain and number.
+  if (molecule.numResidues() == 0) {
+    put("\n");
+  } else {
+    put("@<TRIPOS>SUBSTRUCTURE\n");
+    std::unordered_set<std::string> chainsStarted;
+    std::string chainScratch, name3Scratch, commentScratch;
+    for (size_t i = 0; i < substructures.size() && error_.empty(); ++i) {
+      const Substructure& sub = substructures[i];
+      const Residu& residue = *sub.residue;
+      if ((protein && residue.getNum() == 0) ||
+          (!protein && residue.getNum() == kDefaultResiduNum)) {
+        put("      1 ****           1\n");
+        continue;
+      }
+      int root = writtenNumOf(residue.getRoot());
+      for (size_t k = 0; root == 0 && k < residue.getAtoms().size(); ++k)
+        root = writtenNumOf(residue.getAtoms()[k]);
+      if (root == 0) root = 1;
+      const char* status = chainsStarted.insert(residue.getChain()).second ? "ROOT" : kEmptyField;
+      const char* name3 = asField(residue.getName3(), name3Scratch, kEmptyField);
+      put("%6d %-6s %6d %-7s %11d %-4s  %3s%6d %4s %3s %1s%4d\n", static_cast<int>(i) + 1,
+          sub.label.c_str(), root, substructureType(residue.getKind()), 4,
+          asField(residue.getChain(), chainScratch, kEmptyField), name3, sub.interBonds, status,
+          name3, asField(residue.getChain(), commentScratch, ""), residue.getNum());
+    }
+  }
+
+  // Rings: a SET of member atoms and a CENTROID record for each ring's dummy atom.
+  if (withDummies && error_.empty()) {
+    std::string centroids, sets;
+    for (size_t n = 1; n <= molecule.numCycles(); ++n) {
+      const Cycle& ring = molecule.cycle(n - 1);
+      std::string members;
+      int count = 0;
+      for (const Atom* member : ring.atoms) {
+        const int number = writtenNumOf(member);
+        if (number == 0) continue;
+        members += ' ';
+        members += std::to_string(number);
+        ++count;
+      }
+      sets += "CYCLE" + std::to_string(n) + " STATIC ATOMS CENTROID **** " +
+              (ring.aromatic ? "AROMATIC CYCLE" : "CYCLE") + "\n" + std::to_string(count) +
+              members + "\n";
+      const int centroid = writtenNumOf(ring.centroid);
+      if (centroid != 0)
+        centroids += "CENTR_CYCLE" + std::to_string(n) + "\n" + std::to_string(centroid) + " " +
+                     std::to_string(n) + "\n";
+    }
+    put("@<TRIPOS>CENTROID\n%s", centroids.c_str());
+    put("@<TRIPOS>SET\n%s", sets.c_str());
+  }
+
+  if (error_.empty() && ferror(file_)) fail("write error");
+}
+
+}  // namespace VXMole

@@ -1,0 +1,728 @@
+// Tests of MoleWriter: the MOL2 text written for molecules built in code, and outputs that are
+// complete or absent whatever fails.
+#include "molewriter.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>        // for ignoring SIGXFSZ while a file size limit is tested
+#include <sys/resource.h>  // for setrlimit(RLIMIT_FSIZE)
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <limits>
+#include <memory>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "molecule.h"
+#include "molereader.h"
+#include "tables.h"
+
+namespace VXMole {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string readText(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+std::vector<std::string> splitLines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+// The file's lines with the time stamp, which changes from run to run, masked.
+std::vector<std::string> writtenLines(const fs::path& path) {
+  std::vector<std::string> lines = splitLines(readText(path));
+  for (std::string& line : lines)
+    if (line.rfind("#    Modification time : ", 0) == 0) line = "#    Modification time : *";
+  return lines;
+}
+
+void expectLines(const std::vector<std::string>& expected, const std::vector<std::string>& got) {
+  for (size_t i = 0; i < std::max(expected.size(), got.size()); ++i) {
+    EXPECT_EQ(i < expected.size() ? expected[i] : "<none>", i < got.size() ? got[i] : "<none>")
+        << "line " << i + 1;
+  }
+}
+
+// The lines of one section, without its header.
+std::vector<std::string> section(const std::vector<std::string>& lines, const std::string& name) {
+  std::vector<std::string> out;
+  bool inside = false;
+  for (const std::string& line : lines) {
+    if (line.rfind("@<TRIPOS>", 0) == 0) {
+      inside = line == "@<TRIPOS>" + name;
+      continue;
+    }
+    if (inside) out.push_back(line);
+  }
+  return out;
+}
+
+std::vector<std::string> fields(const std::string& line) {
+  std::vector<std::string> out;
+  std::istringstream in(line);
+  for (std::string field; in >> field;) out.push_back(field);
+  return out;
+}
+
+Atom* addAtom(Molecule& m, unsigned mapNum, const std::string& symbol, const std::string& name,
+              const std::string& type, Coords at, Residu* residue = nullptr) {
+  auto* atom = new Atom(static_cast<unsigned>(m.numAtoms()), mapNum, symbol, at, name, type);
+  m.addAtom(atom, residue);
+  return atom;
+}
+
+// Nine atoms in a chain, bonded by every bond type code from 1 to 8, all in the default residue.
+void buildLigand(Molecule& m) {
+  const char* types[] = {"C.3", "C.2", "C.1", "C.ar", "N.am", "C.2", "Du", "H", "O.3"};
+  const char* symbols[] = {"C", "C", "C", "C", "N", "C", "Du", "H", "O"};
+  std::vector<Atom*> atoms;
+  for (int i = 0; i < 9; ++i)
+    atoms.push_back(addAtom(m, i + 1, symbols[i], "A" + std::to_string(i + 1), types[i],
+                            Coords(i * 1.1, -i * 0.5, 2.25)));
+  for (int i = 0; i < 8; ++i) m.addBond(atoms[i], atoms[i + 1], i + 1, i + 1);
+}
+
+// Alanine 1 and glycine 2 of chain A, joined by an amide bond; alanine's root is its CA.
+void buildDipeptide(Molecule& m) {
+  const char* names[] = {"N", "CA", "C", "O"};
+  const char* types[] = {"N.am", "C.3", "C.2", "O.2"};
+  const char* symbols[] = {"N", "C", "C", "O"};
+  Residu* ala = m.addResidu(1, "ALA", "A");
+  Residu* gly = m.addResidu(2, "GLY", "A");
+  std::vector<Atom*> atoms;
+  for (int i = 0; i < 8; ++i)
+    atoms.push_back(addAtom(m, i + 1, symbols[i % 4], names[i % 4], types[i % 4],
+                            Coords(i, 2 * i, -i), i < 4 ? ala : gly));
+  ala->setRoot(atoms[1]);
+  unsigned n = 1;
+  for (int base : {0, 4}) {
+    m.addBond(atoms[base], atoms[base + 1], kBondSingle, n++);
+    m.addBond(atoms[base + 1], atoms[base + 2], kBondSingle, n++);
+    m.addBond(atoms[base + 2], atoms[base + 3], kBondDouble, n++);
+  }
+  m.addBond(atoms[2], atoms[4], kBondAmide, n++);
+}
+
+// 20 atoms: two six-membered rings, each with its centroid dummy (the 10th and 20th atoms),
+// the second ring aromatic, the rings joined by a bond. Map numbers start at `firstMapNum`.
+void buildTwoRings(Molecule& m, unsigned firstMapNum) {
+  std::vector<Atom*> atoms;
+  for (unsigned i = 0; i < 20; ++i) {
+    const bool dummy = i == 9 || i == 19;
+    const std::string name = i == 9 ? "DuCy" : i == 19 ? "DUAr" : "C" + std::to_string(i + 1);
+    atoms.push_back(addAtom(m, firstMapNum + i, dummy ? "Du" : "C", name, dummy ? "Du" : "C.3",
+                            Coords(i, 0, 0)));
+    atoms.back()->excluded = dummy;
+  }
+  unsigned n = 1;
+  for (int base : {0, 10}) {
+    auto* ring = new Cycle;
+    ring->aromatic = base == 10;
+    for (int k = 0; k < 6; ++k) {
+      ring->atoms.push_back(atoms[base + k]);
+      m.addBond(atoms[base + k], atoms[base + (k + 1) % 6], ring->aromatic ? kBondAromatic : 1,
+                n++);
+    }
+    ring->centroid = atoms[base + 9];
+    m.addCycle(ring);
+  }
+  m.addBond(atoms[6], atoms[10], kBondSingle, n++);
+}
+
+// A scoped temporary directory per test.
+class Mol2Writer : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string pattern = (fs::temp_directory_path() / "mol2writer.XXXXXX").string();
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+    dir_ = pattern;
+  }
+  void TearDown() override {
+    std::error_code ignored;
+    fs::permissions(dir_, fs::perms::owner_all, fs::perm_options::add, ignored);
+    fs::remove_all(dir_, ignored);
+  }
+
+  // Writes `m` to `name` in the test directory and returns the file's lines, time stamp masked.
+  std::vector<std::string> write(Molecule& m, bool withDummies = false, bool rotated = false,
+                                 const std::string& name = "out.mol2") {
+    MoleWriter writer;
+    EXPECT_TRUE(writer.newFile((dir_ / name).string(), 1));
+    writer.writeMOL2(&m, withDummies, rotated);
+    EXPECT_TRUE(writer.closeFile()) << writer.getError();
+    return writtenLines(dir_ / name);
+  }
+
+  // The names in the test directory.
+  std::vector<std::string> listing() const {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir_)) names.push_back(entry.path().filename());
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
+  fs::path dir_;
+};
+
+// ---- The text ----
+
+TEST_F(Mol2Writer, WritesLigandInDefaultResidueWithEveryBondType) {
+  Molecule m(kMoleLigand, 0, 0, 0, "LIG");
+  buildLigand(m);
+  expectLines(
+      {
+          "#    Name: LIG",
+          "#    Modification time : *",
+          "",
+          "@<TRIPOS>MOLECULE",
+          "LIG",
+          "    9     8     1     0     0",
+          "SMALL",
+          "NO_CHARGES",
+          "@<TRIPOS>ATOM",
+          "      1 A1          0.0000    0.0000    2.2500 C.3       1 <1>         0.0000",
+          "      2 A2          1.1000   -0.5000    2.2500 C.2       1 <1>         0.0000",
+          "      3 A3          2.2000   -1.0000    2.2500 C.1       1 <1>         0.0000",
+          "      4 A4          3.3000   -1.5000    2.2500 C.ar      1 <1>         0.0000",
+          "      5 A5          4.4000   -2.0000    2.2500 N.am      1 <1>         0.0000",
+          "      6 A6          5.5000   -2.5000    2.2500 C.2       1 <1>         0.0000",
+          "      7 A7          6.6000   -3.0000    2.2500 Du        1 <1>         0.0000",
+          "      8 A8          7.7000   -3.5000    2.2500 H         1 <1>         0.0000",
+          "      9 A9          8.8000   -4.0000    2.2500 O.3       1 <1>         0.0000",
+          "@<TRIPOS>BOND",
+          "     1    1    2 1  ",
+          "     2    2    3 2  ",
+          "     3    3    4 3  ",
+          "     4    4    5 ar ",
+          "     5    5    6 am ",
+          "     6    6    7 an ",
+          "     7    7    8 du ",
+          "     8    8    9 un ",
+          "@<TRIPOS>SUBSTRUCTURE",
+          "      1 ****           1",
+      },
+      write(m));
+}
+
+TEST_F(Mol2Writer, WritesProteinOfTwoResidues) {
+  Molecule m(kMoleProtein, 0, 0, 0, "PRT");
+  buildDipeptide(m);
+  expectLines(
+      {
+          "#    Name: PRT",
+          "#    Modification time : *",
+          "",
+          "@<TRIPOS>MOLECULE",
+          "PRT",
+          "    8     7     2     0     0",
+          "PROTEIN",
+          "NO_CHARGES",
+          "@<TRIPOS>DICT",
+          "BIOPOLYMER macromol",
+          "@<TRIPOS>ATOM",
+          "      1 N           0.0000    0.0000    0.0000 N.am      1 ALA1        0.0000",
+          "      2 CA          1.0000    2.0000   -1.0000 C.3       1 ALA1        0.0000",
+          "      3 C           2.0000    4.0000   -2.0000 C.2       1 ALA1        0.0000",
+          "      4 O           3.0000    6.0000   -3.0000 O.2       1 ALA1        0.0000",
+          "      5 N           4.0000    8.0000   -4.0000 N.am      2 GLY2        0.0000",
+          "      6 CA          5.0000   10.0000   -5.0000 C.3       2 GLY2        0.0000",
+          "      7 C           6.0000   12.0000   -6.0000 C.2       2 GLY2        0.0000",
+          "      8 O           7.0000   14.0000   -7.0000 O.2       2 GLY2        0.0000",
+          "@<TRIPOS>BOND",
+          "     1    1    2 1  ",
+          "     2    2    3 1  ",
+          "     3    3    4 2  ",
+          "     4    5    6 1  ",
+          "     5    6    7 1  ",
+          "     6    7    8 2  ",
+          "     7    3    5 am ",
+          "@<TRIPOS>SUBSTRUCTURE",
+          "     1 ALA1        2 RESIDUE           4 A     ALA     1 ROOT ALA A   1",
+          "     2 GLY2        5 RESIDUE           4 A     GLY     1 **** GLY A   2",
+      },
+      write(m));
+}
+
+TEST_F(Mol2Writer, ResidueNumberedZeroInProteinAndOtherResidueKinds) {
+  Molecule m(kMoleProtein, 0, 0, 0, "PRT");
+  addAtom(m, 1, "O", "O", "O.3", Coords(), m.addResidu(0, "HOH", "W"));
+  addAtom(m, 2, "O", "O", "O.3", Coords(), m.addResidu(7, "HOH", "W"));
+  addAtom(m, 3, "C", "C1", "C.3", Coords(), m.addResidu(8, "LIG", "L"));
+  addAtom(m, 4, "Zn", "ZN", "Zn", Coords(), m.addResidu(9, "ZN", ""));
+  expectLines(
+      {
+          "      1 ****           1",
+          "     2 HOH7        2 RESIDUE           4 W     HOH     0 ROOT HOH W   7",
+          "     3 LIG8        3 GROUP             4 L     LIG     0 ROOT LIG L   8",
+          "     4 ZN9         4 GROUP             4 ****   ZN     0 ROOT  ZN     9",
+      },
+      section(write(m), "SUBSTRUCTURE"));
+}
+
+TEST_F(Mol2Writer, NameOfFewerThanTwoCharactersIsUnnamed) {
+  Molecule named(kMoleLigand, 0, 0, 0, "X");
+  buildLigand(named);
+  std::vector<std::string> lines = write(named);
+  EXPECT_EQ("#    Name: X", lines[0]);
+  EXPECT_EQ("unnamed", section(lines, "MOLECULE")[0]);
+
+  Molecule nameless;
+  buildLigand(nameless);
+  lines = write(nameless);
+  EXPECT_EQ("#    Modification time : *", lines[0]);
+  EXPECT_EQ("unnamed", section(lines, "MOLECULE")[0]);
+}
+
+TEST_F(Mol2Writer, DummiesLeftOutUseUpTheirNumbers) {
+  Molecule m(kMoleLigand, 0, 0, 0, "RINGS");
+  buildTwoRings(m, 1);
+  const std::vector<std::string> lines = write(m);
+  EXPECT_EQ("   18    13     1     0     0", section(lines, "MOLECULE")[1]);
+  std::vector<std::string> numbers;
+  for (const std::string& line : section(lines, "ATOM")) numbers.push_back(fields(line)[0]);
+  EXPECT_EQ((std::vector<std::string>{"1", "2", "3", "4", "5", "6", "7", "8", "9", "11", "12", "13",
+                                      "14", "15", "16", "17", "18", "19"}),
+            numbers);
+  EXPECT_EQ("    13    7   11 1  ", section(lines, "BOND").back());
+  EXPECT_TRUE(section(lines, "CENTROID").empty());
+  EXPECT_TRUE(section(lines, "SET").empty());
+}
+
+// Ring members and centroids are cited by their numbers in the written file, which are not the
+// map numbers here.
+TEST_F(Mol2Writer, DummiesWrittenWithCentroidAndSetSections) {
+  Molecule m(kMoleLigand, 0, 0, 0, "RINGS");
+  buildTwoRings(m, 101);
+  const std::vector<std::string> lines = write(m, true);
+  EXPECT_EQ("   20    13     1     0     0", section(lines, "MOLECULE")[1]);
+  EXPECT_EQ(20u, section(lines, "ATOM").size());
+  EXPECT_EQ("     1    1    2 1  ", section(lines, "BOND")[0]);
+  EXPECT_EQ("     7   11   12 ar ", section(lines, "BOND")[6]);
+  expectLines({"CENTR_CYCLE1", "10 1", "CENTR_CYCLE2", "20 2"}, section(lines, "CENTROID"));
+  expectLines({"CYCLE1 STATIC ATOMS CENTROID **** CYCLE", "6 1 2 3 4 5 6",
+               "CYCLE2 STATIC ATOMS CENTROID **** AROMATIC CYCLE", "6 11 12 13 14 15 16"},
+              section(lines, "SET"));
+}
+
+// Two chains numbering their residues alike are two substructures each, not one.
+TEST_F(Mol2Writer, SameResidueInTwoChainsStaysTwoSubstructures) {
+  Molecule m(kMoleProtein, 0, 0, 0, "DIMER");
+  addAtom(m, 1, "C", "CA", "C.3", Coords(), m.addResidu(12, "ALA", "A"));
+  addAtom(m, 2, "C", "CA", "C.3", Coords(), m.addResidu(12, "ALA", "B"));
+  const std::vector<std::string> lines = write(m);
+  EXPECT_EQ("    2     0     2     0     0", section(lines, "MOLECULE")[1]);
+  EXPECT_EQ("1", fields(section(lines, "ATOM")[0])[6]);
+  EXPECT_EQ("2", fields(section(lines, "ATOM")[1])[6]);
+  expectLines({"     1 ALA12       1 RESIDUE           4 A     ALA     0 ROOT ALA A  12",
+               "     2 ALA12       2 RESIDUE           4 B     ALA     0 ROOT ALA B  12"},
+              section(lines, "SUBSTRUCTURE"));
+}
+
+// Atoms read from PDB without a type, and a nameless one, still fill every column.
+TEST_F(Mol2Writer, UntypedAtomsGetTheirElementsType) {
+  Molecule m(kMoleLigand, 0, 0, 0, "HET");
+  addAtom(m, 1, "C", "C1", "", Coords());
+  Atom* ammonium = addAtom(m, 2, "N", "N1", "", Coords());
+  for (unsigned i = 0; i < 4; ++i)
+    m.addBond(ammonium, addAtom(m, 3 + i, "H", "H" + std::to_string(i), "", Coords()), 1, i + 1);
+  addAtom(m, 7, "N", "N2", "", Coords());
+  addAtom(m, 8, "O", "O1", "", Coords());
+  addAtom(m, 9, "Zn", "ZN", "", Coords());
+  addAtom(m, 10, "Cl", "CL", "", Coords());
+  addAtom(m, 11, "Ni", "NI", "", Coords());
+  addAtom(m, 12, "S", "", "", Coords());
+  addAtom(m, 13, "", "X", "", Coords());
+  std::vector<std::string> types, names;
+  for (const std::string& line : section(write(m), "ATOM")) {
+    ASSERT_EQ(9u, fields(line).size()) << line;
+    names.push_back(fields(line)[1]);
+    types.push_back(fields(line)[5]);
+  }
+  EXPECT_EQ((std::vector<std::string>{"C.3", "N.4", "H", "H", "H", "H", "N.3", "O.3", "Zn", "Cl",
+                                      "Ni", "S.3", "Du"}),
+            types);
+  EXPECT_EQ("S", names[11]);
+}
+
+// The first row of the MOL2 type table that takes `type`, as the reader's type check looks it
+// up, or null.
+const Mol2SpecRow* typeRow(std::string_view type) {
+  for (const Mol2SpecRow& row : MOL2_SPEC)
+    if (row.type.find(type) != std::string_view::npos) return &row;
+  return nullptr;
+}
+
+// Every type chosen for an element reads back as that element through the MOL2 type table, or
+// is the symbol of an element the table does not know; "Du" only where the symbol would be taken
+// for another element.
+TEST(Mol2WriterTypes, ElementTypesReadBackAsTheirElement) {
+  for (unsigned z = 1; z < DUMMY_ATOMIC_NUM; ++z) {
+    Atom atom;
+    atom.setAtomicNum(z);
+    const std::string_view type = elementMol2Type(atom);
+    const std::string_view symbol = AtomData[z - 1].symbol;
+    if (type == "Du") {
+      ASSERT_NE(nullptr, typeRow(symbol)) << symbol;
+      EXPECT_NE(z, typeRow(symbol)->atomicNum) << symbol;
+    } else if (typeRow(type) != nullptr) {
+      EXPECT_EQ(z, typeRow(type)->atomicNum) << type;
+    } else {
+      EXPECT_EQ(symbol, type);
+    }
+  }
+  Atom dummy;
+  dummy.setAtomicNum(DUMMY_ATOMIC_NUM);
+  EXPECT_EQ("Du", elementMol2Type(dummy));
+}
+
+TEST_F(Mol2Writer, FieldsWithBlanksStayOneField) {
+  Molecule m(kMoleLigand, 0, 0, 0, "two\nlines");
+  addAtom(m, 1, "C", "C 1", "C.3", Coords(), m.addResidu(3, "LI G", " "));
+  const std::vector<std::string> lines = write(m);
+  EXPECT_EQ("two lines", section(lines, "MOLECULE")[0]);
+  EXPECT_EQ(9u, fields(section(lines, "ATOM")[0]).size());
+  EXPECT_EQ("C_1", fields(section(lines, "ATOM")[0])[1]);
+  EXPECT_EQ("LI_G3", fields(section(lines, "ATOM")[0])[7]);
+  EXPECT_EQ("     1 LI_G3       1 GROUP             4 ****   LI     0 ROOT  LI     3",
+            section(lines, "SUBSTRUCTURE")[0]);
+}
+
+// A 90,000-atom protein must take a small fraction of a second: nothing may grow with the
+// square of the atom count.
+TEST_F(Mol2Writer, LargeProteinIsWrittenQuickly) {
+  Molecule m(kMoleProtein, 0, 0, 0, "BIG");
+  Atom* previous = nullptr;
+  unsigned mapNum = 0, bondNum = 0;
+  for (int r = 1; r <= 10000; ++r) {
+    Residu* residue = m.addResidu(r, "ALA", r <= 5000 ? "A" : "B");
+    for (int k = 0; k < 9; ++k) {
+      Atom* atom = addAtom(m, ++mapNum, "C", "C" + std::to_string(k), "C.3",
+                           Coords(r * 0.1, k * 0.2, 1.0), residue);
+      if (previous != nullptr) m.addBond(previous, atom, kBondSingle, ++bondNum);
+      previous = atom;
+    }
+  }
+  // Processor time, which other work on the machine does not inflate.
+  const std::clock_t start = std::clock();
+  MoleWriter writer;
+  ASSERT_TRUE(writer.newFile((dir_ / "big.mol2").string(), 1));
+  writer.writeMOL2(&m, false, false);
+  ASSERT_TRUE(writer.closeFile());
+  const double seconds = static_cast<double>(std::clock() - start) / CLOCKS_PER_SEC;
+  EXPECT_LT(seconds, 2.0);  // 0.15 s in a debug build; quadratic work would take minutes
+  const std::vector<std::string> lines = writtenLines(dir_ / "big.mol2");
+  EXPECT_EQ(90000u, section(lines, "ATOM").size());
+  EXPECT_EQ(" 89999 89999 90000 1  ", section(lines, "BOND").back());
+  EXPECT_EQ("  5001 ALA5001  45001 RESIDUE           4 B     ALA     2 ROOT ALA B5001",
+            section(lines, "SUBSTRUCTURE")[5000]);
+}
+
+// ---- Read back ----
+
+// Bond type code as the MOL2 reader gives it back for a written code: the words "an", "du" and
+// "un" all read as "any".
+int readBackBondType(int written) {
+  return written <= kBondAmide ? written : kBondAny;
+}
+
+// Checks that `read` holds what `m` was written with: every written atom with its name, type,
+// charge, position (the rotated or fixed coordinates), residue and written number; every bond;
+// every residue with its root.
+void expectReadBack(const Molecule& m, bool rotated, Molecule& read) {
+  std::vector<const Atom*> written;
+  for (size_t i = 0; i < m.numAtoms(); ++i)
+    if (m.atom(i).getName() != "DuCy" && m.atom(i).getName() != "DUAr")
+      written.push_back(&m.atom(i));
+  std::vector<const Atom*> got;
+  for (size_t i = 0; i < read.numAtoms(); ++i)
+    if (!read.atom(i).excluded) got.push_back(&read.atom(i));
+  ASSERT_EQ(written.size(), got.size());
+  auto numberOf = [&](const Atom* atom) {
+    for (size_t i = 0; i < m.numAtoms(); ++i)
+      if (&m.atom(i) == atom) return static_cast<unsigned>(i + 1);
+    return 0u;
+  };
+  for (size_t i = 0; i < written.size(); ++i) {
+    const Atom& a = *written[i];
+    const Atom& b = *got[i];
+    SCOPED_TRACE("atom " + a.getName());
+    EXPECT_EQ(numberOf(&a), b.getMapNum());
+    EXPECT_EQ(a.getName(), b.getName());
+    EXPECT_EQ(a.getMOL2type(), b.getMOL2type());
+    if (a.getMOL2type() != "Du") {
+      EXPECT_EQ(a.getAtomicNum(), b.getAtomicNum());
+    }
+    EXPECT_NEAR(a.getPartialCharge(), b.getPartialCharge(), 1e-4);
+    const Coords& at = rotated ? a.getRotatedCoords() : a.getFixedCoords();
+    EXPECT_NEAR(at.x, b.getFixedCoords().x, 1e-4);
+    EXPECT_NEAR(at.y, b.getFixedCoords().y, 1e-4);
+    EXPECT_NEAR(at.z, b.getFixedCoords().z, 1e-4);
+    ASSERT_NE(nullptr, b.getResidu());
+    if (a.getResidu()->getNum() == kDefaultResiduNum) {
+      EXPECT_EQ(read.getDefaultResidu(), b.getResidu());
+    } else {
+      // The reader names a residue after its substructure.
+      EXPECT_EQ(a.getResidu()->getName() + std::to_string(a.getResidu()->getNum()),
+                b.getResidu()->getName());
+      EXPECT_EQ(a.getResidu()->getNum(), b.getResidu()->getNum());
+      EXPECT_EQ(a.getResidu()->getChain(), b.getResidu()->getChain());
+      EXPECT_EQ(a.getResidu()->getKind(), b.getResidu()->getKind());
+      if (a.getResidu()->getRoot() != nullptr) {
+        ASSERT_NE(nullptr, b.getResidu()->getRoot());
+        EXPECT_EQ(numberOf(a.getResidu()->getRoot()), b.getResidu()->getRoot()->getMapNum());
+      }
+    }
+  }
+  ASSERT_EQ(m.numBonds(), read.numBonds());
+  for (size_t i = 0; i < m.numBonds(); ++i) {
+    const Bond& a = m.bond(i);
+    const Bond& b = read.bond(i);
+    EXPECT_EQ(numberOf(a.getFirst()), b.getFirst()->getMapNum()) << "bond " << i + 1;
+    EXPECT_EQ(numberOf(a.getSecond()), b.getSecond()->getMapNum()) << "bond " << i + 1;
+    EXPECT_EQ(readBackBondType(a.getType()), b.getType()) << "bond " << i + 1;
+  }
+}
+
+std::unique_ptr<Molecule> readBack(const fs::path& path, unsigned type) {
+  MoleReader reader(path.string(), kFormatMol2);
+  return std::unique_ptr<Molecule>(reader.loadNextMole(type));
+}
+
+TEST_F(Mol2Writer, ReadsBackProteinWithChargesAndRotatedCoordinates) {
+  Molecule m(kMoleProtein, 0, 0, 0, "PRT");
+  buildDipeptide(m);
+  for (size_t i = 0; i < m.numAtoms(); ++i) {
+    const Coords& at = m.atom(i).getFixedCoords();
+    m.atom(i).setRotatedCoords(Coords(at.y + 0.123456, -at.x, at.z * 2 + 100.00004));
+    m.atom(i).setPartialCharge(i % 2 ? -0.25 : 0.3125);
+  }
+  const std::vector<std::string> lines = write(m, false, true);
+  EXPECT_EQ("USER_CHARGES", section(lines, "MOLECULE")[3]);
+  const auto read = readBack(dir_ / "out.mol2", kMoleProtein);
+  ASSERT_NE(nullptr, read);
+  EXPECT_EQ("PRT", read->getName());
+  expectReadBack(m, true, *read);
+}
+
+TEST_F(Mol2Writer, ReadsBackLigandInDefaultResidue) {
+  Molecule m(kMoleLigand, 0, 0, 0, "LIG");
+  buildLigand(m);
+  write(m);
+  const auto read = readBack(dir_ / "out.mol2", kMoleCalcs);
+  ASSERT_NE(nullptr, read);
+  expectReadBack(m, false, *read);
+}
+
+// What is read back and written again, ring perception's dummies included, is the same text.
+TEST_F(Mol2Writer, RewritesWhatItReadsUnchanged) {
+  Molecule protein(kMoleProtein, 0, 0, 0, "PRT");
+  buildDipeptide(protein);
+  Molecule ligand(kMoleLigand, 0, 0, 0, "RING");
+  buildTwoRings(ligand, 1);
+  for (size_t i = ligand.numAtoms(); i-- > 0;)
+    if (ligand.atom(i).excluded) ligand.delAtom(&ligand.atom(i));
+  for (Molecule* m : {&protein, &ligand}) {
+    SCOPED_TRACE(m->getName());
+    const std::vector<std::string> first = write(*m, false, false, "first.mol2");
+    const auto read = readBack(dir_ / "first.mol2", m->getType());
+    ASSERT_NE(nullptr, read);
+    expectLines(first, write(*read, false, false, "second.mol2"));
+  }
+}
+
+// ---- Files: complete or absent ----
+
+TEST_F(Mol2Writer, DefaultWriterCreatesNoFile) {
+  const fs::path here = fs::current_path();
+  fs::current_path(dir_);
+  {
+    MoleWriter writer;
+    Molecule m;
+    buildLigand(m);
+    writer.writeMOL2(&m, false, false);
+    EXPECT_FALSE(writer.isOpen());
+    EXPECT_FALSE(writer.closeFile());
+  }
+  fs::current_path(here);
+  EXPECT_TRUE(listing().empty());
+}
+
+TEST_F(Mol2Writer, UnwritablePathsGiveFalseAndLeaveNoFile) {
+  std::ofstream(dir_ / "plain") << "a file\n";
+  fs::create_directory(dir_ / "sub");
+  MoleWriter writer;
+  Molecule m;
+  buildLigand(m);
+  for (const fs::path& path : {dir_ / "missing" / "out.mol2", dir_ / "plain" / "out.mol2",
+                               dir_ / "sub", dir_ / "sub/", fs::path()}) {
+    EXPECT_FALSE(writer.newFile(path.string(), 1)) << path;
+    EXPECT_FALSE(writer.isOpen());
+    EXPECT_FALSE(writer.getError().empty());
+    writer.writeMOL2(&m, false, false);
+    EXPECT_FALSE(writer.closeFile());
+  }
+  EXPECT_EQ((std::vector<std::string>{"plain", "sub"}), listing());
+  EXPECT_EQ("a file\n", readText(dir_ / "plain"));
+  EXPECT_TRUE(fs::is_empty(dir_ / "sub"));
+}
+
+TEST_F(Mol2Writer, OutputAppearsOnlyWhenClosed) {
+  const fs::path out = dir_ / "out.mol2";
+  std::ofstream(out) << "old\n";
+  Molecule m(kMoleLigand, 0, 0, 0, "LIG");
+  buildLigand(m);
+  MoleWriter writer;
+  ASSERT_TRUE(writer.newFile(out.string(), 1));
+  writer.writeMOL2(&m, false, false);
+  EXPECT_EQ("old\n", readText(out));
+  const std::vector<std::string> names = listing();
+  ASSERT_EQ(2u, names.size());
+  EXPECT_EQ(0u, names[0].rfind(".out.mol2.", 0)) << names[0];
+  EXPECT_TRUE(writer.closeFile());
+  EXPECT_FALSE(writer.hasFailed());
+  EXPECT_EQ((std::vector<std::string>{"out.mol2"}), listing());
+  EXPECT_EQ("LIG", section(writtenLines(out), "MOLECULE")[0]);
+}
+
+TEST_F(Mol2Writer, DestructorAndNewFileFinishTheOpenFile) {
+  Molecule m(kMoleLigand, 0, 0, 0, "LIG");
+  buildLigand(m);
+  {
+    MoleWriter writer((dir_ / "first.mol2").string(), 1);
+    writer.writeMOL2(&m, false, false);
+    ASSERT_TRUE(writer.newFile((dir_ / "second.mol2").string(), 1));
+    EXPECT_EQ(29u, writtenLines(dir_ / "first.mol2").size());
+    writer.writeMOL2(&m, false, false);
+  }
+  EXPECT_EQ(29u, writtenLines(dir_ / "second.mol2").size());
+  EXPECT_EQ((std::vector<std::string>{"first.mol2", "second.mol2"}), listing());
+}
+
+TEST_F(Mol2Writer, NonFiniteCoordinatesLeaveNoOutput) {
+  Molecule m(kMoleLigand, 0, 0, 0, "LIG");
+  buildLigand(m);
+  m.atom(4).setRotatedCoords(Coords(std::nan(""), 0, 0));
+  const fs::path out = dir_ / "out.mol2";
+  {
+    MoleWriter writer;
+    ASSERT_TRUE(writer.newFile(out.string(), 1));
+    writer.writeMOL2(&m, false, true);
+    EXPECT_TRUE(writer.hasFailed());
+    EXPECT_NE(std::string::npos, writer.getError().find("atom 5")) << writer.getError();
+    EXPECT_FALSE(writer.closeFile());
+  }
+  {
+    testing::internal::CaptureStderr();
+    MoleWriter writer(out.string(), 1);  // the destructor discards a failed file too
+    m.atom(2).setPartialCharge(std::numeric_limits<double>::infinity());
+    writer.writeMOL2(&m, false, false);
+  }
+  EXPECT_EQ(0u, testing::internal::GetCapturedStderr().find("Error Writing to " + out.string()));
+  EXPECT_TRUE(listing().empty());
+}
+
+// An atom filed in a residue its molecule does not hold cannot be given a substructure.
+TEST_F(Mol2Writer, AtomOfForeignResidueThrowsAndLeavesNoOutput) {
+  Molecule other;
+  Residu foreign(&other, 5, 5, "ALA", "A", kResiduAminoAcid);
+  Molecule m(kMoleLigand, 0, 0, 0, "LIG");
+  buildLigand(m);
+  addAtom(m, 10, "C", "C10", "C.3", Coords(), &foreign);
+  MoleWriter writer;
+  ASSERT_TRUE(writer.newFile((dir_ / "bad.mol2").string(), 1));
+  EXPECT_THROW(writer.writeMOL2(&m, false, false), std::out_of_range);
+  EXPECT_TRUE(writer.hasFailed());
+  // The next output starts afresh; the failed one is thrown away.
+  testing::internal::CaptureStderr();
+  ASSERT_TRUE(writer.newFile((dir_ / "good.mol2").string(), 1));
+  EXPECT_NE(std::string::npos, testing::internal::GetCapturedStderr().find("bad.mol2"));
+  EXPECT_FALSE(writer.hasFailed());
+  m.delAtom(&m.atom(9));
+  writer.writeMOL2(&m, false, false);
+  EXPECT_TRUE(writer.closeFile());
+  EXPECT_EQ((std::vector<std::string>{"good.mol2"}), listing());
+}
+
+// A file size limit makes the disk refuse the text part way, as a full disk would.
+TEST_F(Mol2Writer, WriteErrorLeavesExistingOutputAndNoTemporaryFile) {
+  const fs::path out = dir_ / "out.mol2";
+  std::ofstream(out) << "old\n";
+  Molecule m(kMoleLigand, 0, 0, 0, "LIG");
+  for (int i = 0; i < 500; ++i) addAtom(m, i + 1, "C", "C", "C.3", Coords(i, i, i));
+
+  rlimit saved;
+  ASSERT_EQ(0, getrlimit(RLIMIT_FSIZE, &saved));
+  const auto oldHandler = signal(SIGXFSZ, SIG_IGN);
+  rlimit limited = saved;
+  limited.rlim_cur = 8192;
+  ASSERT_EQ(0, setrlimit(RLIMIT_FSIZE, &limited));
+  MoleWriter writer;
+  const bool opened = writer.newFile(out.string(), 1);
+  writer.writeMOL2(&m, false, false);
+  const bool closed = writer.closeFile();
+  setrlimit(RLIMIT_FSIZE, &saved);
+  signal(SIGXFSZ, oldHandler);
+
+  ASSERT_TRUE(opened);
+  EXPECT_FALSE(closed);
+  EXPECT_EQ("File too large", writer.getError());
+  EXPECT_EQ("old\n", readText(out));
+  EXPECT_EQ((std::vector<std::string>{"out.mol2"}), listing());
+}
+
+TEST_F(Mol2Writer, FailedRenameLeavesNoTemporaryFile) {
+  Molecule m(kMoleLigand, 0, 0, 0, "LIG");
+  buildLigand(m);
+  MoleWriter writer;
+  ASSERT_TRUE(writer.newFile((dir_ / "out.mol2").string(), 1));
+  writer.writeMOL2(&m, false, false);
+  fs::create_directory(dir_ / "out.mol2");  // something took the name meanwhile
+  std::ofstream(dir_ / "out.mol2" / "keep") << "kept\n";
+  EXPECT_FALSE(writer.closeFile());
+  EXPECT_FALSE(writer.getError().empty());
+  EXPECT_EQ((std::vector<std::string>{"out.mol2"}), listing());
+  EXPECT_EQ("kept\n", readText(dir_ / "out.mol2" / "keep"));
+}
+
+TEST_F(Mol2Writer, PermissionsAreThoseOfAPlainOpen) {
+  Molecule m(kMoleLigand, 0, 0, 0, "LIG");
+  buildLigand(m);
+  const mode_t savedMask = umask(022);
+  write(m, false, false, "new.mol2");
+  std::ofstream(dir_ / "old.mol2") << "old\n";
+  fs::permissions(dir_ / "old.mol2", fs::perms(0640));
+  write(m, false, false, "old.mol2");
+  umask(savedMask);
+  EXPECT_EQ(fs::perms(0644), fs::status(dir_ / "new.mol2").permissions() & fs::perms::mask);
+  EXPECT_EQ(fs::perms(0640), fs::status(dir_ / "old.mol2").permissions() & fs::perms::mask);
+}
+
+TEST_F(Mol2Writer, LinkedOutputReplacesTheLinksTarget) {
+  Molecule m(kMoleLigand, 0, 0, 0, "LIG");
+  buildLigand(m);
+  fs::create_directory(dir_ / "real");
+  std::ofstream(dir_ / "real" / "target.mol2") << "old\n";
+  fs::create_symlink("real/target.mol2", dir_ / "link.mol2");
+  write(m, false, false, "link.mol2");
+  EXPECT_TRUE(fs::is_symlink(dir_ / "link.mol2"));
+  EXPECT_EQ("LIG", section(writtenLines(dir_ / "real" / "target.mol2"), "MOLECULE")[0]);
+  EXPECT_EQ((std::vector<std::string>{"link.mol2", "real"}), listing());
+}
+
+}  // namespace
+}  // namespace VXMole
