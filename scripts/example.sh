@@ -14,5 +14,5 @@ example="$root/example"
 out="$root/example/out"
 mkdir -p "$out"
 set -x
-"$build/tool/Kestrum" -r "$example/ref_ligand.mol2" -c "$example/comp_ligand.mol2" -g NAME \
-  -a "$example/comp_protein.pdb" "$example/comp_ligand.mol2" -p "$out"
+"$build/tool/Kestrum" -r "$example/ref_ligand.pdb" -c "$example/comp_ligand.pdb" -g NAME \
+  -a "$example/comp_protein.pdb" "$example/comp_ligand.pdb" -p "$out"
