@@ -1,7 +1,10 @@
 // End-to-end tests: the built Kestrum executable on the command line.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdlib>
+#include <filesystem>
 #include <cstdio>
 #include <random>
 #include <sstream>
@@ -230,6 +233,248 @@ TEST(KestrumFit, MovedCopyInEveryModeMatchesKabsch) {
     ASSERT_EQ(rmsd.size(), 1u);
     expectPrinted(rmsd[0], c.expected);
   }
+}
+
+}  // namespace
+
+// ---- Whole runs compared with expected outputs kept under tests/data/golden ----
+
+namespace {
+
+struct GoldenCase {
+  std::string name;  // directory under tests/data/golden
+  // Data files copied into the working directory: data file name -> name there.
+  std::vector<std::pair<std::string, std::string>> inputs;
+  std::vector<std::string> args;
+  std::vector<std::string> directories;  // made in the working directory before the run
+};
+
+// The written text with its time stamp line (which changes every run) masked.
+std::string maskTimeStamp(std::string text) {
+  const std::string label = "#    Modification time : ";
+  const size_t at = text.find(label);
+  if (at != std::string::npos) {
+    const size_t end = text.find('\n', at);
+    text.replace(at + label.size(), end - at - label.size(), "<time>");
+  }
+  return text;
+}
+
+// Every regular file under `root`, as paths relative to it.
+std::vector<std::string> filesUnder(const std::string& root) {
+  std::vector<std::string> files;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(root))
+    if (entry.is_regular_file())
+      files.push_back(std::filesystem::relative(entry.path(), root).string());
+  std::sort(files.begin(), files.end());
+  return files;
+}
+
+// Runs a case in a fresh directory and compares stdout and every file the run wrote with the
+// expected ones. KESTRUM_UPDATE_GOLDEN=1 rewrites the expected files instead.
+void checkGolden(const GoldenCase& c) {
+  SCOPED_TRACE(c.name);
+  TempDir work;
+  for (const auto& dir : c.directories) std::filesystem::create_directories(work.file(dir));
+  std::vector<std::string> inputs;
+  for (const auto& [data, name] : c.inputs) {
+    std::filesystem::create_directories(std::filesystem::path(work.file(name)).parent_path());
+    std::filesystem::copy_file(dataPath(data), work.file(name));
+    inputs.push_back(name);
+  }
+  const auto run = runKestrum(c.args, work.path());
+  ASSERT_EQ(run.status, 0) << run.err;
+
+  const std::string golden = dataPath("golden/" + c.name);
+  std::vector<std::string> written;
+  for (const std::string& file : filesUnder(work.path()))
+    if (std::find(inputs.begin(), inputs.end(), file) == inputs.end()) written.push_back(file);
+
+  if (std::getenv("KESTRUM_UPDATE_GOLDEN") != nullptr) {
+    std::filesystem::remove_all(golden);
+    std::filesystem::create_directories(golden);
+    writeFile(golden + "/stdout", run.out);
+    for (const std::string& file : written) {
+      std::filesystem::create_directories(std::filesystem::path(golden + "/" + file).parent_path());
+      writeFile(golden + "/" + file, maskTimeStamp(readFile(work.file(file))));
+    }
+    return;
+  }
+  EXPECT_EQ(run.out, readFile(golden + "/stdout"));
+  std::vector<std::string> expected = filesUnder(golden);
+  expected.erase(std::find(expected.begin(), expected.end(), "stdout"));
+  EXPECT_EQ(written, expected);
+  for (const std::string& file : expected)
+    EXPECT_EQ(maskTimeStamp(readFile(work.file(file))), readFile(golden + "/" + file)) << file;
+}
+
+TEST(KestrumGolden, PdbPosesByNameWrittenBesideTheInput) {
+  checkGolden({"pdb_name_beside_input",
+               {{"e2e_1c9_4i23.pdb", "ref.pdb"}, {"e2e_1c9_4i24.pdb", "poses/comp.pdb"}},
+               {"-r", "ref.pdb", "-c", "poses/comp.pdb", "-g", "NAME", "-a", "poses/comp.pdb"},
+               {}});
+}
+
+TEST(KestrumGolden, Mol2ByIdWithSeveralOtherFilesInPathDir) {
+  // -a a b -p out: the -p that ends the list is read as an option.
+  checkGolden({"mol2_id_several_files",
+               {{"mol2_ligand_amptrb10.mol2", "ref.mol2"},
+                {"e2e_amptrb10_moved.mol2", "comp.mol2"},
+                {"mol2_small_molecules.mol2", "more.MOL2"}},
+               {"-r", "ref.mol2", "-c", "comp.mol2", "-g", "ID", "-a", "comp.mol2", "more.MOL2",
+                "-p", "out"},
+               {"out"}});
+}
+
+TEST(KestrumGolden, WholeMoleculesCarryAProteinIntoPathDirWithTrailingSlash) {
+  // With PathDir "out/" the path holds a double slash; a ".pdb" ending becomes ".mol2" and an
+  // upper-case ".PDB" is kept.
+  checkGolden({"whole_protein_trailing_slash",
+               {{"e2e_acp_chain_a.pdb", "a.pdb"},
+                {"e2e_acp_chain_b.pdb", "b.pdb"},
+                {"pdb_il2_fragments.pdb", "protein.pdb"},
+                {"e2e_acp_chain_b.pdb", "LIG.PDB"}},
+               {"-r", "a.pdb", "-c", "b.pdb", "-a", "protein.pdb", "LIG.PDB", "-p", "out/"},
+               {"out"}});
+}
+
+TEST(KestrumGolden, LowerCaseModeFitsWholeMoleculesAndCarriesBothFormats) {
+  // "-g name" in lower case leaves the pairing mode at whole molecules.
+  checkGolden({"whole_lower_case_mode",
+               {{"mol2_ligand_amptrb10.mol2", "ref.mol2"},
+                {"e2e_amptrb10_moved.mol2", "comp.mol2"},
+                {"e2e_1c9_4i23.pdb", "extra.pdb"}},
+               {"-r", "ref.mol2", "-c", "comp.mol2", "-g", "name", "-a", "extra.pdb", "comp.mol2"},
+               {}});
+}
+
+}  // namespace
+
+// ---- -m prints the transform, -l the atom pairs ----
+
+namespace {
+
+// Names and coordinates of the ATOM records of a MOL2 text.
+std::vector<std::pair<std::string, Coords>> mol2Atoms(const std::string& text) {
+  std::vector<std::pair<std::string, Coords>> atoms;
+  std::istringstream in(text);
+  std::string line;
+  bool inAtoms = false;
+  while (std::getline(in, line)) {
+    if (line.rfind("@<TRIPOS>", 0) == 0) {
+      inAtoms = line.rfind("@<TRIPOS>ATOM", 0) == 0;
+      continue;
+    }
+    if (!inAtoms || line.empty()) continue;
+    std::istringstream fields(line);
+    int number = 0;
+    std::string name;
+    Coords c;
+    fields >> number >> name >> c.x >> c.y >> c.z;
+    atoms.emplace_back(name, c);
+  }
+  return atoms;
+}
+
+TEST(KestrumReport, TransformPrintedWithMReproducesTheWrittenCoordinates) {
+  TempDir dir;
+  const std::string comp = dataPath("e2e_amptrb10_moved.mol2");
+  // -m after the -a list ends it: the comparison is still carried.
+  const auto run = runKestrum({"-r", dataPath("mol2_ligand_amptrb10.mol2"), "-c", comp, "-g",
+                               "NAME", "-p", dir.path(), "-a", comp, "-m"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  std::vector<std::vector<double>> rows;
+  for (const char* label : {"Rotation row 1 : ", "Rotation row 2 : ", "Rotation row 3 : "})
+    rows.push_back(numbersAfter(run.out, label));
+  const std::vector<double> t = numbersAfter(run.out, "Translation    : ");
+  ASSERT_EQ(t.size(), 3u);
+  for (const auto& row : rows) ASSERT_EQ(row.size(), 3u);
+  // The transform is printed after the RMSD line and before the carried files.
+  EXPECT_LT(run.out.find("RMSD : "), run.out.find("Rotation row 1 : "));
+  EXPECT_LT(run.out.find("Translation    : "), run.out.find("####"));
+
+  const auto input = mol2Atoms(readFile(comp));
+  const auto written = mol2Atoms(readFile(dir.file("rot_e2e_amptrb10_moved.mol2")));
+  ASSERT_EQ(input.size(), written.size());
+  for (size_t i = 0; i < input.size(); ++i) {
+    const Coords& p = input[i].second;
+    const double moved[3] = {rows[0][0] * p.x + rows[0][1] * p.y + rows[0][2] * p.z + t[0],
+                             rows[1][0] * p.x + rows[1][1] * p.y + rows[1][2] * p.z + t[1],
+                             rows[2][0] * p.x + rows[2][1] * p.y + rows[2][2] * p.z + t[2]};
+    EXPECT_NEAR(moved[0], written[i].second.x, 1e-4) << input[i].first;
+    EXPECT_NEAR(moved[1], written[i].second.y, 1e-4) << input[i].first;
+    EXPECT_NEAR(moved[2], written[i].second.z, 1e-4) << input[i].first;
+  }
+}
+
+TEST(KestrumReport, PairsListedWithLKeepExactlyTheCliqueAndGiveTheRmsd) {
+  const auto run = runKestrum({"-r", dataPath("mol2_ligand_amptrb10.mol2"), "-c",
+                               dataPath("e2e_amptrb10_moved.mol2"), "-g", "ID", "-l"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  // 14 heavy atoms pair by number; the two displaced ones are dropped.
+  EXPECT_NE(run.out.find("Pairs : 14 formed, 12 kept, RMSD "), std::string::npos) << run.out;
+  std::istringstream lines(run.out.substr(run.out.find("Pair 1\t")));
+  std::string line;
+  double sum = 0;
+  int kept = 0;
+  std::vector<std::string> dropped;
+  while (std::getline(lines, line)) {
+    std::vector<std::string> fields;
+    std::istringstream cut(line);
+    for (std::string field; std::getline(cut, field, '\t');) fields.push_back(field);
+    ASSERT_EQ(fields.size(), 5u) << line;
+    const double distance = std::stod(fields[3]);
+    if (fields[4] == "kept") {
+      sum += distance * distance;
+      ++kept;
+    } else {
+      EXPECT_EQ(fields[4], "dropped");
+      dropped.push_back(fields[1].substr(0, fields[1].find(' ')));
+      EXPECT_GT(distance, 2.0);
+    }
+  }
+  EXPECT_EQ(kept, 12);
+  EXPECT_EQ(dropped, (std::vector<std::string>{"N4", "C61"}));
+  // The pair list states the RMSD to eight decimals; the "RMSD : " line to six digits.
+  const auto precise = numbersAfter(run.out, "kept, RMSD ");
+  ASSERT_EQ(precise.size(), 1u);
+  EXPECT_NEAR(std::sqrt(sum / kept), precise[0], 1e-6);
+  expectPrinted(numbersAfter(run.out, "RMSD : ").at(0), precise[0]);
+}
+
+TEST(KestrumReport, WholeMoleculesListOneLinePerAtom) {
+  const auto run = runKestrum({"-r", dataPath("e2e_acp_chain_a.pdb"), "-c",
+                               dataPath("e2e_acp_chain_b.pdb"), "-l", "-m"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  size_t atoms = 0;
+  double sum = 0;
+  for (size_t at = run.out.find("Atom "); at != std::string::npos;
+       at = run.out.find("\nAtom ", at + 1)) {
+    const std::string line = run.out.substr(at, run.out.find('\n', at + 1) - at);
+    const double distance = std::stod(line.substr(line.rfind('\t') + 1));
+    sum += distance * distance;
+    ++atoms;
+  }
+  EXPECT_EQ(atoms, 31u);
+  EXPECT_NEAR(std::sqrt(sum / atoms), numbersAfter(run.out, "Atoms : 31 fitted, RMSD ").at(0), 1e-6);
+  expectPrinted(numbersAfter(run.out, "RMSD : ").at(0), std::sqrt(sum / atoms));
+  // The transform comes before the atom lines.
+  EXPECT_LT(run.out.find("Translation"), run.out.find("Atom 1\t"));
+}
+
+TEST(KestrumReport, NothingExtraWithoutTheOptionsOrAfterAFailedFit) {
+  const auto plain = runKestrum({"-r", dataPath("e2e_acp_chain_a.pdb"), "-c",
+                                 dataPath("e2e_acp_chain_b.pdb")});
+  ASSERT_EQ(plain.status, 0);
+  EXPECT_EQ(plain.out.find("Rotation"), std::string::npos);
+  EXPECT_EQ(plain.out.find("Atom 1"), std::string::npos);
+  // Whole molecules of different sizes: the fit fails, and neither list nor matrix is printed.
+  const auto failed = runKestrum({"-r", dataPath("e2e_1c9_4i23.pdb"), "-c",
+                                  dataPath("e2e_1c9_4i24.pdb"), "-m", "-l"});
+  EXPECT_EQ(failed.status, 1);
+  EXPECT_NE(failed.out.find("RMSD : -100\n"), std::string::npos) << failed.out;
+  EXPECT_EQ(failed.out.find("Rotation"), std::string::npos);
+  EXPECT_NE(failed.err.find("Mobile and Fixed have different size : 22 28\n"), std::string::npos);
 }
 
 }  // namespace

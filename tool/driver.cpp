@@ -2,6 +2,7 @@
 #include "driver.h"
 
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <exception>
 #include <iostream>
@@ -42,6 +43,8 @@ struct Options {
   std::string pairingText;
   int pairingMode = kWholeMolecules;
   std::vector<std::string> otherPaths;
+  bool printTransform = false;  // -m
+  bool printPairs = false;      // -l
 };
 
 // One tentative correspondence: its position in the pair list is its vertex's number.
@@ -70,7 +73,14 @@ void printUsage() {
                "\n";
 }
 
-bool endsOtherList(const std::string& arg) { return kOptionNames.find(arg) != std::string::npos; }
+// The options that take no value.
+const char kTransformOption[] = "-m";
+const char kPairsOption[] = "-l";
+
+bool endsOtherList(const std::string& arg) {
+  return kOptionNames.find(arg) != std::string::npos || arg == kTransformOption ||
+         arg == kPairsOption;
+}
 
 // Scans the arguments left to right. Returns false, after a message on the error stream,
 // when an option that takes a value is the last argument.
@@ -81,6 +91,11 @@ bool parseOptions(int argc, char** argv, Options& options) {
     if (arg == "-a") {
       ++i;
       while (i < argc && !endsOtherList(argv[i])) options.otherPaths.emplace_back(argv[i++]);
+      continue;
+    }
+    if (arg == kTransformOption || arg == kPairsOption) {
+      (arg == kTransformOption ? options.printTransform : options.printPairs) = true;
+      ++i;
       continue;
     }
     if (arg == "-r" || arg == "-c" || arg == "-p" || arg == "-g") {
@@ -181,10 +196,17 @@ double pairingLimitMib() {
   return 4096;
 }
 
+// The pairs formed, in pair-list order, and whether the clique kept each.
+struct Pairing {
+  std::vector<std::pair<Atom*, Atom*>> pairs;
+  std::vector<bool> kept;
+};
+
 // Builds the correspondence graph of the pairs, finds its first clique and loads the paired
 // coordinates into the fit. Returns false after a message when the pairing is too large or no
 // clique of three pairs exists.
-bool loadPairedAtoms(Molecule& reference, Molecule& comparison, int mode, RigidBody& fit) {
+bool loadPairedAtoms(Molecule& reference, Molecule& comparison, int mode, RigidBody& fit,
+                     Pairing& pairing) {
   const PartnerIndex index(comparison, mode);
   size_t count = 0;
   for (size_t i = 0; i < reference.numAtoms(); ++i) {
@@ -238,10 +260,14 @@ bool loadPairedAtoms(Molecule& reference, Molecule& comparison, int mode, RigidB
   }
   std::vector<Coords> rigid;
   std::vector<Coords> mobile;
+  pairing.kept.assign(pairs.size(), false);
   for (unsigned position : graph.getCliques().front()) {
     rigid.push_back(pairs[position].reference->getFixedCoords());
     mobile.push_back(pairs[position].comparison->getFixedCoords());
+    pairing.kept[position] = true;
   }
+  pairing.pairs.reserve(pairs.size());
+  for (const Pair& pair : pairs) pairing.pairs.emplace_back(pair.reference, pair.comparison);
   fit.Load_Coords_To_Rigid(rigid);
   fit.Load_Coords_To_Mobile(mobile);
   return true;
@@ -308,6 +334,56 @@ bool carryOthers(const Options& options, RigidBody& fit) {
   return allWritten;
 }
 
+// The transform p' = R.p + t that carries a point of the comparison molecule into the reference
+// frame, with t = cR - R.cM.
+void printTransform(const RigidBody& fit) {
+  const double* r = fit.getRotation();
+  const Coords zero = fit.Mobil_To_Ref(std::vector<Coords>{Coords()}).front();  // R.0 + t = t
+  char line[128];
+  for (int row = 0; row < 3; ++row) {
+    std::snprintf(line, sizeof line, "Rotation row %d : %14.10f %14.10f %14.10f\n", row + 1,
+                  r[3 * row], r[3 * row + 1], r[3 * row + 2]);
+    std::cout << line;
+  }
+  std::snprintf(line, sizeof line, "Translation    : %14.8f %14.8f %14.8f\n", zero.x, zero.y, zero.z);
+  std::cout << line;
+}
+
+// Distance between a reference atom and a comparison atom carried into the reference frame.
+double fittedDistance(const Atom& reference, const Atom& comparison, const RigidBody& fit) {
+  const Coords moved = fit.Mobil_To_Ref(std::vector<Coords>{comparison.getFixedCoords()}).front();
+  return reference.getFixedCoords().calcDist(moved);
+}
+
+void printPairLine(const char* label, size_t index, const Atom& reference, const Atom& comparison,
+                   const RigidBody& fit, const char* status) {
+  char distance[32];
+  std::snprintf(distance, sizeof distance, "%.8f", fittedDistance(reference, comparison, fit));
+  std::cout << label << " " << index + 1 << "\t" << reference.getIdentifier() << "\t"
+            << comparison.getIdentifier() << "\t" << distance << status << "\n";
+}
+
+void printPairs(const Pairing& pairing, const RigidBody& fit) {
+  size_t kept = 0;
+  for (bool k : pairing.kept) kept += k ? 1 : 0;
+  char rmsd[32];
+  std::snprintf(rmsd, sizeof rmsd, "%.8f", fit.getRmsd());
+  std::cout << "Pairs : " << pairing.pairs.size() << " formed, " << kept << " kept, RMSD " << rmsd
+            << "\n";
+  for (size_t i = 0; i < pairing.pairs.size(); ++i)
+    printPairLine("Pair", i, *pairing.pairs[i].first, *pairing.pairs[i].second, fit,
+                  pairing.kept[i] ? "\tkept" : "\tdropped");
+}
+
+// Whole molecules: atoms are paired by their order in the files.
+void printAtomDistances(Molecule& reference, Molecule& comparison, const RigidBody& fit) {
+  char rmsd[32];
+  std::snprintf(rmsd, sizeof rmsd, "%.8f", fit.getRmsd());
+  std::cout << "Atoms : " << reference.numAtoms() << " fitted, RMSD " << rmsd << "\n";
+  for (size_t i = 0; i < reference.numAtoms() && i < comparison.numAtoms(); ++i)
+    printPairLine("Atom", i, reference.atom(i), comparison.atom(i), fit, "");
+}
+
 int run(const Options& options) {
   MoleReader referenceReader(options.referencePath, kFormatDetect);
   Complex referenceComplex;
@@ -328,10 +404,11 @@ int run(const Options& options) {
   printPoint(comparison->calcBarycenter(false, false));
 
   RigidBody fit;
+  Pairing pairing;
   if (options.pairingMode == kWholeMolecules) {
     fit.Load_Molecule_To_Rigid(reference);
     fit.Load_Molecule_To_Mobile(comparison);
-  } else if (!loadPairedAtoms(*reference, *comparison, options.pairingMode, fit)) {
+  } else if (!loadPairedAtoms(*reference, *comparison, options.pairingMode, fit, pairing)) {
     return 1;
   }
 
@@ -342,6 +419,14 @@ int run(const Options& options) {
     std::cerr << "The fit failed: no transform to apply"
               << (options.otherPaths.empty() ? "" : ", no other molecule written") << std::endl;
     return 1;
+  }
+  if (options.printTransform) printTransform(fit);
+  if (options.printPairs) {
+    if (options.pairingMode == kWholeMolecules) {
+      printAtomDistances(*reference, *comparison, fit);
+    } else {
+      printPairs(pairing, fit);
+    }
   }
   return carryOthers(options, fit) ? 0 : 1;
 }
