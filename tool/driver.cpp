@@ -319,13 +319,13 @@ bool carryOthers(const Options& options, RigidBody& fit) {
     std::cout << "####################################\n";
     const std::string output = outputPath(path, options.outputDir);
     if (!writer.newFile(output, 1)) {
-      std::cerr << "Unable to write " << output << std::endl;
+      std::cerr << "Unable to write " << output << " : " << writer.getError() << std::endl;
       allWritten = false;
       continue;
     }
     writer.writeMOL2(molecule, false, true);
     if (!writer.closeFile()) {
-      std::cerr << "Unable to write " << output << std::endl;
+      std::cerr << "Unable to write " << output << " : " << writer.getError() << std::endl;
       allWritten = false;
       continue;
     }
