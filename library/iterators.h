@@ -3,10 +3,16 @@
 
 #include <cstddef>
 
+#include "coords.h"
+
 namespace VXMole {
 
+class Atom;
+class Bond;
 class Edge;
 class Graph;
+class Molecule;
+class Residu;
 class Vertex;
 
 // Every cursor holds its owner, a position and a valid flag. Built on null, it writes a
@@ -16,223 +22,178 @@ class Vertex;
 // to the list it walks.
 
 namespace detail {
-// The line a cursor built on null writes to standard error.
-void reportNullOwner();
+
+// The lines a cursor built on null writes to standard error.
+void reportNullOwner();  // graph cursors
+void reportNoAtom();     // molecule cursors
+
+// What every cursor shares. `Derived` walks positions 0 .. count(owner) - 1 of one list of its
+// owner and supplies
+//   static size_t count(const Owner&);
+//   static Element* at(const Owner&, size_t position);
+//   static void reportNull();
+// and, when it passes over some positions, `bool accepts(const Element*) const`.
+template <class Derived, class Owner, class Element>
+class Cursor {
+ public:
+  explicit operator bool() const { return valid_ && pos_ < Derived::count(*owner_); }
+  Derived& operator++() {
+    if (*this) {
+      ++pos_;
+      settle();
+    }
+    return self();
+  }
+  Derived operator++(int) {
+    Derived before = self();
+    ++*this;
+    return before;
+  }
+  bool operator==(const Element* e) const { return current() == e; }
+  bool operator!=(const Element* e) const { return current() != e; }
+  Element* operator*() const { return current(); }
+  Element* operator->() const { return current(); }
+
+ protected:
+  explicit Cursor(const Owner* owner) : owner_(owner), valid_(owner != nullptr) {}
+  // Called by the derived constructor once its own state is set.
+  void start() {
+    if (valid_) {
+      settle();
+    } else {
+      Derived::reportNull();
+    }
+  }
+  bool accepts(const Element*) const { return true; }
+  Element* current() const { return *this ? Derived::at(*owner_, pos_) : nullptr; }
+
+  const Owner* owner_;
+
+ private:
+  // Moves on to the first position at or after the current one that the cursor accepts.
+  void settle() {
+    while (*this && !self().accepts(Derived::at(*owner_, pos_))) ++pos_;
+  }
+  Derived& self() { return static_cast<Derived&>(*this); }
+  const Derived& self() const { return static_cast<const Derived&>(*this); }
+
+  size_t pos_ = 0;
+  bool valid_;
+};
+
 }  // namespace detail
 
 // ---- Graph cursors ----
 
 // Over a graph's vertices, in insertion order.
-class ItVert_Graph {
+class ItVert_Graph : public detail::Cursor<ItVert_Graph, Graph, Vertex> {
  public:
-  explicit ItVert_Graph(const Graph* graph);
-  explicit operator bool() const;
-  ItVert_Graph& operator++();
-  ItVert_Graph operator++(int);
-  bool operator==(const Vertex* v) const { return current() == v; }
-  bool operator!=(const Vertex* v) const { return current() != v; }
-  Vertex* operator*() const { return current(); }
-  Vertex* operator->() const { return current(); }
-
- private:
-  Vertex* current() const;
-  const Graph* graph_;
-  size_t pos_ = 0;
-  bool valid_ = false;
+  explicit ItVert_Graph(const Graph* graph) : Cursor(graph) { start(); }
+  static size_t count(const Graph& graph);
+  static Vertex* at(const Graph& graph, size_t i);
+  static void reportNull() { detail::reportNullOwner(); }
 };
 
 // Over a graph's edges, in insertion order.
-class ItEdge_Graph {
+class ItEdge_Graph : public detail::Cursor<ItEdge_Graph, Graph, Edge> {
  public:
-  explicit ItEdge_Graph(const Graph* graph);
-  explicit operator bool() const;
-  ItEdge_Graph& operator++();
-  ItEdge_Graph operator++(int);
-  bool operator==(const Edge* e) const { return current() == e; }
-  bool operator!=(const Edge* e) const { return current() != e; }
-  Edge* operator*() const { return current(); }
-  Edge* operator->() const { return current(); }
-
- private:
-  Edge* current() const;
-  const Graph* graph_;
-  size_t pos_ = 0;
-  bool valid_ = false;
+  explicit ItEdge_Graph(const Graph* graph) : Cursor(graph) { start(); }
+  static size_t count(const Graph& graph);
+  static Edge* at(const Graph& graph, size_t i);
+  static void reportNull() { detail::reportNullOwner(); }
 };
 
 // Over a vertex's edges, in the order they were attached.
-class ItEdge_Ve {
+class ItEdge_Ve : public detail::Cursor<ItEdge_Ve, Vertex, Edge> {
  public:
-  explicit ItEdge_Ve(const Vertex* vertex);
-  explicit operator bool() const;
-  ItEdge_Ve& operator++();
-  ItEdge_Ve operator++(int);
-  bool operator==(const Edge* e) const { return current() == e; }
-  bool operator!=(const Edge* e) const { return current() != e; }
-  Edge* operator*() const { return current(); }
-  Edge* operator->() const { return current(); }
+  explicit ItEdge_Ve(const Vertex* vertex) : Cursor(vertex) { start(); }
   // The current edge's other end as seen from the iterated vertex; null at the end.
   Vertex* get_Oth() const;
-
- private:
-  Edge* current() const;
-  const Vertex* vertex_;
-  size_t pos_ = 0;
-  bool valid_ = false;
+  static size_t count(const Vertex& vertex);
+  static Edge* at(const Vertex& vertex, size_t i);
+  static void reportNull() { detail::reportNullOwner(); }
 };
 
 // ---- Molecule cursors ----
 
-class Atom;
-class Bond;
-class Coords;
-class Molecule;
-class Residu;
-// Built on null they write "No atom given for iteration" instead. They hand out the
-// molecule's own (mutable) atoms, bonds and residues, as the graph cursors hand out vertices.
-
 // Over a molecule's atoms, in molecule order.
-class ItAtm_Mole {
+class ItAtm_Mole : public detail::Cursor<ItAtm_Mole, Molecule, Atom> {
  public:
-  explicit ItAtm_Mole(const Molecule* molecule);
-  explicit operator bool() const;
-  ItAtm_Mole& operator++();
-  ItAtm_Mole operator++(int);
-  bool operator==(const Atom* a) const { return current() == a; }
-  bool operator!=(const Atom* a) const { return current() != a; }
-  Atom* operator*() const { return current(); }
-  Atom* operator->() const { return current(); }
-
- private:
-  Atom* current() const;
-  const Molecule* molecule_;
-  size_t pos_ = 0;
-  bool valid_ = false;
+  explicit ItAtm_Mole(const Molecule* molecule) : Cursor(molecule) { start(); }
+  static size_t count(const Molecule& molecule);
+  static Atom* at(const Molecule& molecule, size_t i);
+  static void reportNull() { detail::reportNoAtom(); }
 };
 
 // Over a molecule's bonds, in molecule order.
-class ItBd_Mole {
+class ItBd_Mole : public detail::Cursor<ItBd_Mole, Molecule, Bond> {
  public:
-  explicit ItBd_Mole(const Molecule* molecule);
-  explicit operator bool() const;
-  ItBd_Mole& operator++();
-  ItBd_Mole operator++(int);
-  bool operator==(const Bond* b) const { return current() == b; }
-  bool operator!=(const Bond* b) const { return current() != b; }
-  Bond* operator*() const { return current(); }
-  Bond* operator->() const { return current(); }
-
- private:
-  Bond* current() const;
-  const Molecule* molecule_;
-  size_t pos_ = 0;
-  bool valid_ = false;
+  explicit ItBd_Mole(const Molecule* molecule) : Cursor(molecule) { start(); }
+  static size_t count(const Molecule& molecule);
+  static Bond* at(const Molecule& molecule, size_t i);
+  static void reportNull() { detail::reportNoAtom(); }
 };
 
 // Over a molecule's residues, in molecule order (the default residue where it stands).
-class ItRes_Mole {
+class ItRes_Mole : public detail::Cursor<ItRes_Mole, Molecule, Residu> {
  public:
-  explicit ItRes_Mole(const Molecule* molecule);
-  explicit operator bool() const;
-  ItRes_Mole& operator++();
-  ItRes_Mole operator++(int);
-  bool operator==(const Residu* r) const { return current() == r; }
-  bool operator!=(const Residu* r) const { return current() != r; }
-  Residu* operator*() const { return current(); }
-  Residu* operator->() const { return current(); }
-
- private:
-  Residu* current() const;
-  const Molecule* molecule_;
-  size_t pos_ = 0;
-  bool valid_ = false;
+  explicit ItRes_Mole(const Molecule* molecule) : Cursor(molecule) { start(); }
+  static size_t count(const Molecule& molecule);
+  static Residu* at(const Molecule& molecule, size_t i);
+  static void reportNull() { detail::reportNoAtom(); }
 };
 
 // Over a residue's atoms, in the order they were filed in it.
-class ItAtm_Res {
+class ItAtm_Res : public detail::Cursor<ItAtm_Res, Residu, Atom> {
  public:
-  explicit ItAtm_Res(const Residu* residue);
-  explicit operator bool() const;
-  ItAtm_Res& operator++();
-  ItAtm_Res operator++(int);
-  bool operator==(const Atom* a) const { return current() == a; }
-  bool operator!=(const Atom* a) const { return current() != a; }
-  Atom* operator*() const { return current(); }
-  Atom* operator->() const { return current(); }
-
- private:
-  Atom* current() const;
-  const Residu* residue_;
-  size_t pos_ = 0;
-  bool valid_ = false;
+  explicit ItAtm_Res(const Residu* residue) : Cursor(residue) { start(); }
+  static size_t count(const Residu& residue);
+  static Atom* at(const Residu& residue, size_t i);
+  static void reportNull() { detail::reportNoAtom(); }
 };
 
 // Over an atom's bonds, in the order they were made (the edges of its vertex that carry a
 // bond).
-class ItBd_Atm {
+class ItBd_Atm : public detail::Cursor<ItBd_Atm, Atom, Bond> {
  public:
-  explicit ItBd_Atm(const Atom* atom);
-  explicit operator bool() const;
-  ItBd_Atm& operator++();
-  ItBd_Atm operator++(int);
-  bool operator==(const Bond* b) const { return current() == b; }
-  bool operator!=(const Bond* b) const { return current() != b; }
-  Bond* operator*() const { return current(); }
-  Bond* operator->() const { return current(); }
+  explicit ItBd_Atm(const Atom* atom) : Cursor(atom) { start(); }
   // The atom at the other end of the current bond; null at the end.
   Atom* get_Oth() const;
-
- private:
-  Bond* current() const;
-  void skip();  // moves on to the next edge that carries a bond
-  const Atom* atom_;
-  size_t pos_ = 0;
-  bool valid_ = false;
+  bool accepts(const Bond* bond) const { return bond != nullptr; }
+  static size_t count(const Atom& atom);
+  static Bond* at(const Atom& atom, size_t i);
+  static void reportNull() { detail::reportNoAtom(); }
 };
 
-// Over the atoms bonded to an atom, in the order of its bonds.
-class ItAtom_Linked {
+// Over the atoms bonded to an atom, in the order of its bonds (edges whose other end is an
+// atom).
+class ItAtom_Linked : public detail::Cursor<ItAtom_Linked, Atom, Atom> {
  public:
-  explicit ItAtom_Linked(const Atom* atom);
-  explicit operator bool() const;
-  ItAtom_Linked& operator++();
-  ItAtom_Linked operator++(int);
-  bool operator==(const Atom* a) const { return current() == a; }
-  bool operator!=(const Atom* a) const { return current() != a; }
-  Atom* operator*() const { return current(); }
-  Atom* operator->() const { return current(); }
-
- private:
-  Atom* current() const;
-  void skip();  // moves on to the next edge whose other end is an atom
-  const Atom* atom_;
-  size_t pos_ = 0;
-  bool valid_ = false;
+  explicit ItAtom_Linked(const Atom* atom) : Cursor(atom) { start(); }
+  bool accepts(const Atom* other) const { return other != nullptr; }
+  static size_t count(const Atom& atom);
+  static Atom* at(const Atom& atom, size_t i);
+  static void reportNull() { detail::reportNoAtom(); }
 };
 
 // Over the atoms of a molecule, in molecule order, whose fixed coordinates lie in the
 // axis-aligned box [lower, upper], bounds included on every axis: lower.x <= x <= upper.x,
 // and so on. A box with lower > upper on some axis, or an atom with a NaN coordinate,
 // yields nothing.
-class ItAtm_Box {
+class ItAtm_Box : public detail::Cursor<ItAtm_Box, Molecule, Atom> {
  public:
-  ItAtm_Box(const Molecule* molecule, const Coords& lower, const Coords& upper);
-  explicit operator bool() const;
-  ItAtm_Box& operator++();
-  ItAtm_Box operator++(int);
-  bool operator==(const Atom* a) const { return current() == a; }
-  bool operator!=(const Atom* a) const { return current() != a; }
-  Atom* operator*() const { return current(); }
-  Atom* operator->() const { return current(); }
+  ItAtm_Box(const Molecule* molecule, const Coords& lower, const Coords& upper)
+      : Cursor(molecule), lower_(lower), upper_(upper) {
+    start();
+  }
+  bool accepts(const Atom* atom) const;
+  static size_t count(const Molecule& molecule);
+  static Atom* at(const Molecule& molecule, size_t i);
+  static void reportNull() { detail::reportNoAtom(); }
 
  private:
-  Atom* current() const;
-  void skip();  // moves on to the next atom inside the box
-  const Molecule* molecule_;
-  double lower_[3];  // x, y, z of the lower corner
-  double upper_[3];  // x, y, z of the upper corner
-  size_t pos_ = 0;
-  bool valid_ = false;
+  Coords lower_;  // lower corner
+  Coords upper_;  // upper corner
 };
 
 }  // namespace VXMole
