@@ -5,11 +5,14 @@
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <cstdio>
 #include <random>
 #include <sstream>
 
 #include "coords.h"
+#include "molecule.h"
+#include "molereader.h"
 #include "lsq_reference.h"
 #include "tool_runner.h"
 
@@ -475,6 +478,55 @@ TEST(KestrumReport, NothingExtraWithoutTheOptionsOrAfterAFailedFit) {
   EXPECT_NE(failed.out.find("RMSD : -100\n"), std::string::npos) << failed.out;
   EXPECT_EQ(failed.out.find("Rotation"), std::string::npos);
   EXPECT_NE(failed.err.find("Mobile and Fixed have different size : 22 28\n"), std::string::npos);
+}
+
+}  // namespace
+
+// ---- A written file reads back through the library's own MOL2 reader ----
+
+namespace {
+
+std::unique_ptr<VXMole::Molecule> readFirstMolecule(const std::string& path) {
+  VXMole::MoleReader reader(path, VXMole::kFormatDetect);
+  return std::unique_ptr<VXMole::Molecule>(reader.loadNextMole(VXMole::kMoleCalcs));
+}
+
+TEST(KestrumReadBack, WrittenLigandKeepsAtomsBondsChargesAndSubstructures) {
+  TempDir dir;
+  const std::string comp = dataPath("e2e_amptrb10_moved.mol2");
+  const auto run = runKestrum({"-r", dataPath("mol2_ligand_amptrb10.mol2"), "-c", comp, "-g",
+                               "NAME", "-m", "-a", comp, "-p", dir.path()});
+  ASSERT_EQ(run.status, 0) << run.err;
+  std::vector<std::vector<double>> r;
+  for (const char* label : {"Rotation row 1 : ", "Rotation row 2 : ", "Rotation row 3 : "})
+    r.push_back(numbersAfter(run.out, label));
+  const std::vector<double> t = numbersAfter(run.out, "Translation    : ");
+
+  auto input = readFirstMolecule(comp);
+  auto output = readFirstMolecule(dir.file("rot_e2e_amptrb10_moved.mol2"));
+  ASSERT_TRUE(input && output);
+  ASSERT_EQ(input->numAtoms(), output->numAtoms());
+  for (size_t i = 0; i < input->numAtoms(); ++i) {
+    const VXMole::Atom& a = input->atom(i);
+    const VXMole::Atom& b = output->atom(i);
+    EXPECT_EQ(a.getName(), b.getName());
+    EXPECT_EQ(a.getMOL2type(), b.getMOL2type());
+    EXPECT_EQ(a.getMapNum(), b.getMapNum());
+    EXPECT_DOUBLE_EQ(a.getPartialCharge(), b.getPartialCharge());
+    EXPECT_EQ(a.getResidu()->getName().substr(0, 4), b.getResidu()->getName().substr(0, 4));
+    const Coords& p = a.getFixedCoords();
+    const Coords& q = b.getFixedCoords();
+    EXPECT_NEAR(r[0][0] * p.x + r[0][1] * p.y + r[0][2] * p.z + t[0], q.x, 1e-4);
+    EXPECT_NEAR(r[1][0] * p.x + r[1][1] * p.y + r[1][2] * p.z + t[1], q.y, 1e-4);
+    EXPECT_NEAR(r[2][0] * p.x + r[2][1] * p.y + r[2][2] * p.z + t[2], q.z, 1e-4);
+  }
+  ASSERT_EQ(input->numBonds(), output->numBonds());
+  for (size_t i = 0; i < input->numBonds(); ++i) {
+    EXPECT_EQ(input->bond(i).getFirst()->getMapNum(), output->bond(i).getFirst()->getMapNum());
+    EXPECT_EQ(input->bond(i).getSecond()->getMapNum(), output->bond(i).getSecond()->getMapNum());
+    EXPECT_EQ(input->bond(i).getType(), output->bond(i).getType());
+  }
+  EXPECT_EQ(input->numResidues(), output->numResidues());
 }
 
 }  // namespace
