@@ -27,4 +27,5 @@ need_packages() {
 }
 
 BUILD_PACKAGES=(g++ make cmake libboost-dev)
-TEST_PACKAGES=(libgtest-dev)
+# The interoperability tests read what Kestrum writes with Open Babel (obabel) and RDKit.
+TEST_PACKAGES=(libgtest-dev openbabel python3-rdkit)
