@@ -5,7 +5,7 @@
 #include <sys/stat.h>  // for stat, lstat, fchmod, umask
 #include <unistd.h>    // for fsync, unlink, access, close
 
-#include <cctype>  // for std::tolower
+#include <cctype>  // for std::tolower, std::isdigit
 #include <cerrno>
 #include <cmath>  // for std::isfinite
 #include <cstdarg>
@@ -93,15 +93,18 @@ const char* substructureType(int kind) {
   return kind == 2 || kind == 3 || kind == kResiduWater ? "RESIDUE" : "GROUP  ";
 }
 
-// The residue name followed by the residue number ("ALA" and 12 give "ALA12"). A name that
-// already ends in its number, as residues read from MOL2 files are named after their
-// substructure, is the label itself: reading and writing again leaves it as it was.
+// The residue name followed by the residue number ("ALA" and 12 give "ALA12"). Residues read
+// from MOL2 files are named after their substructure, whose name already carries the residue
+// number ("LEU14", numbered 1 as the file's first substructure): a name that ends in its own
+// number, or a name longer than a PDB residue name (three characters) that ends in a digit, is
+// the label itself, so that reading and writing again leaves it as it was.
 std::string substructureLabel(const Residu& residue) {
   const std::string& name = residue.getName();
   const std::string number = std::to_string(residue.getNum());
   if (name.size() > number.size() &&
       name.compare(name.size() - number.size(), number.size(), number) == 0)
     return name;
+  if (name.size() > 3 && std::isdigit(static_cast<unsigned char>(name.back()))) return name;
   return name + number;
 }
 

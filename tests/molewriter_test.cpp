@@ -545,6 +545,53 @@ TEST_F(Mol2Writer, RewritesWhatItReadsUnchanged) {
   }
 }
 
+// A residue named after its substructure and numbered as the file's first one ("LEU14", 1)
+// keeps its label; with ALA1 numbered 1 and a PDB-style "ALA" numbered 12 as before.
+TEST_F(Mol2Writer, LabelsOfResiduesReadFromMol2DoNotGrow) {
+  Molecule m(kMoleProtein, 0, 0, 0, "LABELS");
+  addAtom(m, 1, "C", "CA", "C.3", Coords(), m.addResidu(1, "LEU14", "A"));
+  addAtom(m, 2, "C", "CA", "C.3", Coords(1, 0, 0), m.addResidu(2, "ALA2", "A"));
+  addAtom(m, 3, "C", "CA", "C.3", Coords(2, 0, 0), m.addResidu(12, "ALA", "A"));
+  addAtom(m, 4, "C", "C1", "C.3", Coords(3, 0, 0), m.addResidu(9001, "1C9", "A"));
+  std::vector<std::string> labels;
+  for (const std::string& line : section(write(m), "SUBSTRUCTURE")) labels.push_back(fields(line)[1]);
+  EXPECT_EQ(labels, (std::vector<std::string>{"LEU14", "ALA2", "ALA12", "1C99001"}));
+}
+
+// Types are written as the written bonds bear them out, so that other readers can rebuild the
+// groups they name: the Tripos spelling, a pyrrole-type nitrogen, carboxylates, guanidinium.
+TEST_F(Mol2Writer, TypesFollowTheWrittenBonds) {
+  Molecule m(kMoleLigand, 0, 0, 0, "TYPES");
+  Atom* br = addAtom(m, 1, "Br", "BR1", "BR", Coords(0, 0, 0));
+  Atom* c1 = addAtom(m, 2, "C", "C1", "C.3", Coords(1.9, 0, 0));
+  // Carboxylate: both C-O bonds as read (double and single) become "ar".
+  Atom* c2 = addAtom(m, 3, "C", "C2", "C.2", Coords(3.4, 0, 0));
+  Atom* o1 = addAtom(m, 4, "O", "O1", "O.co2", Coords(4.0, 1.1, 0));
+  Atom* o2 = addAtom(m, 5, "O", "O2", "O.co2", Coords(4.0, -1.1, 0));
+  // An aromatic nitrogen with three partners, and a lone O.co2 and C.cat (an alternate site).
+  Atom* n1 = addAtom(m, 6, "N", "N1", "N.ar", Coords(0, 3, 0));
+  Atom* h1 = addAtom(m, 7, "H", "H1", "H", Coords(0, 4, 0));
+  Atom* c3 = addAtom(m, 8, "C", "C3", "C.ar", Coords(1, 3, 0));
+  Atom* c4 = addAtom(m, 9, "C", "C4", "C.ar", Coords(-1, 3, 0));
+  addAtom(m, 10, "O", "O3", "O.co2", Coords(8, 8, 8));
+  addAtom(m, 11, "C", "C5", "C.cat", Coords(9, 9, 9));
+  m.addBond(br, c1, kBondSingle, 1);
+  m.addBond(c1, c2, kBondSingle, 2);
+  m.addBond(c2, o1, kBondDouble, 3);
+  m.addBond(c2, o2, kBondSingle, 4);
+  m.addBond(n1, h1, kBondSingle, 5);
+  m.addBond(n1, c3, kBondAromatic, 6);
+  m.addBond(n1, c4, kBondAromatic, 7);
+  const std::vector<std::string> lines = write(m);
+  std::vector<std::string> types;
+  for (const std::string& line : section(lines, "ATOM")) types.push_back(fields(line)[5]);
+  EXPECT_EQ(types, (std::vector<std::string>{"Br", "C.3", "C.2", "O.co2", "O.co2", "N.pl3", "H",
+                                             "C.ar", "C.ar", "O.3", "C.3"}));
+  std::vector<std::string> orders;
+  for (const std::string& line : section(lines, "BOND")) orders.push_back(fields(line)[3]);
+  EXPECT_EQ(orders, (std::vector<std::string>{"1", "1", "ar", "ar", "1", "ar", "ar"}));
+}
+
 // ---- Files: complete or absent ----
 
 TEST_F(Mol2Writer, DefaultWriterCreatesNoFile) {
