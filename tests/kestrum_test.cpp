@@ -3,17 +3,17 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
-#include <cstdio>
 #include <random>
 #include <sstream>
 
 #include "coords.h"
+#include "lsq_reference.h"
 #include "molecule.h"
 #include "molereader.h"
-#include "lsq_reference.h"
 #include "tool_runner.h"
 
 using kestrum_test::runKestrum;
@@ -49,9 +49,9 @@ TEST(KestrumCommandLine, UsageBelowTwoArguments) {
 
 TEST(KestrumCommandLine, MissingInputFiles) {
   // Two arguments: no usage text, but the comparison path is empty.
-  for (const auto& args : {std::vector<std::string>{"-r", "x"},
-                           std::vector<std::string>{"-c", "y", "-g", "NAME"},
-                           std::vector<std::string>{"-r", "", "-c", "y"}}) {
+  for (const auto& args :
+       {std::vector<std::string>{"-r", "x"}, std::vector<std::string>{"-c", "y", "-g", "NAME"},
+        std::vector<std::string>{"-r", "", "-c", "y"}}) {
     const auto run = runKestrum(args);
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.out, "");
@@ -183,8 +183,8 @@ TEST(KestrumFit, TwoCrystalPosesPairedByNameMatchKabsch) {
   }
   ASSERT_EQ(rigid.size(), 22u);
 
-  const auto run = runKestrum({"-r", dataPath("e2e_1c9_4i23.pdb"), "-c",
-                               dataPath("e2e_1c9_4i24.pdb"), "-g", "NAME"});
+  const auto run = runKestrum(
+      {"-r", dataPath("e2e_1c9_4i23.pdb"), "-c", dataPath("e2e_1c9_4i24.pdb"), "-g", "NAME"});
   ASSERT_EQ(run.status, 0) << run.err;
   expectPrintedPoint(numbersAfter(run.out, " Reference Molecule barycenter : "),
                      heavyBarycenter(ref));
@@ -446,8 +446,8 @@ TEST(KestrumReport, PairsListedWithLKeepExactlyTheCliqueAndGiveTheRmsd) {
 }
 
 TEST(KestrumReport, WholeMoleculesListOneLinePerAtom) {
-  const auto run = runKestrum({"-r", dataPath("e2e_acp_chain_a.pdb"), "-c",
-                               dataPath("e2e_acp_chain_b.pdb"), "-l", "-m"});
+  const auto run = runKestrum(
+      {"-r", dataPath("e2e_acp_chain_a.pdb"), "-c", dataPath("e2e_acp_chain_b.pdb"), "-l", "-m"});
   ASSERT_EQ(run.status, 0) << run.err;
   size_t atoms = 0;
   double sum = 0;
@@ -459,21 +459,22 @@ TEST(KestrumReport, WholeMoleculesListOneLinePerAtom) {
     ++atoms;
   }
   EXPECT_EQ(atoms, 31u);
-  EXPECT_NEAR(std::sqrt(sum / atoms), numbersAfter(run.out, "Atoms : 31 fitted, RMSD ").at(0), 1e-6);
+  EXPECT_NEAR(std::sqrt(sum / atoms), numbersAfter(run.out, "Atoms : 31 fitted, RMSD ").at(0),
+              1e-6);
   expectPrinted(numbersAfter(run.out, "RMSD : ").at(0), std::sqrt(sum / atoms));
   // The transform comes before the atom lines.
   EXPECT_LT(run.out.find("Translation"), run.out.find("Atom 1\t"));
 }
 
 TEST(KestrumReport, NothingExtraWithoutTheOptionsOrAfterAFailedFit) {
-  const auto plain = runKestrum({"-r", dataPath("e2e_acp_chain_a.pdb"), "-c",
-                                 dataPath("e2e_acp_chain_b.pdb")});
+  const auto plain =
+      runKestrum({"-r", dataPath("e2e_acp_chain_a.pdb"), "-c", dataPath("e2e_acp_chain_b.pdb")});
   ASSERT_EQ(plain.status, 0);
   EXPECT_EQ(plain.out.find("Rotation"), std::string::npos);
   EXPECT_EQ(plain.out.find("Atom 1"), std::string::npos);
   // Whole molecules of different sizes: the fit fails, and neither list nor matrix is printed.
-  const auto failed = runKestrum({"-r", dataPath("e2e_1c9_4i23.pdb"), "-c",
-                                  dataPath("e2e_1c9_4i24.pdb"), "-m", "-l"});
+  const auto failed = runKestrum(
+      {"-r", dataPath("e2e_1c9_4i23.pdb"), "-c", dataPath("e2e_1c9_4i24.pdb"), "-m", "-l"});
   EXPECT_EQ(failed.status, 1);
   EXPECT_NE(failed.out.find("RMSD : -100\n"), std::string::npos) << failed.out;
   EXPECT_EQ(failed.out.find("Rotation"), std::string::npos);

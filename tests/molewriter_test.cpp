@@ -554,7 +554,8 @@ TEST_F(Mol2Writer, LabelsOfResiduesReadFromMol2DoNotGrow) {
   addAtom(m, 3, "C", "CA", "C.3", Coords(2, 0, 0), m.addResidu(12, "ALA", "A"));
   addAtom(m, 4, "C", "C1", "C.3", Coords(3, 0, 0), m.addResidu(9001, "1C9", "A"));
   std::vector<std::string> labels;
-  for (const std::string& line : section(write(m), "SUBSTRUCTURE")) labels.push_back(fields(line)[1]);
+  for (const std::string& line : section(write(m), "SUBSTRUCTURE"))
+    labels.push_back(fields(line)[1]);
   EXPECT_EQ(labels, (std::vector<std::string>{"LEU14", "ALA2", "ALA12", "1C99001"}));
 }
 

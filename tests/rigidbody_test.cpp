@@ -1,8 +1,6 @@
 // Tests of RigidBody: QCP fits checked against known rotations and an independent Kabsch fit.
 #include "rigidbody.h"
 
-#include "lsq_reference.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -10,6 +8,8 @@
 #include <cmath>
 #include <random>
 #include <utility>
+
+#include "lsq_reference.h"
 
 namespace VXMole {
 namespace {

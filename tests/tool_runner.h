@@ -49,7 +49,9 @@ inline void writeFile(const std::string& path, const std::string& text) {
   std::ofstream(path, std::ios::binary) << text;
 }
 
-inline std::string dataPath(const std::string& name) { return std::string(KESTRUM_TEST_DATA) + "/" + name; }
+inline std::string dataPath(const std::string& name) {
+  return std::string(KESTRUM_TEST_DATA) + "/" + name;
+}
 
 struct ToolRun {
   int status = -1;  // exit status; 128 + signal number when killed by a signal
@@ -70,8 +72,10 @@ inline ToolRun runKestrum(const std::vector<std::string>& args, const std::strin
 
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                   0644);
+  posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                   0644);
   if (!workdir.empty()) posix_spawn_file_actions_addchdir_np(&actions, workdir.c_str());
   pid_t pid = 0;
   ToolRun run;

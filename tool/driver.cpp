@@ -55,22 +55,23 @@ struct Pair {
 };
 
 void printUsage() {
-  std::cout << "./Kestrum : Translation/Rotation search and applications.\n"
-               " Kestrum will find the translation vector and the rotation matrix to transfer a set "
-               "of point A to a set B\n"
-               " HOW-TO USE : \n"
-               "  -> ./Kestrum -r Ref -c Comp  -g [NAME|ID] [-a Other_Molecule [-p PathDir]]\n"
-               " Ref : path of the molecule to translate/rotate\n"
-               " Comp: path of the molecule to translate/rotate to\n"
-               " Other_Molecule : path(s) of as many molecules as you want. Theses molecules will "
-               "be translate/rotate\n"
-               "       according to the transation vector/rotation matrix found between the ref and "
-               "the comp molecule\n"
-               "       each file will be output in the same directory with the prefix rot_\n"
-               " PathDir : By default, the Other_Molecule will be output in the same directory. If "
-               "you want to change it, use PathDir\n"
-               "       WARNING : the prefix will not be added \n"
-               "\n";
+  std::cout
+      << "./Kestrum : Translation/Rotation search and applications.\n"
+         " Kestrum will find the translation vector and the rotation matrix to transfer a set "
+         "of point A to a set B\n"
+         " HOW-TO USE : \n"
+         "  -> ./Kestrum -r Ref -c Comp  -g [NAME|ID] [-a Other_Molecule [-p PathDir]]\n"
+         " Ref : path of the molecule to translate/rotate\n"
+         " Comp: path of the molecule to translate/rotate to\n"
+         " Other_Molecule : path(s) of as many molecules as you want. Theses molecules will "
+         "be translate/rotate\n"
+         "       according to the transation vector/rotation matrix found between the ref and "
+         "the comp molecule\n"
+         "       each file will be output in the same directory with the prefix rot_\n"
+         " PathDir : By default, the Other_Molecule will be output in the same directory. If "
+         "you want to change it, use PathDir\n"
+         "       WARNING : the prefix will not be added \n"
+         "\n";
 }
 
 // The options that take no value.
@@ -123,7 +124,9 @@ bool parseOptions(int argc, char** argv, Options& options) {
   return true;
 }
 
-void printPoint(const Coords& c) { std::cout << c.x << " " << c.y << " " << c.z << "\n"; }
+void printPoint(const Coords& c) {
+  std::cout << c.x << " " << c.y << " " << c.z << "\n";
+}
 
 // Reads every molecule of a file and returns the first "other" molecule, or null after the
 // driver's message. The complex keeps ownership.
@@ -142,7 +145,9 @@ Molecule* readFittedMolecule(MoleReader& reader, Complex& complex, const char* n
   return molecule;
 }
 
-bool pairable(const Atom& atom) { return !atom.isHydrogen() && !atom.excluded; }
+bool pairable(const Atom& atom) {
+  return !atom.isHydrogen() && !atom.excluded;
+}
 
 // Comparison atoms that can be paired, grouped by the key of the pairing mode, each group in
 // molecule order.
@@ -282,7 +287,8 @@ std::string outputPath(const std::string& input, const std::string& outputDir) {
   if (!outputDir.empty()) {
     path = outputDir + "/rot_" + base;
   } else {
-    path = (slash == std::string::npos ? std::string() : input.substr(0, slash + 1)) + "rot_" + base;
+    path =
+        (slash == std::string::npos ? std::string() : input.substr(0, slash + 1)) + "rot_" + base;
   }
   if (path.size() >= 4 && path.compare(path.size() - 4, 4, ".pdb") == 0)
     path.replace(path.size() - 4, 4, ".mol2");
@@ -345,7 +351,8 @@ void printTransform(const RigidBody& fit) {
                   r[3 * row], r[3 * row + 1], r[3 * row + 2]);
     std::cout << line;
   }
-  std::snprintf(line, sizeof line, "Translation    : %14.8f %14.8f %14.8f\n", zero.x, zero.y, zero.z);
+  std::snprintf(line, sizeof line, "Translation    : %14.8f %14.8f %14.8f\n", zero.x, zero.y,
+                zero.z);
   std::cout << line;
 }
 
