@@ -3,13 +3,18 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>  // for std::isfinite
+#include <cstdint>
+#include <filesystem>
 #include <iostream>
 #include <iterator>  // for std::size
 #include <map>
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "complex.h"
@@ -84,9 +89,152 @@ std::string elementCase(std::string symbol) {
   return symbol;
 }
 
-std::string valueOf(const std::map<std::string, std::string>& fields, const std::string& key) {
-  auto it = fields.find(key);
-  return it == fields.end() ? std::string() : it->second;
+// ---------------------------------------------------------------------------------------------
+// Atom records without the field map. readPDB cuts each ATOM or HETATM record into views of
+// the line, exactly as tokenize cuts it into the map, and reads the numbers without copies.
+// Every record these helpers cannot take plainly (one that tokenize would reject, a number in
+// an unusual form) goes the way it always went, through tokenize and the standard conversions,
+// so that the results and the errors stay those of that way.
+
+// The fields of an atom record that readPDB uses; "" where tokenize would store no entry.
+struct AtomFields {
+  std::string_view type, num, name, res, chain, resId, x, y, z, element;
+};
+
+bool columnView(std::string_view line, size_t start, size_t width, std::string_view& out) {
+  if (start > line.size()) return false;  // columns() would throw
+  out = line.substr(start, width);
+  return true;
+}
+
+// The characters of kPdbDelimiters, as a table.
+struct DelimiterTable {
+  bool is[256] = {};
+  DelimiterTable() {
+    for (char c : kPdbDelimiters) is[static_cast<unsigned char>(c)] = true;
+  }
+};
+const DelimiterTable kIsPdbDelimiter;
+
+bool trimmedView(std::string_view line, size_t start, size_t width, std::string_view& out) {
+  std::string_view range;
+  if (!columnView(line, start, width, range)) return false;
+  auto delimiter = [](char c) { return kIsPdbDelimiter.is[static_cast<unsigned char>(c)]; };
+  size_t begin = 0;
+  while (begin < range.size() && delimiter(range[begin])) ++begin;
+  if (begin == range.size()) return false;  // trimmed() would throw
+  size_t end = begin;
+  while (end < range.size() && !delimiter(range[end])) ++end;
+  out = range.substr(begin, end - begin);
+  return true;
+}
+
+// The fields of a record that starts "ATOM  " or "HETATM", as tokenize would store them. False
+// for any other record and where tokenize would throw.
+bool cutAtomRecord(std::string_view line, AtomFields& f) {
+  if (line.compare(0, 6, "ATOM  ") == 0) {
+    f.type = line.substr(0, 4);
+  } else if (line.compare(0, 6, "HETATM") == 0) {
+    f.type = line.substr(0, 6);
+  } else {
+    return false;
+  }
+  if (!trimmedView(line, 6, 5, f.num) || !trimmedView(line, 12, 4, f.name) ||
+      !trimmedView(line, 17, 3, f.res))
+    return false;
+  if (line.size() > 21 && line[21] != ' ') {
+    f.chain = line.substr(21, 1);
+    if (!columnView(line, 22, 4, f.resId)) return false;
+  } else {
+    f.chain = std::string_view();
+    if (!trimmedView(line, 21, 5, f.resId)) return false;
+  }
+  if (!trimmedView(line, 30, 8, f.x) || !trimmedView(line, 38, 8, f.y) ||
+      !trimmedView(line, 46, 8, f.z))
+    return false;
+  std::string_view unused;
+  if (line.size() >= 60 && !trimmedView(line, 54, 6, unused)) return false;
+  if (line.size() >= 66 && !trimmedView(line, 60, 6, unused)) return false;
+  f.element = std::string_view();
+  if (line.size() >= 78 && !trimmedView(line, 76, 2, f.element)) return false;
+  return true;
+}
+
+// The same fields from the map that tokenize filled; the views live as long as the map.
+AtomFields viewsOf(const std::map<std::string, std::string>& fields) {
+  auto view = [&fields](const char* key) {
+    auto it = fields.find(key);
+    return it == fields.end() ? std::string_view() : std::string_view(it->second);
+  };
+  return AtomFields{view("Type"),  view("Num"), view("Name"), view("Res"), view("Chain"),
+                    view("ResId"), view("X"),   view("Y"),    view("Z"),   view("AtmName")};
+}
+
+bool isDigit(char c) {
+  return c >= '0' && c <= '9';
+}
+
+// parseUnsigned, without a copy for plain numbers of up to nine digits.
+unsigned readAtomNumber(std::string_view text) {
+  if (text.empty() || text.size() > 9) return parseUnsigned(std::string(text));
+  unsigned value = 0;
+  for (char c : text) {
+    if (!isDigit(c)) return parseUnsigned(std::string(text));
+    value = value * 10 + static_cast<unsigned>(c - '0');
+  }
+  return value;
+}
+
+// std::stod, without a copy for plain decimals ("-12.345", "7", ".5") of at most 15 digits.
+// Such a number is an integer m of at most 15 digits over 10^k, both exact in a double, so the
+// one rounding of m / 10^k gives the nearest double to the decimal, as strtod does.
+double readCoordinate(std::string_view text) {
+  static const double kPowersOfTen[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                        1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+  size_t i = 0;
+  const bool negative = !text.empty() && text[0] == '-';
+  if (negative) ++i;
+  uint64_t mantissa = 0;
+  int digits = 0, decimals = 0;
+  bool point = false;
+  for (; i < text.size(); ++i) {
+    const char c = text[i];
+    if (isDigit(c)) {
+      mantissa = mantissa * 10 + static_cast<uint64_t>(c - '0');
+      ++digits;
+      if (point) ++decimals;
+    } else if (c == '.' && !point) {
+      point = true;
+    } else {
+      break;
+    }
+  }
+  if (i != text.size() || digits == 0 || digits > 15) return std::stod(std::string(text));
+  const double value = static_cast<double>(mantissa) / kPowersOfTen[decimals];
+  return negative ? -value : value;
+}
+
+// std::stoi, without a copy for numbers of up to nine digits after blanks and a minus sign;
+// what follows the digits is ignored, as stoi ignores it.
+int readResidueNumber(std::string_view text) {
+  size_t i = 0;
+  while (i < text.size() && text[i] == ' ') ++i;
+  const bool negative = i < text.size() && text[i] == '-';
+  if (negative) ++i;
+  int value = 0, digits = 0;
+  for (; i < text.size() && isDigit(text[i]); ++i, ++digits) {
+    if (digits == 9) return std::stoi(std::string(text));
+    value = value * 10 + (text[i] - '0');
+  }
+  if (digits == 0) return std::stoi(std::string(text));
+  return negative ? -value : value;
+}
+
+// The element table's spelling of a metal ion named in upper case, else the name itself.
+std::string_view metalName(std::string_view name) {
+  for (const auto& [upper, element] : kMetalNames)
+    if (name == upper) return element;
+  return name;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -268,7 +416,14 @@ bool MoleReader::Open() {
   if (file.is_open()) file.close();
   if (debug) std::cout << "DEBUG -- Opening file " << path << std::endl;
   file.clear();
-  file.open(path, std::ios::in);
+  // A directory opens like a file on Linux but fails every read: it is no input.
+  std::error_code ignored;
+  if (!std::filesystem::is_directory(path, ignored)) {
+    // Large reads: a protein file is megabytes, and each read is a system call.
+    if (!buffer) buffer = std::make_unique<char[]>(kReadBufferBytes);
+    file.rdbuf()->pubsetbuf(buffer.get(), kReadBufferBytes);
+    file.open(path, std::ios::in);
+  }
   if (!file.is_open()) {
     file.setstate(std::ios::failbit);
     return false;
@@ -305,11 +460,17 @@ void MoleReader::loadNewFile(std::string filePath, unsigned formatCode) {
 
 std::string MoleReader::getLine() {
   std::string line;
+  readLine(line);
+  return line;
+}
+
+void MoleReader::readLine(std::string& line) {
   if (fromLines) {
     if (lineCursor + 1 >= lines.size()) {
       atEnd = true;
       std::cerr << "Unexpected end of line" << std::endl;
-      return std::string();
+      line.clear();
+      return;
     }
     line = lines[++lineCursor];
   } else {
@@ -318,11 +479,11 @@ std::string MoleReader::getLine() {
       // usefully either: the input ends here.
       atEnd = true;
       if (file.eof()) std::cerr << "Unexpected end of file" << std::endl;
-      return std::string();
+      line.clear();
+      return;
     }
   }
   if (!line.empty() && line.back() == '\r') line.pop_back();
-  return line;
 }
 
 // Columns of a PDB coordinate record (from 0): record name 0-5, atom number 6-10, atom name
@@ -415,13 +576,22 @@ Molecule* MoleReader::readPDB(unsigned type, bool keepCofactors, bool keepWaters
   auto* molecule = new Molecule(type, 0, 0, 0, std::string());
   residueIndex.clear();
   std::map<std::string, std::string> fields;
-  std::map<unsigned, Atom*> atomsByNumber;
+  // Atoms by their PDB number, the first atom of a number winning: every atom in file order,
+  // and an index of them built only when CONECT records need it.
+  std::vector<std::pair<unsigned, Atom*>> numberedAtoms;
+  std::unordered_map<unsigned, Atom*> atomsByNumber;
+  size_t indexedAtoms = 0;
+  std::string residueKey;  // residue number, name and chain
+  Residu* lastResidue = nullptr;
+  int lastResidueNumber = 0;
+  std::string lastResidueName, lastChain;
   unsigned atomCounter = 0;
   unsigned bondCounter = 0;
 
+  std::string line;  // one buffer for every line
   try {
     while (!atEnd) {
-      std::string line = getLine();
+      readLine(line);
       if (line == "END") break;
 
       if (line.compare(0, 6, "COMPND") == 0) {
@@ -434,48 +604,73 @@ Molecule* MoleReader::readPDB(unsigned type, bool keepCofactors, bool keepWaters
 
       if (line.compare(0, 4, "ATOM") == 0 ||
           line.substr(0, 6).find("HETATM") != std::string::npos) {
-        fields.clear();
-        tokenize(line, fields, kPdbDelimiters);
-        if (debug) {
-          std::cout << line << "\n";
-          for (const auto& [key, value] : fields) std::cout << key << " => " << value << "\n";
-          std::cout << std::flush;
+        AtomFields f;
+        if (debug || !cutAtomRecord(line, f)) {
+          fields.clear();
+          tokenize(line, fields, kPdbDelimiters);
+          if (debug) {
+            std::cout << line << "\n";
+            for (const auto& [key, value] : fields) std::cout << key << " => " << value << "\n";
+            std::cout << std::flush;
+          }
+          if (fields.size() < 8) continue;
+          f = viewsOf(fields);
         }
-        if (fields.size() < 8) continue;
 
-        const std::string residueName = valueOf(fields, "Res");
-        std::string name = valueOf(fields, "Name");
-        if (type == kMoleProtein && valueOf(fields, "Type") == "HETATM") {
-          if (!keepCofactors && kCofactors.find(" " + residueName + " ") != std::string::npos)
+        const std::string_view residueName = f.res;
+        std::string_view name = f.name;
+        if (type == kMoleProtein && f.type == "HETATM") {
+          if (!keepCofactors &&
+              kCofactors.find(" " + std::string(residueName) + " ") != std::string::npos)
             continue;
           if (!keepWaters && residueName == "HOH" && name == "O") continue;
         }
 
-        if (auto metal = kMetalNames.find(name); metal != kMetalNames.end()) name = metal->second;
+        name = metalName(name);
 
-        const std::string elementColumn = valueOf(fields, "AtmName");
-        const std::string symbol = elementColumn.empty() ? name : elementCase(elementColumn);
-        const unsigned number = parseUnsigned(valueOf(fields, "Num"));
-        const double x = std::stod(valueOf(fields, "X"));
-        const double y = std::stod(valueOf(fields, "Y"));
-        const double z = std::stod(valueOf(fields, "Z"));
-        const int residueNumber = std::stoi(valueOf(fields, "ResId"));
+        const std::string_view elementColumn = f.element;
+        std::string symbol =
+            elementColumn.empty() ? std::string(name) : elementCase(std::string(elementColumn));
+        const unsigned number = readAtomNumber(f.num);
+        const double x = readCoordinate(f.x);
+        const double y = readCoordinate(f.y);
+        const double z = readCoordinate(f.z);
+        // "nan" and "inf" read as numbers but are no positions.
+        if (!std::isfinite(x) || !std::isfinite(y) || !std::isfinite(z))
+          throw std::invalid_argument("coordinate is not a finite number");
+        const int residueNumber = readResidueNumber(f.resId);
 
-        auto atom = std::make_unique<Atom>(atomCounter, number, symbol, x, y, z,
-                                           name.empty() ? elementColumn : name, std::string());
-        atomsByNumber.emplace(number, atom.get());
+        auto atom =
+            std::make_unique<Atom>(atomCounter, number, std::move(symbol), x, y, z,
+                                   std::string(name.empty() ? elementColumn : name), std::string());
+        numberedAtoms.emplace_back(number, atom.get());
         ++atomCounter;
+        // A residue's hydrogen bonds to one atom; its heavy atoms bond to up to four.
+        atom->getVertex()->edges.reserve(atom->isHydrogen() ? 1 : 4);
 
+        // Consecutive atoms of one residue share its key: the index is searched once per
+        // residue.
         Residu* residue = nullptr;
         if (residueNumber >= 0) {
-          const std::string chain = valueOf(fields, "Chain");
-          const std::string key = std::to_string(residueNumber) + residueName + chain;
-          auto known = residueIndex.find(key);
-          if (known != residueIndex.end()) {
-            residue = known->second;
+          if (lastResidue != nullptr && residueNumber == lastResidueNumber &&
+              residueName == lastResidueName && f.chain == lastChain) {
+            residue = lastResidue;  // the same number, name and chain make the same key
           } else {
-            residue = molecule->addResidu(residueNumber, residueName, chain);
-            residueIndex.emplace(key, residue);
+            residueKey = std::to_string(residueNumber);
+            residueKey += residueName;
+            residueKey += f.chain;
+            auto known = residueIndex.find(residueKey);
+            if (known != residueIndex.end()) {
+              residue = known->second;
+            } else {
+              residue = molecule->addResidu(residueNumber, std::string(residueName),
+                                            std::string(f.chain));
+              residueIndex.emplace(residueKey, residue);
+            }
+            lastResidue = residue;
+            lastResidueNumber = residueNumber;
+            lastResidueName = residueName;
+            lastChain = f.chain;
           }
         }
         if (debug) std::cout << atom->toString() << std::flush;
@@ -499,6 +694,8 @@ Molecule* MoleReader::readPDB(unsigned type, bool keepCofactors, bool keepWaters
         }
         if (debug) std::cout << std::endl;
 
+        for (; indexedAtoms < numberedAtoms.size(); ++indexedAtoms)
+          atomsByNumber.insert(numberedAtoms[indexedAtoms]);
         auto first = atomsByNumber.find(numbers[0]);
         if (first == atomsByNumber.end()) continue;
         for (int i = 1; i < 4; ++i) {
@@ -517,8 +714,14 @@ Molecule* MoleReader::readPDB(unsigned type, bool keepCofactors, bool keepWaters
   } catch (const MoleExcept& error) {
     std::cerr << error.code << std::endl;
   } catch (const std::exception& error) {
-    for (const auto& [number, atom] : atomsByNumber)
-      std::cout << number << "\t" << static_cast<const void*>(atom) << "\n";
+    // Every number once, ascending, with its first atom.
+    std::stable_sort(numberedAtoms.begin(), numberedAtoms.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (size_t i = 0; i < numberedAtoms.size(); ++i) {
+      if (i > 0 && numberedAtoms[i].first == numberedAtoms[i - 1].first) continue;
+      std::cout << numberedAtoms[i].first << "\t"
+                << static_cast<const void*>(numberedAtoms[i].second) << "\n";
+    }
     std::cout << std::flush;
     std::cerr << "Error while reading " << path << "\n"
               << "Reason : " << error.what() << std::endl;
@@ -548,14 +751,14 @@ void MoleReader::defProps(Molecule* molecule) {
   };
 
   // The standard residues, with their atoms by name (the first atom of a name, for alternate
-  // locations).
+  // locations). A residue holds a few dozen atoms at most: a scan beats building an index.
   struct StandardResidue {
     Residu* residue;
     const ResidueTemplate* tmpl;
-    std::unordered_map<std::string, Atom*> byName;
     Atom* find(const std::string& name) const {
-      auto it = byName.find(name);
-      return it == byName.end() ? nullptr : it->second;
+      for (Atom* atom : residue->getAtoms())
+        if (atom->getName() == name) return atom;
+      return nullptr;
     }
   };
   std::vector<StandardResidue> standard;
@@ -563,9 +766,7 @@ void MoleReader::defProps(Molecule* molecule) {
     Residu& residue = molecule->residu(i);
     auto tmpl = templates.find(residue.getName());
     if (tmpl == templates.end()) continue;
-    StandardResidue entry{&residue, &tmpl->second, {}};
-    for (Atom* atom : residue.getAtoms()) entry.byName.emplace(atom->getName(), atom);
-    standard.push_back(std::move(entry));
+    standard.push_back(StandardResidue{&residue, &tmpl->second});
   }
 
   // Bonds within residues, peptide bonds, bonds to hydrogens.

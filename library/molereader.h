@@ -3,6 +3,7 @@
 
 #include <fstream>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -42,6 +43,8 @@ class MoleReader {
   // The next line without its line end (and without one trailing carriage return); "" at the
   // end of the input, which sets atEnd.
   std::string getLine();
+  // getLine into `line`, whose storage is reused from one line to the next.
+  void readLine(std::string& line);
   // Cuts one PDB record into named fields (see the reader's documentation of columns).
   void tokenize(const std::string& line, std::map<std::string, std::string>& fields,
                 const std::string& delimiters);
@@ -71,9 +74,11 @@ class MoleReader {
   // path's ending is not recognised.
   bool setFormat(unsigned code);
 
-  std::string path;   // current input file; empty for a reader on lines
+  std::string path;  // current input file; empty for a reader on lines
   std::ifstream file;
-  unsigned format = 0;  // 1 MOL2, 2 PDB, anything else reads nothing
+  static constexpr size_t kReadBufferBytes = 256 * 1024;
+  std::unique_ptr<char[]> buffer;  // the file's read buffer, made on the first open
+  unsigned format = 0;             // 1 MOL2, 2 PDB, anything else reads nothing
   bool opened = false;
   bool ringSearch = false;
   bool atEnd = false;

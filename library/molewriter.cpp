@@ -3,11 +3,12 @@
 
 #include <fcntl.h>     // for O_CLOEXEC
 #include <sys/stat.h>  // for stat, lstat, fchmod, umask
-#include <unistd.h>    // for fsync, unlink, access, close
+#include <unistd.h>    // for unlink, access, close
 
 #include <cctype>  // for std::tolower, std::isdigit
 #include <cerrno>
-#include <cmath>  // for std::isfinite
+#include <charconv>  // for std::to_chars
+#include <cmath>     // for std::isfinite
 #include <cstdarg>
 #include <cstdlib>  // for mkostemp, realpath, free
 #include <cstring>  // for std::strerror
@@ -183,6 +184,32 @@ std::string writtenType(const Atom& atom, int degree, int nitrogens) {
   return std::string(type);
 }
 
+// printf's "%Nd", "%-Ns" and "%N.Pf" for the ATOM and BOND records, appended to a buffer of
+// lines: the same characters, without parsing a format for every field. std::to_chars writes
+// the fixed-point digits exactly as printf does (both round the double's exact value).
+void appendPadded(std::string& out, std::string_view text, int width, bool left) {
+  const size_t pad = text.size() < static_cast<size_t>(width) ? width - text.size() : 0;
+  if (!left) out.append(pad, ' ');
+  out.append(text);
+  if (left) out.append(pad, ' ');
+}
+
+void appendInt(std::string& out, int value, int width, bool left = false) {
+  char digits[16];
+  const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+  appendPadded(out, std::string_view(digits, end - digits), width, left);
+}
+
+void appendFixed(std::string& out, double value, int width, int precision) {
+  char digits[352];  // the widest double in fixed notation with a few decimals
+  const auto result =
+      std::to_chars(digits, digits + sizeof digits, value, std::chars_format::fixed, precision);
+  appendPadded(out, std::string_view(digits, result.ptr - digits), width, false);
+}
+
+// Lines gathered before they are written in one call.
+const size_t kLineBufferBytes = 64 * 1024;
+
 }  // namespace
 
 std::string_view elementMol2Type(const Atom& atom) {
@@ -289,13 +316,10 @@ bool MoleWriter::openFile() {
 
 bool MoleWriter::closeFile() {
   if (file_ == nullptr) return false;
-  if (error_.empty()) {
-    if (fflush(file_) != 0) {
-      fail(errnoText(errno));
-    } else if (fsync(fileno(file_)) != 0 && errno != EINVAL) {
-      fail(errnoText(errno));
-    }
-  }
+  // No fsync: the rename already makes the output appear whole or not at all to every reader,
+  // and waiting for the disk on every file cost more than the rest of writing a small molecule
+  // (a run carrying a thousand ligands spent most of its time there).
+  if (error_.empty() && fflush(file_) != 0) fail(errnoText(errno));
   FILE* file = file_;
   file_ = nullptr;
   if (fclose(file) != 0) fail(errnoText(errno));
@@ -316,6 +340,13 @@ void MoleWriter::put(const char* format, ...) {
   const int written = vfprintf(file_, format, args);
   va_end(args);
   if (written < 0) fail(errnoText(errno));
+}
+
+void MoleWriter::putLines(std::string& lines) {
+  if (error_.empty() && !lines.empty() &&
+      fwrite(lines.data(), 1, lines.size(), file_) != lines.size())
+    fail(errnoText(errno));
+  lines.clear();
 }
 
 void MoleWriter::writeMOL2(Molecule* molecule, bool withDummies, bool rotated) {
@@ -494,6 +525,8 @@ void MoleWriter::writeMolecule(Molecule& molecule, bool withDummies, bool rotate
   // Atoms.
   put("@<TRIPOS>ATOM\n");
   std::string nameScratch;
+  std::string lines;
+  lines.reserve(kLineBufferBytes + 256);
   for (size_t i = 0; i < numAtoms && error_.empty(); ++i) {
     if (writtenNum[i] == 0) continue;
     const Atom& atom = molecule.atom(i);
@@ -507,20 +540,48 @@ void MoleWriter::writeMolecule(Molecule& molecule, bool withDummies, bool rotate
     const char* atomName =
         asField(atom.getName(), nameScratch,
                 fallbackType == "Du" ? "Du" : AtomData[atom.getAtomicNum() - 1].symbol);
-    put("%7d %-8s %9.4f %9.4f %9.4f %-5s %5d %-9s %8.4f\n", writtenNum[i], atomName, at.x, at.y,
-        at.z, types[i].c_str(), atomSubstructure[i], label, atom.getPartialCharge());
+    // "%7d %-8s %9.4f %9.4f %9.4f %-5s %5d %-9s %8.4f\n"
+    appendInt(lines, writtenNum[i], 7);
+    lines += ' ';
+    appendPadded(lines, atomName, 8, true);
+    lines += ' ';
+    appendFixed(lines, at.x, 9, 4);
+    lines += ' ';
+    appendFixed(lines, at.y, 9, 4);
+    lines += ' ';
+    appendFixed(lines, at.z, 9, 4);
+    lines += ' ';
+    appendPadded(lines, types[i], 5, true);
+    lines += ' ';
+    appendInt(lines, atomSubstructure[i], 5);
+    lines += ' ';
+    appendPadded(lines, label, 9, true);
+    lines += ' ';
+    appendFixed(lines, atom.getPartialCharge(), 8, 4);
+    lines += '\n';
+    if (lines.size() >= kLineBufferBytes) putLines(lines);
   }
+  putLines(lines);
 
   // Bonds.
   put("@<TRIPOS>BOND\n");
   for (size_t i = 0; i < bonds.size() && error_.empty(); ++i) {
     const WrittenBond& bond = bonds[i];
-    put("%6d %4d %4d ", static_cast<int>(i) + 1, bond.first, bond.second);
+    // "%6d %4d %4d " then "%-3d\n" for codes 1 to 3, else "%-3s\n" with the type's word
+    appendInt(lines, static_cast<int>(i) + 1, 6);
+    lines += ' ';
+    appendInt(lines, bond.first, 4);
+    lines += ' ';
+    appendInt(lines, bond.second, 4);
+    lines += ' ';
     if (bond.type >= kBondSingle && bond.type <= kBondTriple)
-      put("%-3d\n", bond.type);
+      appendInt(lines, bond.type, 3, true);
     else
-      put("%-3s\n", bondTypeWord(bond.type));
+      appendPadded(lines, bondTypeWord(bond.type), 3, true);
+    lines += '\n';
+    if (lines.size() >= kLineBufferBytes) putLines(lines);
   }
+  putLines(lines);
 
   // Substructures. The status is "ROOT" for the first substructure of each chain, where the
   // chain starts, and "****" (no status) for the others; the comment that closes the record

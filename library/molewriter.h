@@ -44,7 +44,7 @@ class MoleWriter {
   // limit) or a coordinate or charge that is not finite is recorded, not thrown; an atom whose
   // residue is not one of the molecule's throws std::out_of_range, after recording the error.
   void writeMOL2(Molecule* molecule, bool withDummies, bool rotated);
-  // Finishes the current file: flush, sync and close, checked, then the rename over the output.
+  // Finishes the current file: flush and close, checked, then the rename over the output.
   // True when the output now holds everything written since `newFile`. False when no file was
   // open or anything failed; the temporary file is then removed and `getError` says why.
   bool closeFile();
@@ -61,6 +61,9 @@ class MoleWriter {
   void fail(const std::string& reason);
   // fprintf to the open file, recording the first failing call's error.
   void put(const char* format, ...) __attribute__((format(printf, 2, 3)));
+  // Writes the buffered `lines` to the open file, recording a failure as `put` does, and
+  // empties the buffer.
+  void putLines(std::string& lines);
   // Finishes an open file as `closeFile` does, saying on the error stream when that fails.
   void finishPending();
   void writeMolecule(Molecule& molecule, bool withDummies, bool rotated);

@@ -1,7 +1,9 @@
 // MoleReader, MOL2 part: Tripos MOL2 molecules with their substructures, atoms and bonds.
-#include <cmath>    // for std::isfinite
-#include <cstdio>   // for std::sscanf
-#include <cstring>  // for std::strlen
+#include <algorithm>  // for std::min
+#include <cmath>      // for std::isfinite
+#include <cstdio>     // for std::sscanf
+#include <cstring>    // for std::strlen
+#include <filesystem>
 #include <iostream>
 #include <memory>
 #include <new>  // for std::nothrow
@@ -81,6 +83,15 @@ std::streampos startOfLastLine(std::ifstream& in, const std::string& line) {
   return start;
 }
 
+// At most how many records a file can hold: each takes at least a few characters and a line end.
+unsigned recordsThatFit(const std::string& path) {
+  const std::uintmax_t kShortestRecord = 6;  // "1 A 1" and its line end
+  std::error_code error;
+  const std::uintmax_t bytes = std::filesystem::file_size(path, error);
+  if (error) return 0;
+  return static_cast<unsigned>(std::min<std::uintmax_t>(bytes / kShortestRecord, 0xFFFFFFFFu));
+}
+
 void warnUnreadable(const std::string& path, const char* section, const std::string& line) {
   std::cerr << "WARNING : unreadable " << section << " record skipped in " << path << " : \""
             << line << "\"" << std::endl;
@@ -151,7 +162,11 @@ Molecule* MoleReader::readMOL2(unsigned type) {
     const unsigned numAtoms = static_cast<unsigned>(counts[0]);
     const unsigned numBonds = static_cast<unsigned>(counts[1]);
     const unsigned numSubstructures = static_cast<unsigned>(counts[2]);
-    molecule.reset(new (std::nothrow) Molecule(type, numAtoms, numBonds, numSubstructures, name));
+    // The counts only size the molecule's lists: never beyond the records the file can hold.
+    const unsigned fits = recordsThatFit(path);
+    molecule.reset(new (std::nothrow)
+                       Molecule(type, std::min(numAtoms, fits), std::min(numBonds, fits),
+                                std::min(numSubstructures, fits), name));
     if (!molecule) throw raise(kErrMol2CannotCreateMolecule);
 
     // Scan the molecule's sections up to the next molecule or the end of the file. The

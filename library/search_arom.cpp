@@ -10,7 +10,7 @@
 #include "search_arom.h"
 
 #include <algorithm>
-#include <cstdint>
+#include <iterator>  // for std::back_inserter
 #include <numeric>
 #include <set>
 #include <string>
@@ -120,9 +120,8 @@ std::vector<Ring> hortonCandidates(const std::vector<std::vector<Link>>& adjacen
 }
 
 // The candidates, smallest first, that are independent of the smaller ones kept before them
-// (over GF(2), a ring being the set of its bonds). Done per ring system, which keeps the bit
-// vectors as short as the system's bond count.
-std::vector<Ring> smallestRings(std::vector<Ring> candidates, size_t numAtoms, size_t numBonds) {
+// (over GF(2), a ring being the set of its bonds). Done per ring system.
+std::vector<Ring> smallestRings(std::vector<Ring> candidates, size_t numAtoms) {
   std::vector<int> system(numAtoms);
   std::iota(system.begin(), system.end(), 0);
   for (const Ring& ring : candidates)
@@ -138,7 +137,7 @@ std::vector<Ring> smallestRings(std::vector<Ring> candidates, size_t numAtoms, s
   }
 
   std::vector<Ring> kept;
-  std::vector<int> localBond(numBonds, -1);
+  std::vector<int> row, sum;
   for (const int key : systemOrder) {
     std::vector<size_t>& members = bySystem[key];
     std::sort(members.begin(), members.end(), [&](size_t a, size_t b) {
@@ -146,37 +145,26 @@ std::vector<Ring> smallestRings(std::vector<Ring> candidates, size_t numAtoms, s
         return candidates[a].atoms.size() < candidates[b].atoms.size();
       return candidates[a].atoms < candidates[b].atoms;
     });
-    std::vector<int> bonds;
-    for (const size_t i : members)
-      for (const int b : candidates[i].bonds)
-        if (localBond[b] == -1) {
-          localBond[b] = static_cast<int>(bonds.size());
-          bonds.push_back(b);
-        }
-    const size_t words = (bonds.size() + 63) / 64;
-    // Reduced basis rows, keyed by their highest set bit.
-    std::unordered_map<size_t, std::vector<uint64_t>> basis;
+    // Reduced basis rows, each a sorted set of bonds, keyed by its largest bond. Rows stay as
+    // sparse as the rings they come from, so a ring system of thousands of rings (a lattice, a
+    // nanotube) costs time and memory in proportion to its size, not to its square.
+    std::unordered_map<int, std::vector<int>> basis;
     for (const size_t i : members) {
-      std::vector<uint64_t> row(words, 0);
-      for (const int b : candidates[i].bonds) {
-        const size_t bit = static_cast<size_t>(localBond[b]);
-        row[bit / 64] |= uint64_t{1} << (bit % 64);
+      row = candidates[i].bonds;
+      while (!row.empty()) {
+        const auto found = basis.find(row.back());
+        if (found == basis.end()) break;
+        sum.clear();
+        std::set_symmetric_difference(row.begin(), row.end(), found->second.begin(),
+                                      found->second.end(), std::back_inserter(sum));
+        row.swap(sum);
       }
-      for (;;) {
-        size_t w = words;
-        while (w > 0 && row[w - 1] == 0) --w;
-        if (w == 0) break;  // a sum of smaller rings
-        const size_t pivot = (w - 1) * 64 + (63 - static_cast<size_t>(__builtin_clzll(row[w - 1])));
-        auto found = basis.find(pivot);
-        if (found == basis.end()) {
-          basis.emplace(pivot, std::move(row));
-          kept.push_back(std::move(candidates[i]));
-          break;
-        }
-        for (size_t k = 0; k < words; ++k) row[k] ^= found->second[k];
-      }
+      if (row.empty()) continue;  // a sum of smaller rings
+      const int pivot = row.back();
+      basis.emplace(pivot, std::move(row));
+      row.clear();
+      kept.push_back(std::move(candidates[i]));
     }
-    for (const int b : bonds) localBond[b] = -1;
   }
   std::sort(kept.begin(), kept.end(),
             [](const Ring& a, const Ring& b) { return a.atoms < b.atoms; });
@@ -235,8 +223,7 @@ void Molecule::search_cycle() {
       if (inCore[link.atom] && --degree[link.atom] < 2) peel.push_back(link.atom);
   }
 
-  const std::vector<Ring> rings =
-      smallestRings(hortonCandidates(adjacency, inCore), n, searched.size());
+  const std::vector<Ring> rings = smallestRings(hortonCandidates(adjacency, inCore), n);
   if (rings.empty()) return;
 
   unsigned nextMapNum = 0;

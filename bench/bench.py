@@ -1,0 +1,189 @@
+#!/usr/bin/python3
+"""Runs the benchmark scenarios and prints one table: median wall time and peak resident memory
+of Kestrum, of the floor program and of PyMOL, and the ratios that the targets bound.
+
+    bench.py --kestrum PATH --floor PATH --work DIR [--runs N] [--pymol PEER.py] [--wait S]
+
+Each round runs every program of every scenario once, in turn, so that the floor, Kestrum and
+PyMOL see the same machine; the medians are taken over the rounds. Outputs are removed before
+each run, outside the timing.
+"""
+import argparse
+import glob
+import os
+import shutil
+import statistics
+import subprocess
+import sys
+import time
+
+
+def load_average():
+    return os.getloadavg()[0]
+
+
+def wait_for_quiet(seconds):
+    """Waits up to `seconds` for a one-minute load below 1.5; returns the load then."""
+    deadline = time.time() + seconds
+    while load_average() >= 1.5 and time.time() < deadline:
+        time.sleep(5)
+    return load_average()
+
+
+def measure(command, cwd):
+    """Wall seconds and peak resident memory (MiB) of one run; the run must succeed."""
+    # GNU time reports the peak memory: a child forked by Python would count Python's own
+    # memory in its peak, as the kernel carries the high-water mark across exec.
+    peak = os.path.join(cwd, "peak.txt")
+    with open(os.path.join(cwd, "stderr.txt"), "w+") as errors:
+        start = time.perf_counter()
+        status = subprocess.call(["/usr/bin/time", "-f", "%M", "-o", peak] + command, cwd=cwd,
+                                 stdout=subprocess.DEVNULL, stderr=errors)
+        wall = time.perf_counter() - start
+        if status != 0:
+            errors.seek(0)
+            sys.exit("failed (%d): %s\n%s" % (status, " ".join(command[:8]),
+                                               errors.read()[-2000:]))
+    with open(peak) as f:
+        return wall, int(f.read().split()[-1]) / 1024.0
+
+
+def fresh(directory):
+    shutil.rmtree(directory, ignore_errors=True)
+    os.makedirs(directory)
+
+
+def mol2_counts(path):
+    """Bond and substructure counts of a written MOL2 file, from its MOLECULE record."""
+    with open(path) as f:
+        lines = f.read().split("\n")
+    i = lines.index("@<TRIPOS>MOLECULE")
+    counts = lines[i + 2].split()
+    return int(counts[1]), int(counts[2])
+
+
+class Scenario:
+    def __init__(self, name, work, programs, outputs):
+        self.name = name
+        self.work = work
+        self.programs = programs  # [(label, command)]
+        self.outputs = outputs  # directories emptied before each run
+        self.times = {label: [] for label, _ in programs}
+        self.memory = {label: [] for label, _ in programs}
+
+    def run(self, label, command):
+        for directory in self.outputs:
+            fresh(os.path.join(self.work, directory))
+        wall, rss = measure(command, self.work)
+        self.times[label].append(wall)
+        self.memory[label].append(rss)
+
+    def median(self, label):
+        return statistics.median(self.times[label]), statistics.median(self.memory[label])
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--kestrum", required=True)
+    parser.add_argument("--floor", required=True)
+    parser.add_argument("--work", required=True)
+    parser.add_argument("--runs", type=int, default=5)
+    parser.add_argument("--pymol", help="the PyMOL peer script; omitted when PyMOL is missing")
+    parser.add_argument("--wait", type=float, default=120,
+                        help="seconds to wait for a quiet machine (load below 1.5)")
+    args = parser.parse_args()
+    work = os.path.abspath(args.work)
+    kestrum, floor = os.path.abspath(args.kestrum), os.path.abspath(args.floor)
+    small = sorted(os.path.relpath(p, work) for p in glob.glob(os.path.join(work, "small", "*.mol2")))
+    ligands = ["-r", "ref_ligand.pdb", "-c", "comp_ligand.pdb"]
+
+    # Kestrum's own outputs give the floor the number of bond and substructure lines to write.
+    for directory in ("outA", "outC"):
+        fresh(os.path.join(work, directory))
+    measure([kestrum] + ligands + ["-g", "NAME", "-a", "protein90k.pdb", "-p", "outA"], work)
+    measure([kestrum] + ligands + ["-g", "NAME", "-a", small[0], "-p", "outC"], work)
+    bonds_a, subst_a = mol2_counts(os.path.join(work, "outA", "rot_protein90k.mol2"))
+    bonds_c, subst_c = mol2_counts(
+        os.path.join(work, "outC", "rot_" + os.path.basename(small[0])))
+
+    a = [("floor", [floor] + ligands + ["-b", str(bonds_a), "-s", str(subst_a), "-p", "outA",
+                                         "-a", "protein90k.pdb"]),
+         ("Kestrum", [kestrum] + ligands + ["-g", "NAME", "-a", "protein90k.pdb", "-p", "outA"])]
+    if args.pymol:
+        a.append(("PyMOL", ["/usr/bin/python3", os.path.abspath(args.pymol), "ref_ligand.pdb",
+                            "comp_ligand.pdb", "protein90k.pdb", "outA/rot_protein90k.mol2"]))
+    scenarios = [
+        Scenario("A", work, a, ["outA"]),
+        Scenario("B", work, [
+            ("floor", [floor, "-r", "protein90k.pdb", "-c", "protein90k_moved.pdb"]),
+            ("Kestrum", [kestrum, "-r", "protein90k.pdb", "-c", "protein90k_moved.pdb"])], []),
+        Scenario("C", work, [
+            ("floor", [floor] + ligands + ["-b", str(bonds_c), "-s", str(subst_c), "-p", "outC",
+                                           "-a"] + small),
+            ("Kestrum", [kestrum] + ligands + ["-g", "NAME", "-a"] + small + ["-p", "outC"])],
+            ["outC"]),
+        Scenario("D", work, [
+            ("Kestrum", [kestrum, "-r", "protein5k.pdb", "-c", "protein5k_moved.pdb", "-g",
+                         "ID"])], []),
+    ]
+
+    load = wait_for_quiet(args.wait)
+    print("Load average before the runs: %.2f (%d cores); %d rounds, medians shown"
+          % (load, os.cpu_count(), args.runs))
+    for scenario in scenarios:  # one warm-up round: file cache, PyMOL's modules
+        for label, command in scenario.programs:
+            scenario.run(label, command)
+        for label in scenario.times:
+            scenario.times[label].clear()
+            scenario.memory[label].clear()
+    for _ in range(args.runs):
+        for scenario in scenarios:
+            for label, command in scenario.programs:
+                scenario.run(label, command)
+    load_after = load_average()
+
+    rows, verdicts = [], []
+
+    def check(scenario, text, value, limit, holds):
+        verdicts.append(holds)
+        rows.append(("", "", "", "", "%s = %.2f" % (text, value), limit, "met" if holds else
+                     "MISSED"))
+
+    for s in scenarios:
+        for label, _ in s.programs:
+            t, m = s.median(label)
+            rows.append((s.name, label, "%.3f" % t, "%.1f" % m, "", "", ""))
+        kt, km = s.median("Kestrum")
+        if s.name in ("A", "C"):
+            ft, _ = s.median("floor")
+            bound = 2.0 if s.name == "A" else 3.0
+            check(s, "Kestrum / floor time", kt / ft, "<= %.1f" % bound, kt / ft <= bound)
+        if s.name == "A":
+            if "PyMOL" in s.times:
+                pt, pm = s.median("PyMOL")
+                check(s, "PyMOL / Kestrum time", pt / kt, ">= 3.0", pt / kt >= 3.0)
+                check(s, "Kestrum / PyMOL memory", km / pm, "< 1.0", km / pm < 1.0)
+            else:
+                rows.append(("", "", "", "", "PyMOL not installed: not compared", "", ""))
+        if s.name == "B":
+            ft, _ = s.median("floor")
+            check(s, "Kestrum / floor time", kt / ft, "<= 2.0", kt / ft <= 2.0)
+        if s.name == "D":
+            check(s, "Kestrum time (s)", kt, "<= 10", kt <= 10.0)
+            check(s, "Kestrum memory (MiB)", km, "<= 2048", km <= 2048.0)
+
+    header = ("Scenario", "Program", "Median s", "Peak MiB", "Ratio", "Target", "")
+    widths = [max(len(str(r[i])) for r in rows + [header]) for i in range(len(header))]
+    for row in [header] + rows:
+        print("  ".join(str(v).ljust(w) for v, w in zip(row, widths)).rstrip())
+    print("Load average after the runs: %.2f" % load_after)
+    print("A: ligand pair by NAME + 91,014-atom protein written as MOL2; B: whole-molecule fit of"
+          " the protein and its moved copy; C: ligand pair + %d small MOL2 files; D: pairing by"
+          " ID of a 5,000-atom protein and its moved copy" % len(small))
+    missed = verdicts.count(False)
+    print("All targets met" if missed == 0 else "%d target(s) missed" % missed)
+    return 0 if missed == 0 else 1
+
+
+if __name__ == "__main__":
+    sys.exit(main())

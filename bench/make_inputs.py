@@ -1,0 +1,152 @@
+#!/usr/bin/env python3
+"""Benchmark inputs: a ~90,000-atom protein, its rigidly moved copy, a 5,000-atom protein and its
+moved copy, the ligand pair, and 1,000 small MOL2 files.
+
+The large protein repeats the chains of example/comp_protein.pdb (4,334 atoms with hydrogens)
+21 times on a grid 80 A apart, each copy with its own chain letter and atoms renumbered from 1.
+The moved copies are rotated by 35 degrees about the axis (2, -1, 3) and then shifted by
+(15, -30, 45) A.
+"""
+import math
+import os
+import random
+import shutil
+import sys
+
+COPIES = 21
+GRID = 80.0
+SMALL_FILES = 1000
+SMALL_PROTEIN_ATOMS = 5000
+ANGLE_DEG = 35.0
+AXIS = (2.0, -1.0, 3.0)
+SHIFT = (15.0, -30.0, 45.0)
+
+
+def rotation(axis, degrees):
+    """Rotation matrix (rows) about a unit vector through the origin."""
+    n = math.sqrt(sum(a * a for a in axis))
+    x, y, z = (a / n for a in axis)
+    c, s = math.cos(math.radians(degrees)), math.sin(math.radians(degrees))
+    t = 1 - c
+    return [
+        [t * x * x + c, t * x * y - s * z, t * x * z + s * y],
+        [t * x * y + s * z, t * y * y + c, t * y * z - s * x],
+        [t * x * z - s * y, t * y * z + s * x, t * z * z + c],
+    ]
+
+
+def atom_records(path):
+    with open(path) as f:
+        return [line.rstrip("\n") for line in f if line.startswith(("ATOM  ", "HETATM"))]
+
+
+def coords(line):
+    return float(line[30:38]), float(line[38:46]), float(line[46:54])
+
+
+def with_fields(line, serial, chain, xyz):
+    return "%s%5d%s%s%s%8.3f%8.3f%8.3f%s" % (
+        line[:6], serial, line[11:21], chain, line[22:30], xyz[0], xyz[1], xyz[2], line[54:])
+
+
+def repeated_protein(records):
+    """Chains A, B, ... each a copy of the records shifted on a 3 x 3 x 3 grid; atoms numbered
+    from 1 across the whole protein. Returns the lines, TER records included."""
+    lines = []
+    serial = 0
+    for copy in range(COPIES):
+        chain = chr(ord("A") + copy)
+        shift = (GRID * (copy % 3), GRID * (copy // 3 % 3), GRID * (copy // 9))
+        for line in records:
+            serial += 1
+            x, y, z = coords(line)
+            lines.append(with_fields(line, serial, chain, (x + shift[0], y + shift[1], z + shift[2])))
+        lines.append("TER   %5d      %s %s" % (serial + 1, records[-1][17:20], chain))
+        serial += 1  # TER takes a serial number, as in PDB files
+    return lines
+
+
+def moved(lines, matrix):
+    out = []
+    for line in lines:
+        if line.startswith(("ATOM  ", "HETATM")):
+            p = coords(line)
+            q = [sum(matrix[r][k] * p[k] for k in range(3)) + SHIFT[r] for r in range(3)]
+            line = "%s%8.3f%8.3f%8.3f%s" % (line[:30], q[0], q[1], q[2], line[54:])
+        out.append(line)
+    return out
+
+
+def write(path, lines):
+    with open(path, "w") as f:
+        f.write("\n".join(lines) + "\nEND\n")
+
+
+def small_mol2(records, bonds, name, shift):
+    """One MOL2 molecule from PDB atom records: element types, one substructure."""
+    types = {"C": "C.3", "N": "N.3", "O": "O.3", "F": "F", "H": "H", "S": "S.3"}
+    out = ["@<TRIPOS>MOLECULE", name,
+           "%5d %5d %5d %5d %5d" % (len(records), len(bonds), 1, 0, 0), "SMALL", "NO_CHARGES", "",
+           "@<TRIPOS>ATOM"]
+    for i, line in enumerate(records, 1):
+        x, y, z = coords(line)
+        element = line[76:78].strip() or line[12:16].strip()[0]
+        out.append("%7d %-8s %9.4f %9.4f %9.4f %-5s %5d %-9s %8.4f" % (
+            i, line[12:16].strip(), x + shift[0], y + shift[1], z + shift[2],
+            types.get(element, "Du"), 1, "LIG1", 0.0))
+    out.append("@<TRIPOS>BOND")
+    for i, (a, b) in enumerate(bonds, 1):
+        out.append("%6d %4d %4d %-3s" % (i, a, b, "1"))
+    out.append("@<TRIPOS>SUBSTRUCTURE")
+    out.append("%6d %-6s %6d %-7s %11d %-4s  %3s%6d %4s" % (1, "LIG1", 1, "RESIDUE", 4, "A", "LIG",
+                                                        0, "ROOT"))
+    return "\n".join(out) + "\n"
+
+
+def conect_bonds(path):
+    bonds = set()
+    with open(path) as f:
+        for line in f:
+            if line.startswith("CONECT"):
+                numbers = [int(w) for w in line[6:].split()]
+                for partner in numbers[1:]:
+                    bonds.add((min(numbers[0], partner), max(numbers[0], partner)))
+    return sorted(bonds)
+
+
+def main():
+    root, work = sys.argv[1], sys.argv[2]
+    example = os.path.join(root, "example")
+    os.makedirs(work, exist_ok=True)
+    for name in ("ref_ligand.pdb", "comp_ligand.pdb"):
+        shutil.copyfile(os.path.join(example, name), os.path.join(work, name))
+
+    matrix = rotation(AXIS, ANGLE_DEG)
+    records = atom_records(os.path.join(example, "comp_protein.pdb"))
+    big = repeated_protein(records)
+    write(os.path.join(work, "protein90k.pdb"), big)
+    write(os.path.join(work, "protein90k_moved.pdb"), moved(big, matrix))
+
+    small = [line for line in big if line.startswith("ATOM")][:SMALL_PROTEIN_ATOMS]
+    write(os.path.join(work, "protein5k.pdb"), small)
+    write(os.path.join(work, "protein5k_moved.pdb"), moved(small, matrix))
+
+    ligand = os.path.join(example, "comp_ligand.pdb")
+    ligand_records, bonds = atom_records(ligand), conect_bonds(ligand)
+    small_dir = os.path.join(work, "small")
+    os.makedirs(small_dir, exist_ok=True)
+    rng = random.Random(8)
+    for i in range(1, SMALL_FILES + 1):
+        name = "lig_%04d" % i
+        shift = [rng.uniform(-5, 5) for _ in range(3)]
+        with open(os.path.join(small_dir, name + ".mol2"), "w") as f:
+            f.write(small_mol2(ligand_records, bonds, name, shift))
+
+    atoms = sum(1 for line in big if line.startswith("ATOM"))
+    print("inputs: protein of %d atoms in %d chains, protein of %d atoms, %d small MOL2 files;"
+          " moved copies: %g deg about %s, then + %s" % (atoms, COPIES, len(small), SMALL_FILES,
+                                                       ANGLE_DEG, AXIS, SHIFT))
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# The benchmark: builds Kestrum (Release) and the floor program, makes the inputs under
+# bench/work/, installs PyMOL when it can, runs every scenario several times and prints the table.
+# Usage: bench/run.sh [rounds]   (default 5; KESTRUM_BENCH_BUILD chooses the build directory)
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+. "$root/scripts/deps.sh"
+need_packages "${BUILD_PACKAGES[@]}" python3 time
+
+build="${KESTRUM_BENCH_BUILD:-$root/build-bench}"
+work="$root/bench/work"
+mkdir -p "$work"
+echo "== building Kestrum (Release) in $build"
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF >/dev/null
+cmake --build "$build" -j"$(nproc)" --target Kestrum >/dev/null
+echo "== building the floor program"
+c++ -std=c++17 -O3 -Wall -Wextra -o "$work/floor" "$root/bench/floor.cpp"
+
+echo "== making the inputs"
+/usr/bin/python3 "$root/bench/make_inputs.py" "$root" "$work"
+
+peer=()
+if ! /usr/bin/python3 -c 'import pymol2' 2>/dev/null; then
+  echo "== installing PyMOL (Debian python3-pymol)"
+  (need_packages python3-pymol) || true
+fi
+if /usr/bin/python3 -c 'import pymol2' 2>/dev/null; then
+  peer=(--pymol "$root/bench/pymol_peer.py")
+else
+  echo "PyMOL cannot be installed here: scenario A runs without its peer"
+fi
+
+echo "== running"
+/usr/bin/python3 "$root/bench/bench.py" --kestrum "$build/tool/Kestrum" --floor "$work/floor" \
+  --work "$work" --runs "${1:-5}" "${peer[@]}"

@@ -1,0 +1,504 @@
+// End-to-end tests of bad input: every case ends with its exit status and message, never with a
+// signal or a sanitizer report, and a failed write leaves no output or temporary file behind.
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "complex.h"
+#include "molecule.h"
+#include "molereader.h"
+#include "tool_runner.h"
+
+using kestrum_test::readFile;
+using kestrum_test::runKestrum;
+using kestrum_test::TempDir;
+using kestrum_test::ToolRun;
+using kestrum_test::writeFile;
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string badPath(const std::string& name) {
+  return kestrum_test::dataPath("bad/" + name);
+}
+
+// The valid three-atom record block of tests/data/bad/ok.pdb, for cases made in the test.
+const char* const kAtomRecords[] = {
+    "HETATM    1  C1  LIG A   1       0.000   0.000   0.000  1.00  0.00           C",
+    "HETATM    2  C2  LIG A   1       1.500   0.000   0.000  1.00  0.00           C",
+    "HETATM    3  O3  LIG A   1       1.500   1.500   0.000  1.00  0.00           O",
+};
+
+std::string pdbOf(const std::vector<std::string>& records) {
+  std::string text;
+  for (const std::string& record : records) text += record + "\n";
+  return text + "END\n";
+}
+
+std::string replaceAll(std::string text, const std::string& from, const std::string& to) {
+  for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
+    text.replace(at, from.size(), to);
+  return text;
+}
+
+std::vector<std::string> filesIn(const std::string& dir) {
+  std::vector<std::string> names;
+  std::error_code ignored;
+  for (const auto& entry : fs::directory_iterator(dir, ignored))
+    names.push_back(entry.path().filename().string());
+  return names;
+}
+
+// Whatever the input, the run ends by itself with 0 or 1 and the sanitizers stay silent.
+void expectCleanEnd(const ToolRun& run) {
+  EXPECT_TRUE(run.status == 0 || run.status == 1) << "status " << run.status << "\n" << run.err;
+  EXPECT_EQ(run.err.find("Sanitizer"), std::string::npos) << run.err;
+  EXPECT_EQ(run.err.find("runtime error"), std::string::npos) << run.err;
+}
+
+class KestrumBadInput : public ::testing::Test {
+ protected:
+  void SetUp() override { fs::create_directory(out()); }
+
+  // The -p directory of the runs.
+  std::string out() const { return scratch_.file("out"); }
+  std::string scratch(const std::string& name) const { return scratch_.file(name); }
+
+  // Neither a temporary file nor, after a failure, any output.
+  void expectNoOutputLeft(const std::string& dir) const {
+    for (const std::string& name : filesIn(dir)) {
+      EXPECT_NE(name[0], '.') << "temporary file left in " << dir << ": " << name;
+      EXPECT_NE(name.rfind("rot_", 0), 0u) << "output of a failed run in " << dir << ": " << name;
+    }
+  }
+
+  TempDir scratch_;
+};
+
+// Where a stored bad file goes on the command line; the other places get ok.pdb.
+enum Role { kReference, kComparison, kCarried, kEverywhere };
+
+struct StoredCase {
+  const char* file;  // under tests/data/bad
+  Role role;
+  int status;
+  const char* message;  // on the error stream; "{file}" stands for the file's path
+};
+
+const StoredCase kStoredCases[] = {
+    // Files that hold no molecule at all.
+    {"empty.pdb", kReference, 1, " No molecule in reference file \n"},
+    {"empty.mol2", kComparison, 1,
+     "110032\tMoleReader::READ_MOL2\tNO MOLECULE FIND IN FILE :{file}\n"},
+    {"binary.pdb", kReference, 1, " No molecule in reference file \n"},
+    {"binary.mol2", kComparison, 1,
+     "110032\tMoleReader::READ_MOL2\tNO MOLECULE FIND IN FILE :{file}\n"},
+    {"pdb_no_atoms.pdb", kComparison, 1, " No molecule in comparison file \n"},
+    {"pdb_conect_only.pdb", kReference, 1, " No molecule in reference file \n"},
+    {"mol2_no_atoms.mol2", kReference, 1, " No molecule in reference file \n"},
+    {"unknown_format.xyz", kReference, 1,
+     "110012\tMoleReader::CONSTRUCTOR\tUnrecognized file format.xyz\n"},
+    {"unknown_format.xyz", kCarried, 1,
+     "110022\tMoleReader::Load_NewFile\tUnrecognized file format.xyz\n"},
+    // PDB records that cannot be read: blank or non-numeric fields.
+    {"pdb_blank_x.pdb", kReference, 1,
+     "Error while reading {file}\nReason : basic_string::substr\n"},
+    {"pdb_text_y.pdb", kComparison, 1, "Error while reading {file}\nReason : stod\n"},
+    {"pdb_blank_number.pdb", kReference, 1,
+     "Error while reading {file}\nReason : basic_string::substr\n"},
+    {"pdb_text_number.pdb", kReference, 1, "Error while reading {file}\nReason : stoul\n"},
+    {"pdb_negative_number.pdb", kReference, 1, "Error while reading {file}\nReason : stoul\n"},
+    {"pdb_blank_occupancy.pdb", kReference, 1,
+     "Error while reading {file}\nReason : basic_string::substr\n"},
+    {"pdb_text_residue_number.pdb", kReference, 1, "Error while reading {file}\nReason : stoi\n"},
+    {"pdb_blank_atom_name.pdb", kReference, 1,
+     "Error while reading {file}\nReason : basic_string::substr\n"},
+    {"pdb_conect_blank_partner.pdb", kComparison, 1,
+     "Error while reading {file}\nReason : basic_string::substr\n"},
+    {"pdb_overflowing_coordinate.pdb", kReference, 1,
+     "Error while reading {file}\nReason : stod\n"},
+    {"pdb_nan_coordinate.pdb", kReference, 1,
+     "Error while reading {file}\nReason : coordinate is not a finite number\n"},
+    {"pdb_infinite_coordinate.pdb", kCarried, 1,
+     "Error while reading {file}\nReason : coordinate is not a finite number\n"},
+    // MOL2 headers whose counts do not match the file.
+    {"mol2_more_atoms.mol2", kReference, 1,
+     "110041\tMoleReader::Read_MOL2_Atom\tUnexpected @<TRIPOS> line while reading @<TRIPOS>ATOM "
+     "block\n"},
+    {"mol2_two_billion_atoms.mol2", kReference, 1,
+     "110041\tMoleReader::Read_MOL2_Atom\tUnexpected @<TRIPOS> line while reading @<TRIPOS>ATOM "
+     "block\n"},
+    {"mol2_two_billion_atoms_last.mol2", kEverywhere, 0,
+     "WARNING : {file} ends after 3 of 2000000000 ATOM records\n"},
+    {"mol2_more_bonds.mol2", kEverywhere, 0, "WARNING : {file} ends after 2 of 5 BOND records\n"},
+    {"mol2_negative_atoms.mol2", kReference, 1,
+     "110032\tMoleReader::READ_MOL2\tNO MOLECULE FIND IN FILE :{file}\n"},
+    {"mol2_negative_bonds.mol2", kComparison, 1,
+     "110032\tMoleReader::READ_MOL2\tNO MOLECULE FIND IN FILE :{file}\n"},
+    {"mol2_unreadable_counts.mol2", kReference, 1,
+     "110032\tMoleReader::READ_MOL2\tNO MOLECULE FIND IN FILE :{file}\n"},
+    {"mol2_no_header.mol2", kCarried, 1,
+     "110032\tMoleReader::READ_MOL2\tNO MOLECULE FIND IN FILE :{file}\n"},
+    // Faulty records that are reported and left out.
+    {"mol2_bond_to_missing_atom.mol2", kEverywhere, 0,
+     "ERROR while creating bond : \nGiven number NA2 above the atom number in the molecule\n"},
+    {"mol2_nan_coordinate.mol2", kEverywhere, 0,
+     "WARNING : unreadable ATOM record skipped in {file} : \"      3 O3             nan    1.5000"
+     "    0.0000 O.3       1 LIG1        0.0000\"\n"},
+    {"mol2_nul_bytes.mol2", kEverywhere, 0, "WARNING : unreadable ATOM record skipped in {file}"},
+    // Unusual bytes that are still good input.
+    {"mol2_nonascii_names.mol2", kEverywhere, 0, ""},
+    {"pdb_nonascii_names.pdb", kEverywhere, 0, ""},
+    {"pdb_nul_bytes.pdb", kEverywhere, 0, ""},
+    {"pdb_crlf.pdb", kEverywhere, 0, ""},
+    {"mol2_crlf.mol2", kEverywhere, 0, ""},
+};
+
+TEST_F(KestrumBadInput, StoredCasesEndWithTheirStatusAndMessage) {
+  const std::string ok = badPath("ok.pdb");
+  for (const StoredCase& c : kStoredCases) {
+    SCOPED_TRACE(c.file);
+    const std::string file = badPath(c.file);
+    const bool whole = c.role == kEverywhere;
+    const ToolRun run = runKestrum({"-r", whole || c.role == kReference ? file : ok, "-c",
+                                    whole || c.role == kComparison ? file : ok, "-a",
+                                    whole || c.role == kCarried ? file : ok, "-p", out()});
+    expectCleanEnd(run);
+    EXPECT_EQ(run.status, c.status) << run.err;
+    EXPECT_NE(run.err.find(replaceAll(c.message, "{file}", file)), std::string::npos) << run.err;
+    if (c.status != 0) {
+      expectNoOutputLeft(out());
+    } else {
+      EXPECT_NE(run.out.find("Path of the outputed file : " + out() + "/rot_"), std::string::npos);
+      EXPECT_EQ(filesIn(out()).size(), 1u);
+    }
+    fs::remove_all(out());
+    fs::create_directory(out());
+  }
+}
+
+TEST_F(KestrumBadInput, NonAsciiNamesAreCarriedThrough) {
+  const ToolRun run = runKestrum({"-r", badPath("ok.mol2"), "-c", badPath("ok.mol2"), "-a",
+                                  badPath("mol2_nonascii_names.mol2"), "-p", out()});
+  ASSERT_EQ(run.status, 0) << run.err;
+  const std::string written = readFile(out() + "/rot_mol2_nonascii_names.mol2");
+  EXPECT_NE(written.find(" Cé "), std::string::npos) << written;
+}
+
+// CR LF line ends read exactly as LF ones: the same fit and the same written molecule.
+TEST_F(KestrumBadInput, CrLfLineEndsReadLikeLf) {
+  for (const auto& [lf, crlf] : {std::pair<std::string, std::string>{"ok.pdb", "pdb_crlf.pdb"},
+                                 {"ok.mol2", "mol2_crlf.mol2"}}) {
+    SCOPED_TRACE(crlf);
+    auto runIn = [&](const std::string& name, const std::string& dir) {
+      fs::create_directory(scratch(dir));
+      return runKestrum(
+          {"-r", badPath(name), "-c", badPath(name), "-a", badPath(name), "-p", scratch(dir)});
+    };
+    const ToolRun a = runIn(lf, "lf");
+    const ToolRun b = runIn(crlf, "crlf");
+    ASSERT_EQ(a.status, 0) << a.err;
+    ASSERT_EQ(b.status, 0) << b.err;
+    EXPECT_EQ(a.out.substr(0, a.out.find("####")), b.out.substr(0, b.out.find("####")));
+    // The written files differ in their time stamp line only.
+    auto body = [](const std::string& text) { return text.substr(text.find("@<TRIPOS>")); };
+    auto written = [&](const std::string& name, const std::string& dir) {
+      return readFile(scratch(dir) + "/rot_" + name.substr(0, name.find('.')) + ".mol2");
+    };
+    ASSERT_NE(written(lf, "lf").find("@<TRIPOS>"), std::string::npos);
+    EXPECT_EQ(body(written(lf, "lf")), body(written(crlf, "crlf")));
+  }
+}
+
+TEST_F(KestrumBadInput, DirectoriesAndMissingOrUnreadableFiles) {
+  const std::string ok = badPath("ok.pdb");
+  fs::create_directory(scratch("folder.pdb"));
+  struct Case {
+    std::vector<std::string> args;
+    std::string message;
+  };
+  std::vector<Case> cases = {
+      {{"-r", scratch("folder.pdb"), "-c", ok},
+       "110013\tMoleReader::CONSTRUCTOR\tUnable to open " + scratch("folder.pdb") + "\n"},
+      {{"-r", ok, "-c", ok, "-a", scratch("folder.pdb"), "-p", out()},
+       "110023\tMoleReader::Load_NewFile\tUnable to open " + scratch("folder.pdb") + "\n"},
+      {{"-r", ok, "-c", scratch("missing.mol2")},
+       "110013\tMoleReader::CONSTRUCTOR\tUnable to open " + scratch("missing.mol2") + "\n"},
+  };
+  // Unreadable: permissions do not stop root, a path through a regular file stops everyone.
+  std::string unreadable = scratch("locked.pdb");
+  writeFile(unreadable, readFile(ok));
+  if (geteuid() == 0) {
+    unreadable = ok + "/locked.pdb";
+  } else {
+    chmod(unreadable.c_str(), 0);
+  }
+  cases.push_back({{"-r", unreadable, "-c", ok},
+                   "110013\tMoleReader::CONSTRUCTOR\tUnable to open " + unreadable + "\n"});
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args[1] + " " + c.args[3]);
+    const ToolRun run = runKestrum(c.args);
+    expectCleanEnd(run);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+    expectNoOutputLeft(out());
+  }
+}
+
+// Every prefix of a record up to each field boundary: too short for a coordinate is the
+// unreadable-record path, anything from the z coordinate on is a good atom.
+TEST_F(KestrumBadInput, AtomLinesCutShortAtEveryColumnBoundary) {
+  const std::string record = kAtomRecords[1];
+  const struct {
+    size_t length;
+    const char* reason;  // null: read fine
+  } kCuts[] = {
+      {0, nullptr},  // an empty line is no record
+      {4, nullptr},  // "HETA" is no atom record
+      {6, "basic_string::substr"},
+      {11, "basic_string::substr"},
+      {12, "basic_string::substr"},
+      {16, "basic_string::substr"},
+      {17, "basic_string::substr"},
+      {20, "basic_string::substr"},
+      {21, "basic_string::substr"},
+      {22, "basic_string::substr"},
+      {26, "basic_string::substr"},
+      {30, "basic_string::substr"},
+      {38, "basic_string::substr"},
+      {46, "basic_string::substr"},
+      {48, "basic_string::substr"},
+      {54, nullptr},
+      {60, nullptr},
+      {66, nullptr},
+      {76, nullptr},
+      {77, nullptr},
+  };
+  const std::string path = scratch("cut.pdb");
+  for (const auto& cut : kCuts) {
+    SCOPED_TRACE("cut at " + std::to_string(cut.length));
+    writeFile(path, pdbOf({kAtomRecords[0], record.substr(0, cut.length), kAtomRecords[2]}));
+    const ToolRun run = runKestrum({"-r", path, "-c", path, "-a", path, "-p", out()});
+    expectCleanEnd(run);
+    if (cut.reason != nullptr) {
+      EXPECT_EQ(run.status, 1);
+      EXPECT_NE(run.err.find("Error while reading " + path + "\nReason : " + cut.reason + "\n"),
+                std::string::npos)
+          << run.err;
+      expectNoOutputLeft(out());
+    } else {
+      EXPECT_EQ(run.status, 0) << run.err;
+      EXPECT_NE(run.out.find("RMSD : 0\n"), std::string::npos) << run.out;
+    }
+    fs::remove_all(out());
+    fs::create_directory(out());
+  }
+  // "-" alone, cut from "-6.504"-like values, is no number either.
+  writeFile(path, pdbOf({kAtomRecords[0], "HETATM    2  C2  LIG A   1       1.500   0.000      -",
+                         kAtomRecords[2]}));
+  const ToolRun run = runKestrum({"-r", path, "-c", path});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("Reason : stod\n"), std::string::npos) << run.err;
+}
+
+// Lines of a megabyte are read in one go, wherever they stand.
+TEST_F(KestrumBadInput, LinesOfAMegabyte) {
+  const std::string megabyte(1 << 20, 'Q');
+  const std::string block = pdbOf({kAtomRecords[0], kAtomRecords[1], kAtomRecords[2]});
+  const std::string mol2 = readFile(badPath("ok.mol2"));
+  const struct {
+    const char* name;
+    std::string text;
+    int status;
+  } kCases[] = {
+      {"remark.pdb", "REMARK " + megabyte + "\n" + block, 0},
+      {"tail.pdb", pdbOf({kAtomRecords[0], kAtomRecords[1] + megabyte, kAtomRecords[2]}), 0},
+      {"no_newline.pdb", megabyte, 1},
+      {"name.mol2", replaceAll(mol2, "\nlig\n", "\n" + megabyte + "\n"), 0},
+      {"atom.mol2", replaceAll(mol2, " C2 ", " C2" + megabyte + " "), 0},
+      {"no_newline.mol2", "@<TRIPOS>MOLECULE\n" + megabyte, 1},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.name);
+    const std::string path = scratch(c.name);
+    writeFile(path, c.text);
+    const auto start = std::chrono::steady_clock::now();
+    const ToolRun run = runKestrum({"-r", path, "-c", path, "-a", path, "-p", out()});
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    expectCleanEnd(run);
+    EXPECT_EQ(run.status, c.status) << run.err.substr(0, 500);
+    EXPECT_LT(seconds, 20.0);
+    if (c.status != 0) expectNoOutputLeft(out());
+    fs::remove_all(out());
+    fs::create_directory(out());
+  }
+}
+
+TEST_F(KestrumBadInput, OutputDirectoryThatCannotTakeTheOutput) {
+  const std::string ok = badPath("ok.pdb");
+  // Missing, a regular file, and (without root) a directory without write permission.
+  writeFile(scratch("plain"), "not a directory\n");
+  std::vector<std::string> dirs = {scratch("missing"), scratch("plain")};
+  if (geteuid() != 0) {
+    fs::create_directory(scratch("locked"));
+    chmod(scratch("locked").c_str(), 0555);
+    dirs.push_back(scratch("locked"));
+  }
+  for (const std::string& dir : dirs) {
+    SCOPED_TRACE(dir);
+    const ToolRun run = runKestrum({"-r", ok, "-c", ok, "-a", ok, "-p", dir});
+    expectCleanEnd(run);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("Unable to write " + dir + "/rot_ok.mol2 : "), std::string::npos)
+        << run.err;
+    EXPECT_EQ(run.out.find("Path of the outputed file"), std::string::npos);
+    if (fs::is_directory(dir)) expectNoOutputLeft(dir);
+  }
+  EXPECT_FALSE(fs::exists(scratch("missing")));
+  EXPECT_EQ(readFile(scratch("plain")), "not a directory\n");
+
+  // An output name taken by a directory: refused, the directory left as it was.
+  fs::create_directories(out() + "/rot_ok.mol2/inside");
+  const ToolRun run = runKestrum({"-r", ok, "-c", ok, "-a", ok, "-p", out()});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("Unable to write " + out() + "/rot_ok.mol2 : "), std::string::npos)
+      << run.err;
+  EXPECT_TRUE(fs::is_directory(out() + "/rot_ok.mol2/inside"));
+  for (const std::string& name : filesIn(out())) EXPECT_EQ(name, "rot_ok.mol2");
+}
+
+// A write that fails half-way (here at a file size limit, as on a full disk) leaves the earlier
+// output of that name as it was and no temporary file.
+TEST_F(KestrumBadInput, FailedWriteKeepsTheEarlierOutput) {
+  const std::string carried = kestrum_test::dataPath("e2e_acp_chain_a.pdb");
+  const std::string output = out() + "/rot_e2e_acp_chain_a.mol2";
+  writeFile(output, "earlier output\n");
+  const std::string ok = badPath("ok.pdb");
+
+  // The limit and the ignored signal pass on to the child; the write then fails with EFBIG.
+  rlimit saved{};
+  getrlimit(RLIMIT_FSIZE, &saved);
+  const auto previous = signal(SIGXFSZ, SIG_IGN);
+  rlimit small = saved;
+  small.rlim_cur = 1024;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  const ToolRun run = runKestrum({"-r", ok, "-c", ok, "-a", carried, "-p", out()});
+  setrlimit(RLIMIT_FSIZE, &saved);
+  signal(SIGXFSZ, previous);
+
+  expectCleanEnd(run);
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("Unable to write " + output + " : "), std::string::npos) << run.err;
+  EXPECT_EQ(readFile(output), "earlier output\n");
+  EXPECT_EQ(filesIn(out()), std::vector<std::string>{"rot_e2e_acp_chain_a.mol2"});
+
+  // Without the limit the same run replaces it.
+  const ToolRun again = runKestrum({"-r", ok, "-c", ok, "-a", carried, "-p", out()});
+  EXPECT_EQ(again.status, 0) << again.err;
+  EXPECT_NE(readFile(output).find("@<TRIPOS>ATOM"), std::string::npos);
+}
+
+// One file as reference, comparison and carried molecule: a fit onto itself, written beside it.
+TEST_F(KestrumBadInput, SameFileEverywhere) {
+  for (const char* name : {"ok.pdb", "ok.mol2"}) {
+    SCOPED_TRACE(name);
+    const std::string path = scratch(name);
+    writeFile(path, readFile(badPath(name)));
+    for (const char* pairing : {"NAME", "ID", "none"}) {
+      const ToolRun run = runKestrum({"-r", path, "-c", path, "-g", pairing, "-a", path, path});
+      EXPECT_EQ(run.status, 0) << run.err;
+      EXPECT_NE(run.out.find("RMSD : 0\n"), std::string::npos) << run.out;
+      EXPECT_EQ(readFile(path), readFile(badPath(name)));  // the input is never written over
+    }
+    const std::string written = scratch("rot_ok.mol2");
+    EXPECT_NE(readFile(written).find("@<TRIPOS>ATOM"), std::string::npos);
+    fs::remove(written);
+  }
+  for (const std::string& name : filesIn(scratch_.path())) EXPECT_NE(name[0], '.') << name;
+}
+
+// Pairing by name on many atoms of one name: the correspondence graph would grow with the square
+// of the pairs, so the run stops with one line instead of exhausting memory.
+TEST_F(KestrumBadInput, PairingTooLargeStopsWithAClearMessage) {
+  std::string text;
+  for (int i = 0; i < 150; ++i) {
+    char record[82];
+    snprintf(record, sizeof record,
+             "HETATM%5d  CA  GLY A%4d    %8.3f%8.3f%8.3f  1.00  0.00           C\n", i + 1, i,
+             (i % 10) * 1.5, (i / 10 % 10) * 1.5, (i / 100) * 1.5);
+    text += record;
+  }
+  const std::string path = scratch("calpha.pdb");
+  writeFile(path, text);
+  const ToolRun run = runKestrum({"-r", path, "-c", path, "-g", "NAME", "-a", path, "-p", out()});
+  expectCleanEnd(run);
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("Pairing by NAME found 22500 atom pairs, too many: their correspondence "
+                         "graph could need "),
+            std::string::npos)
+      << run.err;
+  EXPECT_NE(run.err.find("MiB, above the limit of 4096 MiB (KESTRUM_PAIRING_MEMORY_MIB); pair by "
+                         "ID (-g ID) or fit whole molecules (no -g) instead\n"),
+            std::string::npos)
+      << run.err;
+  expectNoOutputLeft(out());
+
+  // By ID the same atoms pair one to one, well within the limit.
+  const ToolRun byId = runKestrum({"-r", path, "-c", path, "-g", "ID"});
+  EXPECT_EQ(byId.status, 0) << byId.err;
+
+  // The limit is the environment's when it sets one.
+  setenv("KESTRUM_PAIRING_MEMORY_MIB", "0.01", 1);
+  const ToolRun small = runKestrum({"-r", path, "-c", path, "-g", "ID"});
+  unsetenv("KESTRUM_PAIRING_MEMORY_MIB");
+  EXPECT_EQ(small.status, 1);
+  EXPECT_NE(small.err.find("Pairing by ID found 150 atom pairs, too many"), std::string::npos)
+      << small.err;
+}
+
+// A megabyte of MOL2 that is one fused ring system (a square lattice of 128 x 128 atoms): ring
+// perception keeps every one of its 127 x 127 rings, in time and memory that grow with the
+// lattice, not with its square.
+TEST_F(KestrumBadInput, RingLatticeOfAMegabyteIsPerceivedQuickly) {
+  const int w = 128;
+  std::string atoms, bonds;
+  int bondCount = 0;
+  char line[96];
+  for (int i = 0; i < w * w; ++i) {
+    snprintf(line, sizeof line, "%d C %.1f %.1f 0 C.ar\n", i + 1, i % w * 1.4, i / w * 1.4);
+    atoms += line;
+    for (const int next : {i % w + 1 < w ? i + 1 : -1, i + w < w * w ? i + w : -1}) {
+      if (next < 0) continue;
+      snprintf(line, sizeof line, "%d %d %d ar\n", ++bondCount, i + 1, next + 1);
+      bonds += line;
+    }
+  }
+  const std::string path = scratch("lattice.mol2");
+  writeFile(path, "@<TRIPOS>MOLECULE\nlattice\n" + std::to_string(w * w) + " " +
+                      std::to_string(bondCount) + " 0 0 0\nSMALL\nNO_CHARGES\n@<TRIPOS>ATOM\n" +
+                      atoms + "@<TRIPOS>BOND\n" + bonds);
+  ASSERT_GT(fs::file_size(path), 1000000u);
+
+  const auto start = std::chrono::steady_clock::now();
+  VXMole::Complex complex;
+  VXMole::MoleReader reader(path, VXMole::kFormatDetect);
+  reader.loadInComplex(complex, 17);  // the carried molecules' type: rings are perceived
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  ASSERT_EQ(complex.others.size(), 1u);
+  EXPECT_EQ(complex.others[0].numCycles(), static_cast<size_t>((w - 1) * (w - 1)));
+  EXPECT_LT(seconds, 30.0);
+}
+
+}  // namespace
