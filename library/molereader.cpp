@@ -14,6 +14,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -588,7 +589,8 @@ Molecule* MoleReader::readPDB(unsigned type, bool keepCofactors, bool keepWaters
   unsigned atomCounter = 0;
   unsigned bondCounter = 0;
 
-  std::string line;  // one buffer for every line
+  std::unordered_set<std::string> alternateSites;  // chain|residue|name of atoms with sites
+  std::string line;                                // one buffer for every line
   try {
     while (!atEnd) {
       readLine(line);
@@ -624,6 +626,19 @@ Molecule* MoleReader::readPDB(unsigned type, bool keepCofactors, bool keepWaters
               kCofactors.find(" " + std::string(residueName) + " ") != std::string::npos)
             continue;
           if (!keepWaters && residueName == "HOH" && name == "O") continue;
+        }
+
+        // Alternate locations: an atom given at several sites (column 17 holding A, B, ...) is
+        // read once, at its first site, so that the molecule holds each atom once.
+        if (line.size() > 16 && line[16] != ' ') {
+          std::string site(f.chain);
+          site += '|';
+          site += f.resId;
+          site += '|';
+          site += residueName;
+          site += '|';
+          site += name;
+          if (!alternateSites.insert(std::move(site)).second) continue;
         }
 
         name = metalName(name);

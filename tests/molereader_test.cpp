@@ -346,6 +346,28 @@ TEST(PdbReader, ReadsTheValidBlock) {
   }
 }
 
+// An atom given at two alternate sites (column 17) is read once, at its first site; the same
+// name in another residue, or without sites, is another atom.
+TEST(PdbReader, AlternateLocationsKeepTheFirstSite) {
+  auto site = [](std::string line, char altLoc) {
+    return mutate(line, 16, std::string(1, altLoc));
+  };
+  auto molecule = readLines({
+      record("ATOM", 1, " N  ", "SER", 'A', 5, 1.0, 0.0, 0.0, "N"),
+      site(record("ATOM", 2, " OG ", "SER", 'A', 5, 2.0, 0.0, 0.0, "O"), 'A'),
+      site(record("ATOM", 3, " OG ", "SER", 'A', 5, 2.5, 0.5, 0.0, "O"), 'B'),
+      site(record("ATOM", 4, " OG ", "SER", 'A', 6, 9.0, 0.0, 0.0, "O"), 'B'),
+      site(record("HETATM", 5, " C1 ", "MPD", 'A', 400, 5.0, 0.0, 0.0, "C"), 'A'),
+      site(record("HETATM", 6, " C1 ", "MPD", 'A', 400, 5.5, 0.0, 0.0, "C"), 'B'),
+      "END",
+  });
+  ASSERT_TRUE(molecule);
+  ASSERT_EQ(molecule->numAtoms(), 4u);
+  EXPECT_EQ(molecule->atom(1).getMapNum(), 2u);  // OG of SER 5 at site A
+  EXPECT_EQ(molecule->atom(2).getMapNum(), 4u);  // OG of SER 6, whose first site is B
+  EXPECT_EQ(molecule->atom(3).getMapNum(), 5u);
+}
+
 TEST(PdbReader, UpperCaseElementColumnsNameTheirElements) {
   const std::map<std::string, unsigned> expected = {{"CL", 17}, {"BR", 35}, {"FE", 26}, {"MG", 12},
                                                     {"ZN", 30}, {"CA", 20}, {"C", 6}};

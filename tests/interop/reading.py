@@ -102,12 +102,6 @@ class PdbDerivedFiles(ToolkitsRead, unittest.TestCase):
     """Proteins with ligands, waters, alternate locations, two chains; with hydrogens and
     without; then the same MOL2 outputs carried a second time, read back as MOL2."""
 
-    # The PDB reader keeps both sites of an alternate location as atoms, and bonds each
-    # hydrogen of the second site to the nearest heavy atom, which may be the first site's: in
-    # 3AL1 the CB of LYS 104 gets five bonds. Neither the writer nor RDKit is at fault; when the
-    # reader keeps one site only, this expectation fails and goes.
-    known_faults = {"interop_3al1": r"Explicit valence for atom # \d+ C, 5, is greater"}
-
     @classmethod
     def setUpClass(cls):
         cls.tmp = tempfile.TemporaryDirectory(prefix="kestrum_interop_")
