@@ -753,6 +753,10 @@ Molecule* MoleReader::readPDB(unsigned type, bool keepCofactors, bool keepWaters
 // Bonds, MOL2 types and properties of the standard amino acids. The property rules look at the
 // neighbours' types and the bond types, so every bond is made first, every atom is typed once,
 // and a second pass re-derives the flags from the final types.
+// An amino-acid residue holds under thirty atoms, even with every hydrogen and the terminal
+// atoms; twice as many leaves room for unusual names.
+constexpr size_t kMaxStandardResidueAtoms = 64;
+
 void MoleReader::defProps(Molecule* molecule) {
   if (molecule == nullptr) return;
   const auto& templates = residueTemplates();
@@ -781,6 +785,10 @@ void MoleReader::defProps(Molecule* molecule) {
     Residu& residue = molecule->residu(i);
     auto tmpl = templates.find(residue.getName());
     if (tmpl == templates.end()) continue;
+    // A residue of a standard name that holds far more atoms than any amino acid (file
+    // corruption, or every atom under one residue number) is no amino acid: typing it by name
+    // and matching each hydrogen against every heavy atom would only cost time.
+    if (residue.numAtoms() > kMaxStandardResidueAtoms) continue;
     standard.push_back(StandardResidue{&residue, &tmpl->second});
   }
 

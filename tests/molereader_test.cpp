@@ -368,6 +368,20 @@ TEST(PdbReader, AlternateLocationsKeepTheFirstSite) {
   EXPECT_EQ(molecule->atom(3).getMapNum(), 5u);
 }
 
+// A residue of a standard name holding hundreds of atoms is not typed as an amino acid: no
+// bonds by name, no hydrogen search against every heavy atom.
+TEST(PdbReader, OversizedStandardResidueIsLeftAsRead) {
+  std::vector<std::string> lines;
+  for (int i = 0; i < 300; ++i)
+    lines.push_back(record("ATOM", i + 1, i % 2 ? " H  " : " CA ", "GLY", 'A', 1, i * 0.5, 0, 0,
+                           i % 2 ? "H" : "C"));
+  auto molecule = readLines(lines);
+  ASSERT_TRUE(molecule);
+  EXPECT_EQ(molecule->numAtoms(), 300u);
+  EXPECT_EQ(molecule->numBonds(), 0u);
+  EXPECT_EQ(molecule->atom(0).getMOL2type(), "");
+}
+
 TEST(PdbReader, UpperCaseElementColumnsNameTheirElements) {
   const std::map<std::string, unsigned> expected = {{"CL", 17}, {"BR", 35}, {"FE", 26}, {"MG", 12},
                                                     {"ZN", 30}, {"CA", 20}, {"C", 6}};
