@@ -372,24 +372,23 @@ void RigidBody::Load_Molecule_To_Mobile(const Molecule* molecule) {
 
 // Each atom's rotated position is computed from its fixed one in one step, which is what
 // rotating about the origin and then shifting by the barycentres amounts to, with less rounding.
-void RigidBody::Mobil_To_Ref(Molecule* molecule) const {
+void RigidBody::moveMolecule(Molecule* molecule,
+                             Coords (RigidBody::*transform)(const Coords&) const) const {
   if (molecule == nullptr) return;
   molecule->calcBarycenter(false, false);
   for (size_t i = 0; i < molecule->numAtoms(); ++i) {
     Atom& atom = molecule->atom(i);
-    atom.setRotatedCoords(applyForward(atom.getFixedCoords()));
+    atom.setRotatedCoords((this->*transform)(atom.getFixedCoords()));
   }
   molecule->calcBarycenter(false, true);
 }
 
+void RigidBody::Mobil_To_Ref(Molecule* molecule) const {
+  moveMolecule(molecule, &RigidBody::applyForward);
+}
+
 void RigidBody::Ref_To_Mobil(Molecule* molecule) const {
-  if (molecule == nullptr) return;
-  molecule->calcBarycenter(false, false);
-  for (size_t i = 0; i < molecule->numAtoms(); ++i) {
-    Atom& atom = molecule->atom(i);
-    atom.setRotatedCoords(applyInverse(atom.getFixedCoords()));
-  }
-  molecule->calcBarycenter(false, true);
+  moveMolecule(molecule, &RigidBody::applyInverse);
 }
 
 std::vector<Coords> RigidBody::Mobil_To_Ref(std::vector<Coords> points) const {

@@ -65,6 +65,8 @@ class RigidBody {
  private:
   Coords applyForward(const Coords& p) const;
   Coords applyInverse(const Coords& p) const;
+  // Sets every atom's rotated coordinates to `transform` of its fixed ones.
+  void moveMolecule(Molecule* molecule, Coords (RigidBody::*transform)(const Coords&) const) const;
   void rotationFromQuaternion(double q1, double q2, double q3, double q4);
 
   std::vector<Coords> rigid_;    // fixed set, centred in place by Center_Data

@@ -128,10 +128,11 @@ void printPoint(const Coords& c) {
   std::cout << c.x << " " << c.y << " " << c.z << "\n";
 }
 
-// Reads every molecule of a file and returns the first "other" molecule, or null after the
-// driver's message. The complex keeps ownership.
-Molecule* readFittedMolecule(MoleReader& reader, Complex& complex, const char* noMolecule,
-                             const char* noAtoms) {
+// Reads every molecule of a file and returns the first "other" molecule after printing its
+// barycentre, or null after the driver's message. The complex keeps ownership.
+Molecule* readFittedMolecule(const std::string& path, Complex& complex, const char* noMolecule,
+                             const char* noAtoms, const char* barycenterLabel) {
+  MoleReader reader(path, kFormatDetect);
   reader.loadInComplex(complex, kFitType);
   if (complex.others.empty()) {
     std::cerr << noMolecule << std::endl;
@@ -142,6 +143,8 @@ Molecule* readFittedMolecule(MoleReader& reader, Complex& complex, const char* n
     std::cerr << noAtoms << std::endl;
     return nullptr;
   }
+  std::cout << barycenterLabel;
+  printPoint(molecule->calcBarycenter(false, false));
   return molecule;
 }
 
@@ -392,23 +395,17 @@ void printAtomDistances(Molecule& reference, Molecule& comparison, const RigidBo
 }
 
 int run(const Options& options) {
-  MoleReader referenceReader(options.referencePath, kFormatDetect);
+  // Each complex owns its file's molecules for the whole run.
   Complex referenceComplex;
   Molecule* reference =
-      readFittedMolecule(referenceReader, referenceComplex, " No molecule in reference file ",
-                         "No atoms in reference molecule");
+      readFittedMolecule(options.referencePath, referenceComplex, " No molecule in reference file ",
+                         "No atoms in reference molecule", " Reference Molecule barycenter : ");
   if (reference == nullptr) return 1;
-  std::cout << " Reference Molecule barycenter : ";
-  printPoint(reference->calcBarycenter(false, false));
-
-  MoleReader comparisonReader(options.comparisonPath, kFormatDetect);
   Complex comparisonComplex;
-  Molecule* comparison =
-      readFittedMolecule(comparisonReader, comparisonComplex, " No molecule in comparison file ",
-                         "No atoms in comparison molecule");
+  Molecule* comparison = readFittedMolecule(
+      options.comparisonPath, comparisonComplex, " No molecule in comparison file ",
+      "No atoms in comparison molecule", "Comparison Molecule barycenter : ");
   if (comparison == nullptr) return 1;
-  std::cout << "Comparison Molecule barycenter : ";
-  printPoint(comparison->calcBarycenter(false, false));
 
   RigidBody fit;
   Pairing pairing;
