@@ -535,11 +535,13 @@ void MoleWriter::writeMolecule(Molecule& molecule, bool withDummies, bool rotate
     const char* label = residue == nullptr || residue->getNum() == kDefaultResiduNum
                             ? kDefaultLabel
                             : substructures[atomSubstructure[i] - 1].label.c_str();
-    const std::string_view fallbackType = elementMol2Type(atom);
-    // A nameless atom is called by its element's symbol.
+    // A nameless atom is called by its element's symbol (looked up only then).
     const char* atomName =
-        asField(atom.getName(), nameScratch,
-                fallbackType == "Du" ? "Du" : AtomData[atom.getAtomicNum() - 1].symbol);
+        isCleanField(atom.getName())
+            ? atom.getName().c_str()
+            : asField(
+                  atom.getName(), nameScratch,
+                  elementMol2Type(atom) == "Du" ? "Du" : AtomData[atom.getAtomicNum() - 1].symbol);
     // "%7d %-8s %9.4f %9.4f %9.4f %-5s %5d %-9s %8.4f\n"
     appendInt(lines, writtenNum[i], 7);
     lines += ' ';

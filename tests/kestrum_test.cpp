@@ -167,6 +167,16 @@ void expectPrintedPoint(const std::vector<double>& printed, const Coords& exact)
   expectPrinted(printed[2], exact.z);
 }
 
+// The three lines of a fit: both heavy-atom barycentres and the RMSD.
+void expectFitLines(const std::string& out, const std::vector<FileAtom>& ref,
+                    const std::vector<FileAtom>& comp, double rmsd) {
+  expectPrintedPoint(numbersAfter(out, " Reference Molecule barycenter : "), heavyBarycenter(ref));
+  expectPrintedPoint(numbersAfter(out, "Comparison Molecule barycenter : "), heavyBarycenter(comp));
+  const auto printed = numbersAfter(out, "RMSD : ");
+  ASSERT_EQ(printed.size(), 1u);
+  expectPrinted(printed[0], rmsd);
+}
+
 // Two crystal poses of the same ligand (PDB 4i23 and 4i24): the 22 names of the first all occur
 // in the second and every pair is distance-consistent, so the clique keeps them all.
 TEST(KestrumFit, TwoCrystalPosesPairedByNameMatchKabsch) {
@@ -186,14 +196,9 @@ TEST(KestrumFit, TwoCrystalPosesPairedByNameMatchKabsch) {
   const auto run = runKestrum(
       {"-r", dataPath("e2e_1c9_4i23.pdb"), "-c", dataPath("e2e_1c9_4i24.pdb"), "-g", "NAME"});
   ASSERT_EQ(run.status, 0) << run.err;
-  expectPrintedPoint(numbersAfter(run.out, " Reference Molecule barycenter : "),
-                     heavyBarycenter(ref));
-  expectPrintedPoint(numbersAfter(run.out, "Comparison Molecule barycenter : "),
-                     heavyBarycenter(comp));
-  const auto rmsd = numbersAfter(run.out, "RMSD : ");
-  ASSERT_EQ(rmsd.size(), 1u);
-  expectPrinted(rmsd[0], VXMole::kabschRmsd(rigid, mobile));
-  EXPECT_GT(rmsd[0], 0.05);  // a real difference between two crystals, not a copy
+  const double rmsd = VXMole::kabschRmsd(rigid, mobile);
+  expectFitLines(run.out, ref, comp, rmsd);
+  EXPECT_GT(rmsd, 0.05);  // a real difference between two crystals, not a copy
 }
 
 // A moved, slightly shaken copy of a ligand pairs atom for atom in every mode: by name and by
@@ -228,13 +233,7 @@ TEST(KestrumFit, MovedCopyInEveryModeMatchesKabsch) {
     args.insert(args.end(), c.mode.begin(), c.mode.end());
     const auto run = runKestrum(args);
     ASSERT_EQ(run.status, 0) << run.err;
-    expectPrintedPoint(numbersAfter(run.out, " Reference Molecule barycenter : "),
-                       heavyBarycenter(ref));
-    expectPrintedPoint(numbersAfter(run.out, "Comparison Molecule barycenter : "),
-                       heavyBarycenter(comp));
-    const auto rmsd = numbersAfter(run.out, "RMSD : ");
-    ASSERT_EQ(rmsd.size(), 1u);
-    expectPrinted(rmsd[0], c.expected);
+    expectFitLines(run.out, ref, comp, c.expected);
   }
 }
 
@@ -379,6 +378,35 @@ std::vector<std::pair<std::string, Coords>> mol2Atoms(const std::string& text) {
   return atoms;
 }
 
+// The transform -m prints: R by rows and t, applied as R.p + t.
+struct PrintedTransform {
+  std::vector<std::vector<double>> rows;
+  std::vector<double> t;
+  bool complete() const {
+    return t.size() == 3 && rows.size() == 3 &&
+           std::all_of(rows.begin(), rows.end(), [](const auto& row) { return row.size() == 3; });
+  }
+  Coords apply(const Coords& p) const {
+    return Coords(rows[0][0] * p.x + rows[0][1] * p.y + rows[0][2] * p.z + t[0],
+                  rows[1][0] * p.x + rows[1][1] * p.y + rows[1][2] * p.z + t[1],
+                  rows[2][0] * p.x + rows[2][1] * p.y + rows[2][2] * p.z + t[2]);
+  }
+};
+
+PrintedTransform printedTransform(const std::string& out) {
+  PrintedTransform transform;
+  for (const char* label : {"Rotation row 1 : ", "Rotation row 2 : ", "Rotation row 3 : "})
+    transform.rows.push_back(numbersAfter(out, label));
+  transform.t = numbersAfter(out, "Translation    : ");
+  return transform;
+}
+
+void expectNearPoint(const Coords& got, const Coords& want, double tolerance) {
+  EXPECT_NEAR(got.x, want.x, tolerance);
+  EXPECT_NEAR(got.y, want.y, tolerance);
+  EXPECT_NEAR(got.z, want.z, tolerance);
+}
+
 TEST(KestrumReport, TransformPrintedWithMReproducesTheWrittenCoordinates) {
   TempDir dir;
   const std::string comp = dataPath("e2e_amptrb10_moved.mol2");
@@ -386,12 +414,8 @@ TEST(KestrumReport, TransformPrintedWithMReproducesTheWrittenCoordinates) {
   const auto run = runKestrum({"-r", dataPath("mol2_ligand_amptrb10.mol2"), "-c", comp, "-g",
                                "NAME", "-p", dir.path(), "-a", comp, "-m"});
   ASSERT_EQ(run.status, 0) << run.err;
-  std::vector<std::vector<double>> rows;
-  for (const char* label : {"Rotation row 1 : ", "Rotation row 2 : ", "Rotation row 3 : "})
-    rows.push_back(numbersAfter(run.out, label));
-  const std::vector<double> t = numbersAfter(run.out, "Translation    : ");
-  ASSERT_EQ(t.size(), 3u);
-  for (const auto& row : rows) ASSERT_EQ(row.size(), 3u);
+  const PrintedTransform transform = printedTransform(run.out);
+  ASSERT_TRUE(transform.complete()) << run.out;
   // The transform is printed after the RMSD line and before the carried files.
   EXPECT_LT(run.out.find("RMSD : "), run.out.find("Rotation row 1 : "));
   EXPECT_LT(run.out.find("Translation    : "), run.out.find("####"));
@@ -400,13 +424,8 @@ TEST(KestrumReport, TransformPrintedWithMReproducesTheWrittenCoordinates) {
   const auto written = mol2Atoms(readFile(dir.file("rot_e2e_amptrb10_moved.mol2")));
   ASSERT_EQ(input.size(), written.size());
   for (size_t i = 0; i < input.size(); ++i) {
-    const Coords& p = input[i].second;
-    const double moved[3] = {rows[0][0] * p.x + rows[0][1] * p.y + rows[0][2] * p.z + t[0],
-                             rows[1][0] * p.x + rows[1][1] * p.y + rows[1][2] * p.z + t[1],
-                             rows[2][0] * p.x + rows[2][1] * p.y + rows[2][2] * p.z + t[2]};
-    EXPECT_NEAR(moved[0], written[i].second.x, 1e-4) << input[i].first;
-    EXPECT_NEAR(moved[1], written[i].second.y, 1e-4) << input[i].first;
-    EXPECT_NEAR(moved[2], written[i].second.z, 1e-4) << input[i].first;
+    SCOPED_TRACE(input[i].first);
+    expectNearPoint(transform.apply(input[i].second), written[i].second, 1e-4);
   }
 }
 
@@ -498,10 +517,8 @@ TEST(KestrumReadBack, WrittenLigandKeepsAtomsBondsChargesAndSubstructures) {
   const auto run = runKestrum({"-r", dataPath("mol2_ligand_amptrb10.mol2"), "-c", comp, "-g",
                                "NAME", "-m", "-a", comp, "-p", dir.path()});
   ASSERT_EQ(run.status, 0) << run.err;
-  std::vector<std::vector<double>> r;
-  for (const char* label : {"Rotation row 1 : ", "Rotation row 2 : ", "Rotation row 3 : "})
-    r.push_back(numbersAfter(run.out, label));
-  const std::vector<double> t = numbersAfter(run.out, "Translation    : ");
+  const PrintedTransform transform = printedTransform(run.out);
+  ASSERT_TRUE(transform.complete()) << run.out;
 
   auto input = readFirstMolecule(comp);
   auto output = readFirstMolecule(dir.file("rot_e2e_amptrb10_moved.mol2"));
@@ -515,11 +532,7 @@ TEST(KestrumReadBack, WrittenLigandKeepsAtomsBondsChargesAndSubstructures) {
     EXPECT_EQ(a.getMapNum(), b.getMapNum());
     EXPECT_DOUBLE_EQ(a.getPartialCharge(), b.getPartialCharge());
     EXPECT_EQ(a.getResidu()->getName().substr(0, 4), b.getResidu()->getName().substr(0, 4));
-    const Coords& p = a.getFixedCoords();
-    const Coords& q = b.getFixedCoords();
-    EXPECT_NEAR(r[0][0] * p.x + r[0][1] * p.y + r[0][2] * p.z + t[0], q.x, 1e-4);
-    EXPECT_NEAR(r[1][0] * p.x + r[1][1] * p.y + r[1][2] * p.z + t[1], q.y, 1e-4);
-    EXPECT_NEAR(r[2][0] * p.x + r[2][1] * p.y + r[2][2] * p.z + t[2], q.z, 1e-4);
+    expectNearPoint(transform.apply(a.getFixedCoords()), b.getFixedCoords(), 1e-4);
   }
   ASSERT_EQ(input->numBonds(), output->numBonds());
   for (size_t i = 0; i < input->numBonds(); ++i) {

@@ -323,8 +323,7 @@ bool carryOthers(const Options& options, RigidBody& fit) {
       std::cerr << "No Molecule in " << path << std::endl;
       continue;
     }
-    molecule->calcBarycenter(false, false);
-    fit.Mobil_To_Ref(molecule);
+    fit.Mobil_To_Ref(molecule);  // also stores both barycentres
     std::cout << "####################################\n";
     const std::string output = outputPath(path, options.outputDir);
     if (!writer.newFile(output, 1)) {
