@@ -265,9 +265,7 @@ void Atom::removeLink(Bond* bond) {
 std::string Atom::getIdentifier() const {
   std::ostringstream out;
   out << name_ << " (" << getMapNum() << ")";
-  if (residue_ != nullptr)
-    out << " of " << residue_->getName() << " (" << residue_->getChain() << "-"
-        << residue_->getMapNum() << ")";
+  if (residue_ != nullptr) out << " of " << residue_->getIdentifier();
   return out.str();
 }
 
@@ -306,6 +304,7 @@ void Atom::clone(const Atom& other) {
   name_ = other.name_;
   mol2type_ = other.mol2type_;
   excluded = other.excluded;
+  altLoc_ = other.altLoc_;
   properties_ = other.properties_;
   fixed_ = other.fixed_;
   rotated_ = other.rotated_;

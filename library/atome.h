@@ -113,6 +113,15 @@ class Atom {
   bool dataLoaded = false;  // element data were looked up by symbol
   bool excluded = false;    // pseudo-atom (ring centroid dummy): never paired
 
+  // Alternate location letter of the record (PDB column 17), '\0' when the atom has one site.
+  char getAltLoc() const { return altLoc_; }
+  void setAltLoc(char altLoc) { altLoc_ = altLoc == ' ' ? '\0' : altLoc; }
+  // Whether the two atoms can stand in one conformation: neither has an alternate location
+  // letter, or both have the same one. No bond joins two different letters.
+  bool sameConformation(const Atom& other) const {
+    return altLoc_ == '\0' || other.altLoc_ == '\0' || altLoc_ == other.altLoc_;
+  }
+
  private:
   unsigned atomicNum_ = 1;
   unsigned color_[3] = {0, 0, 0};
@@ -124,6 +133,7 @@ class Atom {
   std::string symbol_;         // element symbol as given ("Ca", "Fe", "C", or "CA" from a PDB file)
   std::string name_;           // atom name from the file ("CA", "OG1")
   std::string mol2type_;       // Tripos type ("C.ar", "N.pl3"), empty when untyped
+  char altLoc_ = '\0';         // alternate location letter, '\0' if not set
   Residu* residue_ = nullptr;  // not owning
   Molecule* parent_ = nullptr;  // not owning
   PhysProp properties_;

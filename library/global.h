@@ -95,6 +95,11 @@ inline constexpr ErrorDef kErrReaderNoLines{110121, "MoleReader::CONSTRUCTOR", "
 // details to standard error, so the driver prints nothing more for this code.
 inline constexpr ErrorDef kErrPdbUnreadable{110061, "MoleReader::Read_PDB", "Error while reading "};
 
+// MoleReader: lines. The file's path is appended to both.
+inline constexpr ErrorDef kErrLineTooLong{110071, "MoleReader::Get_Line",
+                                          "A line longer than 64 MiB in "};
+inline constexpr ErrorDef kErrReadFailed{110072, "MoleReader::Get_Line", "Unable to read "};
+
 // MoleReader: MOL2 records. 110032 has the file name appended.
 inline constexpr ErrorDef kErrMol2NoFileOpened{110031, "MoleReader::READ_MOL2", "NO FILE OPENED"};
 inline constexpr ErrorDef kErrMol2NoMolecule{110032, "MoleReader::READ_MOL2",

@@ -225,6 +225,7 @@ Molecule* Molecule::clone() const {
     // Only a residue that was matched against the table is matched again.
     if (residue.getTableIndex() < AACID_NONE) twin->checkResidu();
     twin->setKind(residue.getKind());
+    twin->setInsertionCode(residue.getInsertionCode());
     copy->residues_.push_back(twin);
     residues[&residue] = twin;
     if (&residue == defaultResidu_) copy->defaultResidu_ = twin;

@@ -1,10 +1,13 @@
 // MoleReader: input sources, line access, PDB record cutting, the PDB reader and residue typing.
 #include "molereader.h"
 
+#include <sys/stat.h>  // for stat: only regular files are inputs
+
 #include <algorithm>
 #include <cctype>
 #include <cmath>  // for std::isfinite
 #include <cstdint>
+#include <cstring>  // for std::memchr
 #include <filesystem>
 #include <iostream>
 #include <iterator>  // for std::size
@@ -70,17 +73,6 @@ std::string trimmed(const std::string& range, const std::string& delimiters) {
   return range.substr(begin, end == std::string::npos ? std::string::npos : end - begin);
 }
 
-// A whole decimal number of at most 32 bits; anything else throws std::invalid_argument (or
-// std::out_of_range when too large), as std::stoul does.
-unsigned parseUnsigned(const std::string& text) {
-  size_t used = 0;
-  const unsigned long value = std::stoul(text, &used, 10);
-  if (used != text.size() || text.find('-') != std::string::npos)
-    throw std::invalid_argument("stoul");
-  if (value > 0xFFFFFFFFul) throw std::out_of_range("stoul");
-  return static_cast<unsigned>(value);
-}
-
 // Element symbols in the element table's case: "CL" -> "Cl", "ZN" -> "Zn", "N" -> "N".
 std::string elementCase(std::string symbol) {
   for (size_t i = 0; i < symbol.size(); ++i) {
@@ -100,6 +92,8 @@ std::string elementCase(std::string symbol) {
 // The fields of an atom record that readPDB uses; "" where tokenize would store no entry.
 struct AtomFields {
   std::string_view type, num, name, res, chain, resId, x, y, z, element;
+  char altLoc = ' ';         // column 17, blank when the atom has one site
+  char insertionCode = ' ';  // column 27, blank when none
 };
 
 bool columnView(std::string_view line, size_t start, size_t width, std::string_view& out) {
@@ -130,8 +124,24 @@ bool trimmedView(std::string_view line, size_t start, size_t width, std::string_
   return true;
 }
 
-// The fields of a record that starts "ATOM  " or "HETATM", as tokenize would store them. False
-// for any other record and where tokenize would throw.
+// The element column (77-78) when it names an element: one or two letters. Anything else (a
+// blank column, or the digits of the line numbers that legacy files keep in columns 73-80)
+// names none, and the element then comes from the atom name.
+std::string_view elementColumn(std::string_view line) {
+  if (line.size() < 77) return std::string_view();
+  std::string_view column = line.substr(76, 2);
+  while (!column.empty() && column.front() == ' ') column.remove_prefix(1);
+  while (!column.empty() && column.back() == ' ') column.remove_suffix(1);
+  for (char c : column)
+    if (!std::isalpha(static_cast<unsigned char>(c))) return std::string_view();
+  return column;
+}
+
+// The fields of a record that starts "ATOM  " or "HETATM", as tokenize would store them, except
+// that a blank atom number or residue number is read as empty (they read as 0), the occupancy
+// and temperature factor are not looked at, and the element column is taken only when it holds
+// an element. False for any other record and where the record is unreadable (cut short, or a
+// blank name, residue name or coordinate): tokenize then names the fault.
 bool cutAtomRecord(std::string_view line, AtomFields& f) {
   if (line.compare(0, 6, "ATOM  ") == 0) {
     f.type = line.substr(0, 4);
@@ -140,50 +150,109 @@ bool cutAtomRecord(std::string_view line, AtomFields& f) {
   } else {
     return false;
   }
-  if (!trimmedView(line, 6, 5, f.num) || !trimmedView(line, 12, 4, f.name) ||
-      !trimmedView(line, 17, 3, f.res))
-    return false;
+  if (!columnView(line, 6, 5, f.num)) return false;
+  if (!trimmedView(line, 6, 5, f.num)) f.num = std::string_view();
+  if (!trimmedView(line, 12, 4, f.name) || !trimmedView(line, 17, 3, f.res)) return false;
   if (line.size() > 21 && line[21] != ' ') {
     f.chain = line.substr(21, 1);
     if (!columnView(line, 22, 4, f.resId)) return false;
   } else {
     f.chain = std::string_view();
-    if (!trimmedView(line, 21, 5, f.resId)) return false;
+    if (!columnView(line, 21, 5, f.resId)) return false;
+    if (!trimmedView(line, 21, 5, f.resId)) f.resId = std::string_view();
   }
   if (!trimmedView(line, 30, 8, f.x) || !trimmedView(line, 38, 8, f.y) ||
       !trimmedView(line, 46, 8, f.z))
     return false;
-  std::string_view unused;
-  if (line.size() >= 60 && !trimmedView(line, 54, 6, unused)) return false;
-  if (line.size() >= 66 && !trimmedView(line, 60, 6, unused)) return false;
-  f.element = std::string_view();
-  if (line.size() >= 78 && !trimmedView(line, 76, 2, f.element)) return false;
+  // Occupancy and temperature factor are not read: a blank field is no fault.
+  f.element = elementColumn(line);
+  f.altLoc = line.size() > 16 ? line[16] : ' ';
+  f.insertionCode = line.size() > 26 ? line[26] : ' ';
   return true;
 }
 
 // The same fields from the map that tokenize filled; the views live as long as the map.
-AtomFields viewsOf(const std::map<std::string, std::string>& fields) {
+AtomFields viewsOf(const std::map<std::string, std::string>& fields, std::string_view line) {
   auto view = [&fields](const char* key) {
     auto it = fields.find(key);
     return it == fields.end() ? std::string_view() : std::string_view(it->second);
   };
-  return AtomFields{view("Type"),  view("Num"), view("Name"), view("Res"), view("Chain"),
-                    view("ResId"), view("X"),   view("Y"),    view("Z"),   view("AtmName")};
+  AtomFields f{view("Type"),  view("Num"), view("Name"), view("Res"), view("Chain"),
+               view("ResId"), view("X"),   view("Y"),    view("Z"),   elementColumn(line)};
+  f.altLoc = line.size() > 16 ? line[16] : ' ';
+  f.insertionCode = line.size() > 26 ? line[26] : ' ';
+  return f;
 }
 
 bool isDigit(char c) {
   return c >= '0' && c <= '9';
 }
 
-// parseUnsigned, without a copy for plain numbers of up to nine digits.
-unsigned readAtomNumber(std::string_view text) {
-  if (text.empty() || text.size() > 9) return parseUnsigned(std::string(text));
-  unsigned value = 0;
+// A number in hybrid-36, as programs write atom numbers past 99,999 and residue numbers past
+// 9,999 in fields of `width` characters: upper-case digits 0-9A-Z after the decimal range
+// ("A0000" is 100000 in a field of 5, "A000" is 10000 in a field of 4), then lower-case digits.
+// False when the text is not hybrid-36 of that width.
+bool readHybrid36(std::string_view text, size_t width, long long& value) {
+  if (text.size() != width) return false;
+  const bool upper = text[0] >= 'A' && text[0] <= 'Z';
+  const bool lower = text[0] >= 'a' && text[0] <= 'z';
+  if (!upper && !lower) return false;
+  long long digits = 0;
   for (char c : text) {
-    if (!isDigit(c)) return parseUnsigned(std::string(text));
-    value = value * 10 + static_cast<unsigned>(c - '0');
+    int digit;
+    if (isDigit(c)) {
+      digit = c - '0';
+    } else if (upper && c >= 'A' && c <= 'Z') {
+      digit = c - 'A' + 10;
+    } else if (lower && c >= 'a' && c <= 'z') {
+      digit = c - 'a' + 10;
+    } else {
+      return false;
+    }
+    digits = digits * 36 + digit;
   }
-  return value;
+  long long power = 1;    // 36^(width - 1)
+  long long decimal = 1;  // 10^width
+  for (size_t i = 1; i < width; ++i) power *= 36;
+  for (size_t i = 0; i < width; ++i) decimal *= 10;
+  value = upper ? digits - 10 * power + decimal : digits + 16 * power + decimal;
+  return true;
+}
+
+// The leading decimal number of a text (blanks and a sign allowed before it), as the standard
+// conversions read it; 0 when the text holds none or it does not fit 32 bits.
+long long readLeadingNumber(std::string_view text) {
+  size_t i = 0;
+  while (i < text.size() && text[i] == ' ') ++i;
+  const bool negative = i < text.size() && text[i] == '-';
+  if (i < text.size() && (text[i] == '-' || text[i] == '+')) ++i;
+  long long value = 0;
+  size_t digits = 0;
+  for (; i < text.size() && isDigit(text[i]); ++i, ++digits) {
+    value = value * 10 + (text[i] - '0');
+    if (value > 0xFFFFFFFFll) return 0;
+  }
+  return negative ? -value : value;
+}
+
+// An atom number (serial): plain decimal, hybrid-36, or the leading number of anything else;
+// 0 for none ("*****", a blank field, a negative number).
+unsigned readAtomNumber(std::string_view text) {
+  if (!text.empty() && text.size() <= 9) {
+    unsigned value = 0;
+    bool plain = true;
+    for (char c : text) {
+      if (!isDigit(c)) {
+        plain = false;
+        break;
+      }
+      value = value * 10 + static_cast<unsigned>(c - '0');
+    }
+    if (plain) return value;
+  }
+  long long value = 0;
+  if (!readHybrid36(text, 5, value)) value = readLeadingNumber(text);
+  return value > 0 && value <= 0xFFFFFFFFll ? static_cast<unsigned>(value) : 0;
 }
 
 // std::stod, without a copy for plain decimals ("-12.345", "7", ".5") of at most 15 digits.
@@ -215,20 +284,15 @@ double readCoordinate(std::string_view text) {
   return negative ? -value : value;
 }
 
-// std::stoi, without a copy for numbers of up to nine digits after blanks and a minus sign;
-// what follows the digits is ignored, as stoi ignores it.
+// A residue number: decimal (negative numbers included), hybrid-36 in the four columns, or the
+// leading number of anything else; 0 for none.
 int readResidueNumber(std::string_view text) {
-  size_t i = 0;
-  while (i < text.size() && text[i] == ' ') ++i;
-  const bool negative = i < text.size() && text[i] == '-';
-  if (negative) ++i;
-  int value = 0, digits = 0;
-  for (; i < text.size() && isDigit(text[i]); ++i, ++digits) {
-    if (digits == 9) return std::stoi(std::string(text));
-    value = value * 10 + (text[i] - '0');
-  }
-  if (digits == 0) return std::stoi(std::string(text));
-  return negative ? -value : value;
+  while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
+  while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
+  long long value = 0;
+  if (!readHybrid36(text, 4, value)) value = readLeadingNumber(text);
+  if (value > 0x7FFFFFFFll || value < -0x7FFFFFFFll) return 0;
+  return static_cast<int>(value);
 }
 
 // The element table's spelling of a metal ion named in upper case, else the name itself.
@@ -239,9 +303,11 @@ std::string_view metalName(std::string_view name) {
 }
 
 // ---------------------------------------------------------------------------------------------
-// Standard amino acids: covalent bonds by atom-name pairs and SYBYL atom types by atom name.
-// Bonds: "A-B" single, "A=B" double, "A:B" aromatic. Types: "type: names; type: names".
-// The backbone row holds for every residue; a side-chain row adds to it.
+// Standard amino acids, the usual names of their protonation states and the peptide caps:
+// covalent bonds by atom-name pairs and SYBYL atom types by atom name. Bonds: "A-B" single,
+// "A=B" double, "A:B" aromatic. Types: "type: names; type: names". An amino acid is the backbone
+// row and its side-chain row; a cap stands alone. The types that depend on the hydrogens a file
+// shows (termini, carboxyl groups, histidine, lysine) are settled in code (`defProps`).
 
 struct ResidueRow {
   std::string_view name;   // PDB residue name
@@ -249,11 +315,16 @@ struct ResidueRow {
   std::string_view types;  // MOL2 types of the heavy atoms, by atom names
 };
 
-const ResidueRow kBackbone = {"", "N-CA CA-C C=O C-OXT",
-                              "N.am: N; C.3: CA; C.2: C; O.2: O; O.co2: OXT"};
+// OXT is the second oxygen of the C-terminal carboxylate; OT1 and OT2 are CHARMM's names of
+// both.
+const ResidueRow kBackbone = {"", "N-CA CA-C C=O C-OXT C-OT1 C-OT2",
+                              "N.am: N; C.3: CA; C.2: C; O.2: O OXT OT1 OT2"};
 
 // Columns: residue name and side-chain bonds (the CA-CB bond included) on the first line,
-// side-chain atom types on the second. ILE also lists "CD", an older name of CD1.
+// side-chain atom types on the second. ILE also lists "CD", an older name of CD1. Ring bonds are
+// aromatic; the ring nitrogens of HIS, the carboxyl oxygens of ASP and GLU and the amine of LYS
+// are typed in code from the hydrogens. TRP NE1 always bears its hydrogen: the pyrrole-type
+// N.pl3.
 // clang-format off
 const ResidueRow kSideChains[] = {
     {"GLY", "",
@@ -282,13 +353,13 @@ const ResidueRow kSideChains[] = {
             "C.3: CB; C.ar: CG CD1 CD2 CE1 CE2 CZ; O.3: OH"},
     {"TRP", "CA-CB CB-CG CG:CD1 CD1:NE1 NE1:CE2 CE2:CD2 CD2:CG "
             "CE2:CZ2 CZ2:CH2 CH2:CZ3 CZ3:CE3 CE3:CD2",
-            "C.3: CB; C.ar: CG CD1 CD2 CE2 CE3 CZ2 CZ3 CH2; N.ar: NE1"},
+            "C.3: CB; C.ar: CG CD1 CD2 CE2 CE3 CZ2 CZ3 CH2; N.pl3: NE1"},
     {"HIS", "CA-CB CB-CG CG:ND1 ND1:CE1 CE1:NE2 NE2:CD2 CD2:CG",
-            "C.3: CB; C.ar: CG CD2 CE1; N.ar: ND1 NE2"},
+            "C.3: CB; C.ar: CG CD2 CE1; N.2: ND1 NE2"},
     {"ASP", "CA-CB CB-CG CG=OD1 CG-OD2",
-            "C.3: CB; C.2: CG; O.co2: OD1 OD2"},
+            "C.3: CB; C.2: CG; O.2: OD1 OD2"},
     {"GLU", "CA-CB CB-CG CG-CD CD=OE1 CD-OE2",
-            "C.3: CB CG; C.2: CD; O.co2: OE1 OE2"},
+            "C.3: CB CG; C.2: CD; O.2: OE1 OE2"},
     {"ASN", "CA-CB CB-CG CG=OD1 CG-ND2",
             "C.3: CB; C.2: CG; O.2: OD1; N.am: ND2"},
     {"GLN", "CA-CB CB-CG CG-CD CD=OE1 CD-NE2",
@@ -298,15 +369,65 @@ const ResidueRow kSideChains[] = {
     {"ARG", "CA-CB CB-CG CG-CD CD-NE NE-CZ CZ-NH1 CZ-NH2",
             "C.3: CB CG CD; C.cat: CZ; N.pl3: NE NH1 NH2"},
 };
+// The caps of a peptide: the acetyl group before its first residue (its methyl named CH3, or CA
+// in older files) and the N-methyl amide after its last.
+const ResidueRow kCaps[] = {
+    {"ACE", "CH3-C CA-C C=O",
+            "C.3: CH3 CA; C.2: C; O.2: O"},
+    {"NME", "N-CH3 N-C",
+            "N.am: N; C.3: CH3 C"},
+};
 // clang-format on
 static_assert(std::size(kSideChains) == 20, "one row per standard amino acid");
+static_assert(std::size(kCaps) == 2, "the acetyl and N-methyl caps");
+
+// What a residue name says of the hydrogens of its protonable groups, where the file shows
+// none that decide.
+enum class Protonation {
+  kUsual,         // HIS: NE2 (the HIE tautomer); ASP, GLU: carboxylate; LYS: ammonium
+  kHisDelta,      // HID, HSD: ND1
+  kHisEpsilon,    // HIE, HSE: NE2
+  kHisBoth,       // HIP, HSP: both ring nitrogens, the imidazolium
+  kAcid,          // ASH, GLH: the carboxylic acid, its hydrogen on OD2 or OE2
+  kNeutralAmine,  // LYN: NZ as a neutral amine
+};
+
+// Amber and CHARMM names of protonation states and of cystine, and the residue whose bonds and
+// types they take.
+struct ResidueAlias {
+  std::string_view name;
+  std::string_view residue;
+  Protonation protonation;
+};
+// clang-format off
+const ResidueAlias kAliases[] = {
+    {"HID", "HIS", Protonation::kHisDelta},  {"HSD", "HIS", Protonation::kHisDelta},
+    {"HIE", "HIS", Protonation::kHisEpsilon}, {"HSE", "HIS", Protonation::kHisEpsilon},
+    {"HIP", "HIS", Protonation::kHisBoth},   {"HSP", "HIS", Protonation::kHisBoth},
+    {"CYX", "CYS", Protonation::kUsual},     {"CYM", "CYS", Protonation::kUsual},
+    {"ASH", "ASP", Protonation::kAcid},      {"GLH", "GLU", Protonation::kAcid},
+    {"LYN", "LYS", Protonation::kNeutralAmine},
+};
+// clang-format on
+static_assert(std::size(kAliases) == 11, "the protonation-state names and cystine");
+
+// A carboxyl group: its carbon, its two oxygens, and the oxygen that bears the hydrogen of the
+// acid when the file does not show it.
+struct CarboxylGroup {
+  std::string_view carbon, oxygen, otherOxygen, acidOxygen;
+};
+const CarboxylGroup kTerminalCarboxyls[] = {{"C", "O", "OXT", "OXT"}, {"C", "OT1", "OT2", "OT2"}};
+const CarboxylGroup kAspartate = {"CG", "OD1", "OD2", "OD2"};
+const CarboxylGroup kGlutamate = {"CD", "OE1", "OE2", "OE2"};
 
 // Hydrogens of a standard residue bond to the nearest heavy atom of the residue within this
 // distance (Å); a thiol S-H bond is longer (1.34 Å), so sulfur gets more room. C(i) and N(i+1)
-// of one chain form the peptide bond when closer than kPeptideBondLength (Å).
+// of one chain form the peptide bond when closer than kPeptideBondLength (Å); two cysteine
+// sulfurs form a disulfide when closer than kDisulfideLength (Å; the bond is 2.05 Å).
 const double kHydrogenBondLength = 1.3;
 const double kSulfurHydrogenBondLength = 1.5;
 const double kPeptideBondLength = 2.0;
+const double kDisulfideLength = 2.5;
 
 struct NameBond {
   std::string first;
@@ -314,10 +435,16 @@ struct NameBond {
   int type;
 };
 
-// A residue row, parsed: its bonds and a map from atom name to MOL2 type.
+// A residue row, parsed: its bonds, a map from atom name to MOL2 type, and how it joins its
+// neighbours in the chain.
 struct ResidueTemplate {
   std::vector<NameBond> bonds;
   std::unordered_map<std::string, std::string> types;
+  std::string residue;         // the residue whose chemistry it is ("HIS" for "HIE")
+  std::string nitrogen = "N";  // bonds to the previous residue's carbonyl; "" for none
+  std::string carbonyl = "C";  // bonds to the next residue's nitrogen; "" for none
+  Protonation protonation = Protonation::kUsual;
+  bool variant = false;  // a protonation-state name: an amino acid the residue table lacks
 };
 
 ResidueTemplate parseRow(const ResidueRow& row) {
@@ -342,10 +469,11 @@ ResidueTemplate parseRow(const ResidueRow& row) {
     Token_Str(group.substr(colon + 1), names, " ");
     for (const std::string& name : names) parsed.types.emplace(name, type);
   }
+  parsed.residue = std::string(row.name);
   return parsed;
 }
 
-// Backbone plus side chain of each standard residue, by residue name; built once.
+// Every residue name the typing knows, with its template; built once.
 const std::unordered_map<std::string, ResidueTemplate>& residueTemplates() {
   static const std::unordered_map<std::string, ResidueTemplate> templates = [] {
     std::unordered_map<std::string, ResidueTemplate> built;
@@ -355,8 +483,21 @@ const std::unordered_map<std::string, ResidueTemplate>& residueTemplates() {
       ResidueTemplate side = parseRow(row);
       full.bonds.insert(full.bonds.end(), side.bonds.begin(), side.bonds.end());
       full.types.insert(side.types.begin(), side.types.end());
+      full.residue = side.residue;
       built.emplace(std::string(row.name), std::move(full));
     }
+    for (const ResidueAlias& alias : kAliases) {
+      ResidueTemplate variant = built.at(std::string(alias.residue));
+      variant.protonation = alias.protonation;
+      variant.variant = true;
+      built.emplace(std::string(alias.name), std::move(variant));
+    }
+    ResidueTemplate acetyl = parseRow(kCaps[0]);
+    acetyl.nitrogen.clear();
+    built.emplace("ACE", std::move(acetyl));
+    ResidueTemplate methylamide = parseRow(kCaps[1]);
+    methylamide.carbonyl.clear();
+    built.emplace("NME", std::move(methylamide));
     return built;
   }();
   return templates;
@@ -417,18 +558,23 @@ bool MoleReader::Open() {
   if (file.is_open()) file.close();
   if (debug) std::cout << "DEBUG -- Opening file " << path << std::endl;
   file.clear();
-  // A directory opens like a file on Linux but fails every read: it is no input.
-  std::error_code ignored;
-  if (!std::filesystem::is_directory(path, ignored)) {
-    // Large reads: a protein file is megabytes, and each read is a system call.
-    if (!buffer) buffer = std::make_unique<char[]>(kReadBufferBytes);
-    file.rdbuf()->pubsetbuf(buffer.get(), kReadBufferBytes);
-    file.open(path, std::ios::in);
+  // Only a regular file is an input: a directory opens like a file on Linux but fails every
+  // read, a FIFO blocks the open until a writer comes, and a device such as /dev/zero never
+  // ends. Nothing is opened for them.
+  struct stat status;
+  if (::stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode)) {
+    // The reader keeps its own block of the file, so the stream needs no buffer of its own.
+    file.rdbuf()->pubsetbuf(nullptr, 0);
+    file.open(path, std::ios::in | std::ios::binary);
   }
   if (!file.is_open()) {
     file.setstate(std::ios::failbit);
     return false;
   }
+  if (!block_) block_ = std::make_unique<char[]>(kReadBufferBytes);
+  resetBlock(0);
+  trailingConect_.clear();
+  trailingConectRead_ = false;
   atEnd = false;
   opened = true;
   return true;
@@ -459,6 +605,36 @@ void MoleReader::loadNewFile(std::string filePath, unsigned formatCode) {
 // ---------------------------------------------------------------------------------------------
 // Lines
 
+void MoleReader::resetBlock(std::streamoff offset) {
+  blockBegin_ = 0;
+  blockEnd_ = 0;
+  blockOffset_ = offset;
+  lastLineStart_ = offset;
+  inputEnded_ = false;
+}
+
+bool MoleReader::fillBlock() {
+  if (!file.is_open() || inputEnded_) return false;
+  blockOffset_ += static_cast<std::streamoff>(blockEnd_);
+  blockBegin_ = 0;
+  blockEnd_ = 0;
+  file.read(block_.get(), static_cast<std::streamsize>(kReadBufferBytes));
+  blockEnd_ = static_cast<size_t>(file.gcount());
+  if (blockEnd_ > 0) return true;
+  if (file.bad()) {
+    atEnd = true;
+    throw raise(kErrReadFailed, path);
+  }
+  inputEnded_ = true;
+  return false;
+}
+
+void MoleReader::seekLine(std::streamoff offset) {
+  file.clear();
+  file.seekg(offset);
+  resetBlock(offset);
+}
+
 std::string MoleReader::getLine() {
   std::string line;
   readLine(line);
@@ -466,25 +642,87 @@ std::string MoleReader::getLine() {
 }
 
 void MoleReader::readLine(std::string& line) {
+  line.clear();
   if (fromLines) {
     if (lineCursor + 1 >= lines.size()) {
       atEnd = true;
       std::cerr << "Unexpected end of line" << std::endl;
-      line.clear();
       return;
     }
     line = lines[++lineCursor];
-  } else {
-    if (!std::getline(file, line)) {
-      // A read that fails for any other reason than the end of the file cannot be retried
-      // usefully either: the input ends here.
-      atEnd = true;
-      if (file.eof()) std::cerr << "Unexpected end of file" << std::endl;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    return;
+  }
+  lastLineStart_ = nextLineStart();
+  bool any = false;  // bytes of this line were found
+  auto append = [&](const char* from, const char* to) {
+    if (line.size() + static_cast<size_t>(to - from) > kMaxLineBytes) {
       line.clear();
-      return;
+      atEnd = true;
+      throw raise(kErrLineTooLong, path);
+    }
+    line.append(from, to);
+  };
+  while (true) {
+    if (blockBegin_ == blockEnd_ && !fillBlock()) {
+      if (!any) {
+        atEnd = true;
+        std::cerr << "Unexpected end of file" << std::endl;
+      }
+      return;  // a last line without a line end is a line all the same
+    }
+    any = true;
+    const char* begin = block_.get() + blockBegin_;
+    const char* end = block_.get() + blockEnd_;
+    const auto* lf = static_cast<const char*>(std::memchr(begin, '\n', end - begin));
+    const char* stop = lf != nullptr ? lf : end;
+    const auto* cr = static_cast<const char*>(std::memchr(begin, '\r', stop - begin));
+    const char* lineEnd = cr != nullptr ? cr : lf;
+    if (lineEnd == nullptr) {
+      append(begin, end);
+      blockBegin_ = blockEnd_;
+      continue;
+    }
+    append(begin, lineEnd);
+    blockBegin_ = static_cast<size_t>(lineEnd - block_.get()) + 1;
+    if (*lineEnd == '\r') {
+      // CR LF is one line end; a CR at the end of the block looks at the next block's start.
+      if (blockBegin_ == blockEnd_) fillBlock();
+      if (blockBegin_ < blockEnd_ && block_[blockBegin_] == '\n') ++blockBegin_;
+    }
+    return;
+  }
+}
+
+const std::vector<std::string>& MoleReader::trailingConect() {
+  if (trailingConectRead_) return trailingConect_;
+  trailingConectRead_ = true;
+  // The rest of the input, from the line after the current one, up to an END line.
+  std::vector<std::string> rest;
+  if (fromLines) {
+    for (size_t i = lineCursor + 1; i < lines.size(); ++i) rest.push_back(lines[i]);
+  } else {
+    std::ifstream ahead(path, std::ios::in | std::ios::binary);
+    ahead.seekg(nextLineStart());
+    std::string text((std::istreambuf_iterator<char>(ahead)), std::istreambuf_iterator<char>());
+    size_t at = 0;
+    while (at < text.size()) {
+      size_t stop = text.find_first_of("\r\n", at);
+      if (stop == std::string::npos) stop = text.size();
+      rest.push_back(text.substr(at, stop - at));
+      at = stop + 1;
+      if (stop < text.size() && text[stop] == '\r' && at < text.size() && text[at] == '\n') ++at;
     }
   }
-  if (!line.empty() && line.back() == '\r') line.pop_back();
+  bool inModel = false;
+  for (std::string& line : rest) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line == "END") break;
+    if (line.compare(0, 5, "MODEL") == 0) inModel = true;
+    if (line.compare(0, 6, "ENDMDL") == 0) inModel = false;
+    if (!inModel && line.compare(0, 6, "CONECT") == 0) trailingConect_.push_back(line);
+  }
+  return trailingConect_;
 }
 
 // Columns of a PDB coordinate record (from 0): record name 0-5, atom number 6-10, atom name
@@ -564,12 +802,127 @@ void MoleReader::loadInComplex(Complex& complex, unsigned type) {
   }
 }
 
+namespace {
+
+// Atoms by their PDB atom number. Numbers repeat where a file's numbering wraps (past 99,999, or
+// a molecule numbered from 1 again): a wrap starts at every atom whose number is lower than
+// the one before it, and an atom number names at most one atom of each wrap (the first).
+class AtomNumbers {
+ public:
+  void add(unsigned serial, Atom* atom) {
+    if (any_ && serial < last_) ++wrap_;
+    any_ = true;
+    last_ = serial;
+    const size_t index = atoms_.size();
+    atoms_.push_back({serial, wrap_, atom, kNone});
+    auto [head, added] = latest_.emplace(serial, index);
+    if (!added) {
+      if (atoms_[head->second].wrap == wrap_) {
+        atoms_.pop_back();  // the first atom of a number in a wrap wins
+        return;
+      }
+      atoms_.back().previous = head->second;
+      head->second = index;
+    }
+  }
+
+  // The atoms of a CONECT record: its first number and partners, taken from one wrap (the
+  // latest wrap that holds all of them, else the latest that holds the first). Null where a
+  // number names no atom of that wrap; false when the first names none at all.
+  bool resolve(const unsigned (&numbers)[5], Atom* (&atoms)[5]) const {
+    auto first = latest_.find(numbers[0]);
+    if (numbers[0] == 0 || first == latest_.end()) return false;
+    size_t chosen = first->second;
+    for (size_t at = first->second; at != kNone; at = atoms_[at].previous) {
+      bool all = true;
+      for (int i = 1; i < 5 && all; ++i)
+        all = numbers[i] == 0 || find(numbers[i], atoms_[at].wrap) != nullptr;
+      if (all) {
+        chosen = at;
+        break;
+      }
+    }
+    atoms[0] = atoms_[chosen].atom;
+    for (int i = 1; i < 5; ++i)
+      atoms[i] = numbers[i] == 0 ? nullptr : find(numbers[i], atoms_[chosen].wrap);
+    return true;
+  }
+
+  // Every number once, ascending, with its first atom: the dump of the unreadable-file path.
+  void dump(std::ostream& out) const {
+    std::vector<std::pair<unsigned, const Atom*>> sorted;
+    for (const Entry& entry : atoms_) sorted.emplace_back(entry.serial, entry.atom);
+    std::stable_sort(sorted.begin(), sorted.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (size_t i = 0; i < sorted.size(); ++i) {
+      if (i > 0 && sorted[i].first == sorted[i - 1].first) continue;
+      out << sorted[i].first << "\t" << static_cast<const void*>(sorted[i].second) << "\n";
+    }
+  }
+
+ private:
+  static constexpr size_t kNone = static_cast<size_t>(-1);
+  struct Entry {
+    unsigned serial;
+    unsigned wrap;
+    Atom* atom;
+    size_t previous;  // the same number's entry in the wrap before, kNone when none
+  };
+  Atom* find(unsigned serial, unsigned wrap) const {
+    auto head = latest_.find(serial);
+    if (head == latest_.end()) return nullptr;
+    for (size_t at = head->second; at != kNone; at = atoms_[at].previous) {
+      if (atoms_[at].wrap == wrap) return atoms_[at].atom;
+      if (atoms_[at].wrap < wrap) break;
+    }
+    return nullptr;
+  }
+
+  std::vector<Entry> atoms_;
+  std::unordered_map<unsigned, size_t> latest_;  // number -> its entry in the latest wrap
+  unsigned wrap_ = 0;
+  unsigned last_ = 0;
+  bool any_ = false;
+};
+
+// A recurring record joins the earlier residue of its chain, number, insertion code and name
+// only when it is near it (Å): hydrogens listed after the heavy atoms, alternate sites listed
+// apart. A residue of the same key far away is another one (numbering that wraps past 9,999).
+const double kRecurringResidueReach = 5.0;
+
+// Whether an atom record that recurs after others can join `residue`: none of its atoms has
+// the record's name and alternate location, and one lies within reach of the record's atom.
+bool canRejoin(const Residu& residue, std::string_view name, char altLoc, const Coords& at) {
+  bool near = false;
+  for (const Atom* atom : residue.getAtoms()) {
+    if (atom->getName() == name && atom->getAltLoc() == (altLoc == ' ' ? '\0' : altLoc))
+      return false;
+    if (!near &&
+        atom->getFixedCoords().calcDist(at, kRecurringResidueReach) < kRecurringResidueReach)
+      near = true;
+  }
+  return near;
+}
+
+// The atom numbers of a CONECT record, columns 7-11 and the four partner fields of columns
+// 12-31; 0 for a blank field. Columns 32 on are not read (legacy files keep identifiers there).
+void readConectNumbers(const std::string& line, unsigned (&numbers)[5]) {
+  const size_t starts[5] = {6, 11, 16, 21, 26};
+  for (int i = 0; i < 5; ++i) {
+    numbers[i] = 0;
+    if (starts[i] >= line.size()) continue;
+    numbers[i] = readAtomNumber(std::string_view(line).substr(starts[i], 5));
+  }
+}
+
+}  // namespace
+
 Molecule* MoleReader::readPDB(unsigned type, bool keepCofactors, bool keepWaters) {
   if (!fromLines && !file.is_open()) {
     std::cerr << "No file opened " << std::endl;
     return nullptr;
   }
-  if (!fromLines && file.eof()) {
+  if (!fromLines && inputEnded_) {
     atEnd = true;
     return nullptr;
   }
@@ -577,24 +930,52 @@ Molecule* MoleReader::readPDB(unsigned type, bool keepCofactors, bool keepWaters
   auto* molecule = new Molecule(type, 0, 0, 0, std::string());
   residueIndex.clear();
   std::map<std::string, std::string> fields;
-  // Atoms by their PDB number, the first atom of a number winning: every atom in file order,
-  // and an index of them built only when CONECT records need it.
-  std::vector<std::pair<unsigned, Atom*>> numberedAtoms;
-  std::unordered_map<unsigned, Atom*> atomsByNumber;
-  size_t indexedAtoms = 0;
-  std::string residueKey;  // residue number, name and chain
-  Residu* lastResidue = nullptr;
-  int lastResidueNumber = 0;
-  std::string lastResidueName, lastChain;
+  AtomNumbers atomNumbers;
   unsigned atomCounter = 0;
   unsigned bondCounter = 0;
 
-  std::unordered_set<std::string> alternateSites;  // chain|residue|name of atoms with sites
-  std::string line;                                // one buffer for every line
+  // Residues: the atoms of consecutive records that share chain, number, insertion code and
+  // name. A record that comes back to an earlier residue joins it where that is unambiguous
+  // (see canRejoin); the key then names no residue once two residues have had it.
+  std::unordered_map<std::string, Residu*> residuesByKey;  // null: two residues had the key
+  std::string residueKey;
+  Residu* lastResidue = nullptr;
+  int lastResidueNumber = 0;
+  char lastInsertionCode = ' ';
+  std::string lastResidueName, lastChain;
+
+  // Bonds of a CONECT record, each made once, whichever of its atoms' records lists it.
+  auto readConect = [&](const std::string& record) {
+    unsigned numbers[5];
+    readConectNumbers(record, numbers);
+    Atom* atoms[5];
+    if (debug) {
+      std::cout << "CONNECT : " << record.size();
+      for (int i = 0; i < 4; ++i) std::cout << " ; Atom" << i + 1 << " = " << numbers[i];
+      std::cout << std::endl;
+    }
+    if (!atomNumbers.resolve(numbers, atoms)) return;
+    for (int i = 1; i < 5; ++i) {
+      Atom* partner = atoms[i];
+      if (partner == nullptr || partner == atoms[0] || atoms[0]->hasLink(partner)) continue;
+      if (!atoms[0]->sameConformation(*partner)) continue;  // two alternate sites
+      molecule->addBond(atoms[0], partner, kBondSingle, bondCounter++);
+      if (debug)
+        std::cout << "Create bond : " << atoms[0]->getIdentifier() << " - "
+                  << partner->getIdentifier() << std::endl;
+    }
+  };
+
+  bool modelEnded = false;
+  std::string line;  // one buffer for every line
   try {
     while (!atEnd) {
       readLine(line);
       if (line == "END") break;
+      if (line.compare(0, 6, "ENDMDL") == 0) {
+        modelEnded = true;  // each model is a molecule of its own
+        break;
+      }
 
       if (line.compare(0, 6, "COMPND") == 0) {
         line.erase(line.find_last_not_of(kWhiteSpace) + 1);
@@ -606,17 +987,22 @@ Molecule* MoleReader::readPDB(unsigned type, bool keepCofactors, bool keepWaters
 
       if (line.compare(0, 4, "ATOM") == 0 ||
           line.substr(0, 6).find("HETATM") != std::string::npos) {
-        AtomFields f;
-        if (debug || !cutAtomRecord(line, f)) {
+        if (debug) {
           fields.clear();
-          tokenize(line, fields, kPdbDelimiters);
-          if (debug) {
-            std::cout << line << "\n";
-            for (const auto& [key, value] : fields) std::cout << key << " => " << value << "\n";
-            std::cout << std::flush;
+          try {
+            tokenize(line, fields, kPdbDelimiters);
+          } catch (const std::exception&) {
           }
+          std::cout << line << "\n";
+          for (const auto& [key, value] : fields) std::cout << key << " => " << value << "\n";
+          std::cout << std::flush;
+        }
+        AtomFields f;
+        if (!cutAtomRecord(line, f)) {
+          fields.clear();
+          tokenize(line, fields, kPdbDelimiters);  // throws for an unreadable record
           if (fields.size() < 8) continue;
-          f = viewsOf(fields);
+          f = viewsOf(fields, line);
         }
 
         const std::string_view residueName = f.res;
@@ -628,24 +1014,11 @@ Molecule* MoleReader::readPDB(unsigned type, bool keepCofactors, bool keepWaters
           if (!keepWaters && residueName == "HOH" && name == "O") continue;
         }
 
-        // Alternate locations: an atom given at several sites (column 17 holding A, B, ...) is
-        // read once, at its first site, so that the molecule holds each atom once.
-        if (line.size() > 16 && line[16] != ' ') {
-          std::string site(f.chain);
-          site += '|';
-          site += f.resId;
-          site += '|';
-          site += residueName;
-          site += '|';
-          site += name;
-          if (!alternateSites.insert(std::move(site)).second) continue;
-        }
-
         name = metalName(name);
 
-        const std::string_view elementColumn = f.element;
+        const std::string_view element = f.element;
         std::string symbol =
-            elementColumn.empty() ? std::string(name) : elementCase(std::string(elementColumn));
+            element.empty() ? std::string(name) : elementCase(std::string(element));
         const unsigned number = readAtomNumber(f.num);
         const double x = readCoordinate(f.x);
         const double y = readCoordinate(f.y);
@@ -657,8 +1030,8 @@ Molecule* MoleReader::readPDB(unsigned type, bool keepCofactors, bool keepWaters
 
         auto atom =
             std::make_unique<Atom>(atomCounter, number, std::move(symbol), x, y, z,
-                                   std::string(name.empty() ? elementColumn : name), std::string());
-        numberedAtoms.emplace_back(number, atom.get());
+                                   std::string(name.empty() ? element : name), std::string());
+        atom->setAltLoc(f.altLoc);
         ++atomCounter;
         // A residue's hydrogen bonds to one atom; its heavy atoms bond to up to four.
         atom->getVertex()->edges.reserve(atom->isHydrogen() ? 1 : 4);
@@ -666,77 +1039,53 @@ Molecule* MoleReader::readPDB(unsigned type, bool keepCofactors, bool keepWaters
         // Consecutive atoms of one residue share its key: the index is searched once per
         // residue.
         Residu* residue = nullptr;
-        if (residueNumber >= 0) {
-          if (lastResidue != nullptr && residueNumber == lastResidueNumber &&
-              residueName == lastResidueName && f.chain == lastChain) {
-            residue = lastResidue;  // the same number, name and chain make the same key
+        if (lastResidue != nullptr && residueNumber == lastResidueNumber &&
+            f.insertionCode == lastInsertionCode && residueName == lastResidueName &&
+            f.chain == lastChain) {
+          residue = lastResidue;
+        } else {
+          residueKey.assign(f.chain);
+          residueKey += '|';
+          residueKey += std::to_string(residueNumber);
+          residueKey += f.insertionCode;
+          residueKey += '|';
+          residueKey += residueName;
+          auto [known, added] = residuesByKey.emplace(residueKey, nullptr);
+          if (!added && known->second != nullptr &&
+              canRejoin(*known->second, atom->getName(), f.altLoc, atom->getFixedCoords())) {
+            residue = known->second;
           } else {
-            residueKey = std::to_string(residueNumber);
-            residueKey += residueName;
-            residueKey += f.chain;
-            auto known = residueIndex.find(residueKey);
-            if (known != residueIndex.end()) {
-              residue = known->second;
-            } else {
-              residue = molecule->addResidu(residueNumber, std::string(residueName),
-                                            std::string(f.chain));
-              residueIndex.emplace(residueKey, residue);
-            }
-            lastResidue = residue;
-            lastResidueNumber = residueNumber;
-            lastResidueName = residueName;
-            lastChain = f.chain;
+            residue =
+                molecule->addResidu(residueNumber, std::string(residueName), std::string(f.chain));
+            residue->setInsertionCode(f.insertionCode);
+            known->second = added ? residue : nullptr;
           }
+          lastResidue = residue;
+          lastResidueNumber = residueNumber;
+          lastInsertionCode = f.insertionCode;
+          lastResidueName = residueName;
+          lastChain = f.chain;
         }
         if (debug) std::cout << atom->toString() << std::flush;
+        atomNumbers.add(number, atom.get());
         molecule->addAtom(atom.release(), residue);
         continue;
       }
 
-      if (line.compare(0, 6, "CONECT") == 0) {
-        line.erase(std::min(line.size(), line.find_last_not_of(kWhiteSpace) + 2));
-        const size_t length = line.size();
-        if (debug) std::cout << "CONNECT : " << length << std::endl;
-
-        unsigned numbers[4] = {0, 0, 0, 0};
-        const size_t starts[4] = {6, 11, 16, 21};
-        for (int i = 0; i < 4; ++i) {
-          if (i == 2 && length <= 20) break;
-          if (i == 3 && length < 26) break;
-          const std::string raw = columns(line, starts[i], 5);
-          if (debug) std::cout << " ; Atom" << i + 1 << " = " << raw;
-          numbers[i] = parseUnsigned(trimmed(raw, kPdbDelimiters));
-        }
-        if (debug) std::cout << std::endl;
-
-        for (; indexedAtoms < numberedAtoms.size(); ++indexedAtoms)
-          atomsByNumber.insert(numberedAtoms[indexedAtoms]);
-        auto first = atomsByNumber.find(numbers[0]);
-        if (first == atomsByNumber.end()) continue;
-        for (int i = 1; i < 4; ++i) {
-          if (numbers[i] == 0 || numbers[i] >= numbers[0]) continue;
-          auto partner = atomsByNumber.find(numbers[i]);
-          if (partner == atomsByNumber.end()) break;
-          // A pair listed twice (PDB's way of writing a bond order) stays one bond.
-          if (first->second->hasLink(partner->second)) continue;
-          molecule->addBond(first->second, partner->second, kBondSingle, bondCounter++);
-          if (debug)
-            std::cout << "Create bond : " << first->second->getIdentifier() << " - "
-                      << partner->second->getIdentifier() << std::endl;
-        }
-      }
+      if (line.compare(0, 6, "CONECT") == 0) readConect(line);
     }
+    // The CONECT records after the last model hold for every model.
+    if (modelEnded)
+      for (const std::string& record : trailingConect()) readConect(record);
   } catch (const MoleExcept& error) {
+    if (error.code == kErrLineTooLong.code || error.code == kErrReadFailed.code) {
+      residueIndex.clear();
+      delete molecule;
+      throw;  // the input itself is unreadable: nothing of it is kept
+    }
     std::cerr << error.code << std::endl;
   } catch (const std::exception& error) {
-    // Every number once, ascending, with its first atom.
-    std::stable_sort(numberedAtoms.begin(), numberedAtoms.end(),
-                     [](const auto& a, const auto& b) { return a.first < b.first; });
-    for (size_t i = 0; i < numberedAtoms.size(); ++i) {
-      if (i > 0 && numberedAtoms[i].first == numberedAtoms[i - 1].first) continue;
-      std::cout << numberedAtoms[i].first << "\t"
-                << static_cast<const void*>(numberedAtoms[i].second) << "\n";
-    }
+    atomNumbers.dump(std::cout);
     std::cout << std::flush;
     std::cerr << "Error while reading " << path << "\n"
               << "Reason : " << error.what() << std::endl;
@@ -750,37 +1099,79 @@ Molecule* MoleReader::readPDB(unsigned type, bool keepCofactors, bool keepWaters
   return molecule;
 }
 
-// Bonds, MOL2 types and properties of the standard amino acids. The property rules look at the
-// neighbours' types and the bond types, so every bond is made first, every atom is typed once,
-// and a second pass re-derives the flags from the final types.
+// Bonds, MOL2 types and properties of the standard amino acids, their protonation states and
+// the peptide caps. The property rules look at the neighbours' types and the bond types, so
+// every bond is made first, every atom is typed once, and a second pass re-derives the flags
+// from the final types. An atom given at alternate sites bonds only within its own site (and
+// to atoms of no site): each site is a conformation of its own.
 // An amino-acid residue holds under thirty atoms, even with every hydrogen and the terminal
-// atoms; twice as many leaves room for unusual names.
-constexpr size_t kMaxStandardResidueAtoms = 64;
+// atoms, and some sixty with two sites for every atom; twice as many leaves room for more
+// sites and unusual names.
+constexpr size_t kMaxStandardResidueAtoms = 128;
+
+namespace {
+
+// A residue the typing knows, with its template.
+struct TypedResidue {
+  Residu* residue;
+  const ResidueTemplate* tmpl;
+
+  template <class Fn>
+  void forEachNamed(std::string_view name, Fn fn) const {
+    for (Atom* atom : residue->getAtoms())
+      if (atom->getName() == name) fn(atom);
+  }
+  bool has(std::string_view name) const {
+    for (const Atom* atom : residue->getAtoms())
+      if (atom->getName() == name) return true;
+    return false;
+  }
+};
+
+unsigned hydrogensOn(const Atom& atom) {
+  unsigned count = 0;
+  for (const Edge* edge : atom.getVertex()->edges) {
+    const Vertex* other = edge->getOtherVertex(atom.getVertex());
+    if (other != nullptr && other->atom != nullptr && other->atom->isHydrogen()) ++count;
+  }
+  return count;
+}
+
+bool bondedOutside(const Atom& atom) {
+  for (const Edge* edge : atom.getVertex()->edges) {
+    const Vertex* other = edge->getOtherVertex(atom.getVertex());
+    if (other != nullptr && other->atom != nullptr && other->atom->getResidu() != atom.getResidu())
+      return true;
+  }
+  return false;
+}
+
+// Whether any atom of that name in the residue bears a hydrogen.
+bool anyProtonated(const TypedResidue& entry, std::string_view name) {
+  bool found = false;
+  entry.forEachNamed(name, [&](const Atom* atom) { found = found || hydrogensOn(*atom) > 0; });
+  return found;
+}
+
+}  // namespace
 
 void MoleReader::defProps(Molecule* molecule) {
   if (molecule == nullptr) return;
   const auto& templates = residueTemplates();
   unsigned bondNum = static_cast<unsigned>(molecule->numBonds());
   auto link = [&](Atom* a, Atom* b, int type) {
+    if (!a->sameConformation(*b)) return;
     if (Bond* existing = a->getBond(b)) {
       existing->setType(type);  // a CONECT record only knew it as single
     } else {
       molecule->addBond(a, b, type, bondNum++);
     }
   };
-
-  // The standard residues, with their atoms by name (the first atom of a name, for alternate
-  // locations). A residue holds a few dozen atoms at most: a scan beats building an index.
-  struct StandardResidue {
-    Residu* residue;
-    const ResidueTemplate* tmpl;
-    Atom* find(const std::string& name) const {
-      for (Atom* atom : residue->getAtoms())
-        if (atom->getName() == name) return atom;
-      return nullptr;
-    }
+  auto setBondType = [](Atom* a, Atom* b, int type) {
+    if (Bond* bond = a->getBond(b)) bond->setType(type);
   };
-  std::vector<StandardResidue> standard;
+
+  std::vector<TypedResidue> standard;
   for (size_t i = 0; i < molecule->numResidues(); ++i) {
     Residu& residue = molecule->residu(i);
     auto tmpl = templates.find(residue.getName());
@@ -789,33 +1180,43 @@ void MoleReader::defProps(Molecule* molecule) {
     // corruption, or every atom under one residue number) is no amino acid: typing it by name
     // and matching each hydrogen against every heavy atom would only cost time.
     if (residue.numAtoms() > kMaxStandardResidueAtoms) continue;
-    standard.push_back(StandardResidue{&residue, &tmpl->second});
+    standard.push_back(TypedResidue{&residue, &tmpl->second});
+    if (tmpl->second.variant) residue.setKind(kResiduAminoAcid);
   }
 
   // Bonds within residues, peptide bonds, bonds to hydrogens.
-  std::unordered_map<std::string, Atom*> carbonylByChain;  // C of the chain's last residue
-  for (const StandardResidue& entry : standard) {
-    for (const NameBond& bond : entry.tmpl->bonds) {
-      Atom* a = entry.find(bond.first);
-      Atom* b = entry.find(bond.second);
-      if (a != nullptr && b != nullptr) link(a, b, bond.type);
-    }
+  std::unordered_map<std::string, const TypedResidue*> previousByChain;
+  std::vector<Atom*> sulfurs;  // of cysteines, for the disulfides
+  for (const TypedResidue& entry : standard) {
+    for (const NameBond& bond : entry.tmpl->bonds)
+      entry.forEachNamed(bond.first, [&](Atom* a) {
+        entry.forEachNamed(bond.second, [&](Atom* b) { link(a, b, bond.type); });
+      });
     const std::string& chain = entry.residue->getChain();
-    Atom* nitrogen = entry.find("N");
-    auto previous = carbonylByChain.find(chain);
-    if (nitrogen != nullptr && previous != carbonylByChain.end() &&
-        previous->second->getFixedCoords().calcDist(nitrogen->getFixedCoords()) <
-            kPeptideBondLength)
-      link(previous->second, nitrogen, kBondSingle);
-    carbonylByChain[chain] = entry.find("C");
-    if (carbonylByChain[chain] == nullptr) carbonylByChain.erase(chain);
+    auto previous = previousByChain.find(chain);
+    if (previous != previousByChain.end() && !entry.tmpl->nitrogen.empty() &&
+        !previous->second->tmpl->carbonyl.empty()) {
+      previous->second->forEachNamed(previous->second->tmpl->carbonyl, [&](Atom* carbon) {
+        entry.forEachNamed(entry.tmpl->nitrogen, [&](Atom* nitrogen) {
+          if (carbon->getFixedCoords().calcDist(nitrogen->getFixedCoords()) < kPeptideBondLength)
+            link(carbon, nitrogen, kBondSingle);
+        });
+      });
+    }
+    if (entry.tmpl->carbonyl.empty() || entry.has(entry.tmpl->carbonyl)) {
+      previousByChain[chain] = &entry;
+    } else {
+      previousByChain.erase(chain);  // no carbonyl: the chain breaks here
+    }
+    if (entry.tmpl->residue == "CYS")
+      entry.forEachNamed("SG", [&](Atom* s) { sulfurs.push_back(s); });
 
     for (Atom* hydrogen : entry.residue->getAtoms()) {
       if (!hydrogen->isHydrogen() || hydrogen->numBonds() > 0) continue;
       Atom* nearest = nullptr;
       double best = kSulfurHydrogenBondLength;
       for (Atom* heavy : entry.residue->getAtoms()) {
-        if (heavy->isHydrogen()) continue;
+        if (heavy->isHydrogen() || !heavy->sameConformation(*hydrogen)) continue;
         const double d = hydrogen->getFixedCoords().calcDist(heavy->getFixedCoords());
         const double reach = heavy->isSulfur() ? kSulfurHydrogenBondLength : kHydrogenBondLength;
         if (d <= reach && d <= best) {
@@ -826,16 +1227,92 @@ void MoleReader::defProps(Molecule* molecule) {
       if (nearest != nullptr) link(nearest, hydrogen, kBondSingle);
     }
   }
+  for (size_t i = 0; i < sulfurs.size(); ++i)
+    for (size_t j = i + 1; j < sulfurs.size(); ++j)
+      if (sulfurs[i]->getResidu() != sulfurs[j]->getResidu() &&
+          sulfurs[i]->getFixedCoords().calcDist(sulfurs[j]->getFixedCoords(), kDisulfideLength) <
+              kDisulfideLength)
+        link(sulfurs[i], sulfurs[j], kBondSingle);
 
-  // Types, then the flags again once every neighbour has its type.
+  // Types: the template's, then what the hydrogens (or the residue's name) say of the termini,
+  // carboxyl groups, histidine rings and the lysine amine.
   std::vector<Atom*> typed;
-  for (const StandardResidue& entry : standard) {
+  std::unordered_map<const Atom*, const char*> settled;
+  for (const TypedResidue& entry : standard) {
+    const ResidueTemplate& tmpl = *entry.tmpl;
+    const Protonation protonation = tmpl.protonation;
+    // The N-terminal nitrogen: an ammonium when it holds four bonds (three hydrogens, or two
+    // on proline), else an amine.
+    if (!tmpl.nitrogen.empty())
+      entry.forEachNamed(tmpl.nitrogen, [&](Atom* n) {
+        if (!bondedOutside(*n)) settled[n] = n->numBonds() == 4 ? "N.4" : "N.3";
+      });
+    // Carboxyl groups: a carboxylate (two O.co2 oxygens, both bonds aromatic, as Tripos writes
+    // them) unless a hydrogen on one oxygen, or the residue's name, makes it the acid.
+    auto carboxyl = [&](const CarboxylGroup& group, bool acidByName) {
+      const bool both = entry.has(group.oxygen) && entry.has(group.otherOxygen);
+      entry.forEachNamed(group.carbon, [&](Atom* carbon) {
+        for (std::string_view oxygenName : {group.oxygen, group.otherOxygen}) {
+          entry.forEachNamed(oxygenName, [&](Atom* oxygen) {
+            if (!both) {
+              settled[oxygen] = "O.2";
+              setBondType(carbon, oxygen, kBondDouble);
+              return;
+            }
+            const bool protonatedHere = anyProtonated(entry, oxygenName);
+            const bool protonatedThere =
+                anyProtonated(entry, oxygenName == group.oxygen ? group.otherOxygen : group.oxygen);
+            const bool acid = protonatedHere || protonatedThere || acidByName;
+            if (!acid) {
+              settled[oxygen] = "O.co2";
+              setBondType(carbon, oxygen, kBondAromatic);
+              return;
+            }
+            const bool bearsHydrogen = protonatedHere || (!protonatedThere && acidByName &&
+                                                          oxygenName == group.acidOxygen);
+            settled[oxygen] = bearsHydrogen ? "O.3" : "O.2";
+            setBondType(carbon, oxygen, bearsHydrogen ? kBondSingle : kBondDouble);
+          });
+        }
+      });
+    };
+    for (const CarboxylGroup& group : kTerminalCarboxyls) carboxyl(group, false);
+    if (tmpl.residue == "ASP") carboxyl(kAspartate, protonation == Protonation::kAcid);
+    if (tmpl.residue == "GLU") carboxyl(kGlutamate, protonation == Protonation::kAcid);
+    // Histidine: the ring nitrogen that bears a hydrogen is pyrrole-type (N.pl3), the other
+    // N.2; with both protonated, the imidazolium puts its charge on NE2 (N.4), which Open Babel
+    // and RDKit both read as the cation. Without a hydrogen on either, the residue's name
+    // chooses, and HIS is the HIE tautomer.
+    if (tmpl.residue == "HIS") {
+      bool delta = anyProtonated(entry, "ND1");
+      bool epsilon = anyProtonated(entry, "NE2");
+      if (!delta && !epsilon) {
+        delta = protonation == Protonation::kHisDelta || protonation == Protonation::kHisBoth;
+        epsilon = !delta || protonation == Protonation::kHisBoth;
+      }
+      entry.forEachNamed("ND1", [&](Atom* n) { settled[n] = delta ? "N.pl3" : "N.2"; });
+      entry.forEachNamed("NE2", [&](Atom* n) {
+        settled[n] = !epsilon ? "N.2" : delta ? "N.4" : "N.pl3";
+      });
+    }
+    // Lysine: the hydrogens on NZ, where the file shows any; else the residue's name.
+    if (tmpl.residue == "LYS")
+      entry.forEachNamed("NZ", [&](Atom* n) {
+        const unsigned hydrogens = hydrogensOn(*n);
+        if (hydrogens > 0) {
+          settled[n] = hydrogens >= 3 ? "N.4" : "N.3";
+        } else if (protonation == Protonation::kNeutralAmine) {
+          settled[n] = "N.3";
+        }
+      });
+
     for (Atom* atom : entry.residue->getAtoms()) {
       std::string type;
       if (atom->isHydrogen()) {
         type = "H";
-      } else if (auto known = entry.tmpl->types.find(atom->getName());
-                 known != entry.tmpl->types.end()) {
+      } else if (auto fixed = settled.find(atom); fixed != settled.end()) {
+        type = fixed->second;
+      } else if (auto known = tmpl.types.find(atom->getName()); known != tmpl.types.end()) {
         type = known->second;
       } else {
         continue;  // a heavy atom the residue does not normally hold

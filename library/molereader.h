@@ -40,11 +40,14 @@ class MoleReader {
   // Points the reader at another file. Throws 110021, 110022, 110023.
   void loadNewFile(std::string path, unsigned format);
 
-  // The next line without its line end (and without one trailing carriage return); "" at the
-  // end of the input, which sets atEnd.
+  // The next line without its line end; "" at the end of the input, which sets atEnd. A line
+  // ends at LF, CR LF or a lone CR. A line longer than kMaxLineBytes throws 110071 (naming the
+  // file) and ends the input.
   std::string getLine();
   // getLine into `line`, whose storage is reused from one line to the next.
   void readLine(std::string& line);
+  // Longest line a file may hold (bytes, without its line end).
+  static constexpr size_t kMaxLineBytes = size_t{64} << 20;
   // Cuts one PDB record into named fields (see the reader's documentation of columns).
   void tokenize(const std::string& line, std::map<std::string, std::string>& fields,
                 const std::string& delimiters);
@@ -74,11 +77,37 @@ class MoleReader {
   // path's ending is not recognised.
   bool setFormat(unsigned code);
 
+  // The file as lines. The reader keeps its own block of the file's bytes and knows where each
+  // line starts, so the MOL2 reader can come back to a line (seekLine) whatever the line ends.
+  // Reads the next block; false at the end of the file (or when it cannot be read).
+  bool fillBlock();
+  void resetBlock(std::streamoff offset);
+  // File offset where the line last returned starts, and where the next one starts.
+  std::streamoff lastLineStart() const { return lastLineStart_; }
+  std::streamoff nextLineStart() const {
+    return blockOffset_ + static_cast<std::streamoff>(blockBegin_);
+  }
+  // Goes back (or forward) to the line that starts at `offset`.
+  void seekLine(std::streamoff offset);
+  // Whether a read has met the end of the file: the last line had no line end, or nothing was
+  // left to read.
+  bool inputEnded() const { return inputEnded_; }
+  // CONECT records that follow the last model of a file with MODEL records: they hold for
+  // every model. Found by reading ahead at the first ENDMDL.
+  const std::vector<std::string>& trailingConect();
+
   std::string path;  // current input file; empty for a reader on lines
   std::ifstream file;
   static constexpr size_t kReadBufferBytes = 256 * 1024;
-  std::unique_ptr<char[]> buffer;  // the file's read buffer, made on the first open
-  unsigned format = 0;             // 1 MOL2, 2 PDB, anything else reads nothing
+  std::unique_ptr<char[]> block_;   // bytes of the file read ahead, made on the first open
+  size_t blockBegin_ = 0;           // first unread byte of block_
+  size_t blockEnd_ = 0;             // end of the bytes in block_
+  std::streamoff blockOffset_ = 0;  // file offset of block_[0]
+  std::streamoff lastLineStart_ = 0;
+  bool inputEnded_ = false;
+  std::vector<std::string> trailingConect_;
+  bool trailingConectRead_ = false;
+  unsigned format = 0;  // 1 MOL2, 2 PDB, anything else reads nothing
   bool opened = false;
   bool ringSearch = false;
   bool atEnd = false;

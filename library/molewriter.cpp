@@ -5,7 +5,7 @@
 #include <sys/stat.h>  // for stat, lstat, fchmod, umask
 #include <unistd.h>    // for unlink, access, close
 
-#include <cctype>  // for std::tolower, std::isdigit
+#include <cctype>  // for std::isdigit
 #include <cerrno>
 #include <charconv>  // for std::to_chars
 #include <cmath>     // for std::isfinite
@@ -150,38 +150,13 @@ struct WrittenBond {
   int type;
 };
 
-// The Tripos spelling of a type given in another case ("BR" for "Br"); other texts unchanged.
-// Readers look types up as Tripos spells them: RDKit refuses "BR".
-std::string_view triposSpelling(std::string_view type) {
-  for (const Mol2SpecRow& row : MOL2_SPEC) {
-    if (row.type.size() != type.size()) continue;
-    bool same = true;
-    for (size_t i = 0; i < type.size() && same; ++i)
-      same = std::tolower(static_cast<unsigned char>(row.type[i])) ==
-             std::tolower(static_cast<unsigned char>(type[i]));
-    if (same) return row.type;
-  }
-  return type;
-}
-
-// The type written for an atom with `degree` written bonds, `nitrogens` of them to nitrogen
-// atoms. A type that names a group is kept only where the written bonds form the group, since
-// readers build the group from it: an aromatic nitrogen with three partners carries a hydrogen
-// or a substituent, the pyrrole-type nitrogen Tripos types N.pl3 (as N.ar, RDKit cannot
-// kekulize the ring); O.co2 is the oxygen of a carboxylate (one partner) and C.cat the carbon of
-// an amidinium or guanidinium (two or three nitrogens). The second site of an alternate
-// location, which bears a residue's types but none of its bonds, is written with its element's
-// type (RDKit refuses a lone O.co2 or C.cat).
-std::string writtenType(const Atom& atom, int degree, int nitrogens) {
+// The type written for an atom: its stored type text as it was read or typed, as one field;
+// the Tripos type of its element when it has none.
+std::string writtenType(const Atom& atom) {
   const std::string_view fallback = elementMol2Type(atom);
+  if (atom.getMOL2type().empty()) return std::string(fallback);
   std::string scratch;
-  std::string_view type =
-      atom.getMOL2type().empty() ? fallback : asField(atom.getMOL2type(), scratch, fallback.data());
-  type = triposSpelling(type);
-  if (type == "N.ar" && degree == 3) return "N.pl3";
-  if ((type == "O.co2" && degree != 1) || (type == "C.cat" && nitrogens < 2))
-    return std::string(fallback);
-  return std::string(type);
+  return asField(atom.getMOL2type(), scratch, fallback.data());
 }
 
 // printf's "%Nd", "%-Ns" and "%N.Pf" for the ATOM and BOND records, appended to a buffer of
@@ -481,36 +456,9 @@ void MoleWriter::writeMolecule(Molecule& molecule, bool withDummies, bool rotate
     }
   }
 
-  // Types as the written bonds bear them out, and carboxylates: a carbon with two O.co2
-  // partners, each bonded to it alone, shares one charge between them, and Tripos writes both
-  // bonds "ar". Written singly and doubly, RDKit puts the double bond on the other oxygen.
-  std::vector<int> degree(numAtoms, 0), nitrogens(numAtoms, 0), carboxylateOxygens(numAtoms, 0);
-  for (const WrittenBond& bond : bonds) {
-    const size_t a = static_cast<size_t>(bond.first) - 1, b = static_cast<size_t>(bond.second) - 1;
-    ++degree[a];
-    ++degree[b];
-    if (molecule.atom(b).getAtomicNum() == 7) ++nitrogens[a];
-    if (molecule.atom(a).getAtomicNum() == 7) ++nitrogens[b];
-  }
   std::vector<std::string> types(numAtoms);
   for (size_t i = 0; i < numAtoms; ++i)
-    if (writtenNum[i] != 0) types[i] = writtenType(molecule.atom(i), degree[i], nitrogens[i]);
-  auto carboxylateOxygen = [&](size_t oxygen, size_t carbon) {
-    return types[oxygen] == "O.co2" && degree[oxygen] == 1 &&
-           molecule.atom(carbon).getAtomicNum() == 6;
-  };
-  for (const WrittenBond& bond : bonds) {
-    const size_t a = static_cast<size_t>(bond.first) - 1, b = static_cast<size_t>(bond.second) - 1;
-    if (carboxylateOxygen(a, b)) ++carboxylateOxygens[b];
-    if (carboxylateOxygen(b, a)) ++carboxylateOxygens[a];
-  }
-  for (WrittenBond& bond : bonds) {
-    const size_t a = static_cast<size_t>(bond.first) - 1, b = static_cast<size_t>(bond.second) - 1;
-    if ((bond.type == kBondSingle || bond.type == kBondDouble) &&
-        ((carboxylateOxygen(a, b) && carboxylateOxygens[b] >= 2) ||
-         (carboxylateOxygen(b, a) && carboxylateOxygens[a] >= 2)))
-      bond.type = kBondAromatic;
-  }
+    if (writtenNum[i] != 0) types[i] = writtenType(molecule.atom(i));
 
   // Header.
   if (!name.empty()) put("#    Name: %s\n", asLine(name).c_str());

@@ -17,6 +17,9 @@ namespace VXMole {
 
 namespace {
 
+// A file position not met.
+constexpr std::streamoff kNoPosition = -1;
+
 // Section headers. Any line holding the tag starts a section.
 const char* const kSectionTag = "@<TRIPOS>";
 const char* const kMoleculeTag = "@<TRIPOS>MOLECULE";
@@ -67,22 +70,6 @@ std::string fieldText(const std::string& buffer) {
   return std::string(buffer.c_str(), std::strlen(buffer.c_str()));
 }
 
-// Where the line just read from `in` started, given the text getLine made of it (without its
-// line feed and one carriage return). Asking the stream only after the rare lines whose start
-// matters spares a seek per line. -1 when the stream cannot tell.
-std::streampos startOfLastLine(std::ifstream& in, const std::string& line) {
-  const std::streampos after = in.tellg();
-  if (after == std::streampos(-1)) return after;
-  std::streampos start = after - std::streamoff(line.size() + 1);
-  if (start >= std::streampos(1)) {
-    // A CR LF line end: one more character than the text shows.
-    in.seekg(after - std::streamoff(2));
-    if (in.peek() == '\r') start -= 1;
-    in.seekg(after);
-  }
-  return start;
-}
-
 // At most how many records a file can hold: each takes at least a few characters and a line end.
 unsigned recordsThatFit(const std::string& path) {
   const std::uintmax_t kShortestRecord = 6;  // "1 A 1" and its line end
@@ -109,16 +96,16 @@ Molecule* MoleReader::readMOL2(unsigned type) {
   residueIndex.clear();
   residueRoots.clear();
   // Where the molecule's sections start, and where the next molecule starts; -1 when not met.
-  std::streampos atomPos = -1;
-  std::streampos bondPos = -1;
-  std::streampos nextPos = -1;
+  std::streamoff atomPos = -1;
+  std::streamoff bondPos = -1;
+  std::streamoff nextPos = -1;
   bool sectionsReached = false;
 
   try {
-    if (!opened || (!fromLines && (!file.is_open() || file.fail())))
+    if (!opened || (!fromLines && (!file.is_open() || file.bad())))
       throw raise(kErrMol2NoFileOpened);
     // The reader goes back to remembered file positions: text held as lines cannot be read.
-    if (fromLines || atEnd || file.eof()) {
+    if (fromLines || atEnd || inputEnded()) {
       atEnd = true;
       return nullptr;
     }
@@ -144,11 +131,7 @@ Molecule* MoleReader::readMOL2(unsigned type) {
       if (!atEnd) {
         const std::string typeLine = getLine();
         // A MOLECULE section cut short: the line is already the next section's header.
-        if (!atEnd && contains(typeLine, kSectionTag)) {
-          const std::streampos lineStart = startOfLastLine(file, typeLine);
-          file.clear();
-          if (lineStart != std::streampos(-1)) file.seekg(lineStart);
-        }
+        if (!atEnd && contains(typeLine, kSectionTag)) seekLine(lastLineStart());
       }
       if (debug)
         std::cout << "DEBUG- NbrAt\tNbrBd\tNbrSubst\tNbrFeat\tNbrSets\n"
@@ -176,25 +159,24 @@ Molecule* MoleReader::readMOL2(unsigned type) {
       if (atEnd || !contains(line, kSectionTag)) continue;
       if (contains(line, kMoleculeTag)) {
         // The next molecule's header, whatever sections this one had.
-        nextPos = startOfLastLine(file, line);
+        nextPos = lastLineStart();
         break;
       }
       if (contains(line, kAtomTag)) {
-        atomPos = file.tellg();
+        atomPos = nextLineStart();
       } else if (contains(line, kBondTag)) {
-        bondPos = file.tellg();
+        bondPos = nextLineStart();
       } else if (contains(line, kSubstructureTag)) {
         readMOL2Substruct(numSubstructures, molecule.get());
       }
     }
-    const bool hasNext = nextPos != std::streampos(-1);
-    const bool hasAtoms = atomPos != std::streampos(-1);
-    const bool hasBonds = bondPos != std::streampos(-1);
+    const bool hasNext = nextPos != kNoPosition;
+    const bool hasAtoms = atomPos != kNoPosition;
+    const bool hasBonds = bondPos != kNoPosition;
 
     if (!hasAtoms && !hasBonds) {
       // A molecule without atoms: go on with the next one, if any.
-      file.clear();
-      if (hasNext) file.seekg(nextPos);
+      if (hasNext) seekLine(nextPos);
       atEnd = !hasNext;
       residueIndex.clear();
       residueRoots.clear();
@@ -203,19 +185,16 @@ Molecule* MoleReader::readMOL2(unsigned type) {
 
     sectionsReached = true;
     if (hasAtoms) {
-      file.clear();
-      file.seekg(atomPos);
+      seekLine(atomPos);
       if (debug) std::cout << "---------------------- ATOMS ---------------------" << std::endl;
       readMOL2Atom(numAtoms, molecule.get());
     }
     if (hasBonds && numBonds != 0) {
-      file.clear();
-      file.seekg(bondPos);
+      seekLine(bondPos);
       if (debug) std::cout << "---------------------- BONDS ---------------------" << std::endl;
       readMOL2Bond(numBonds, molecule.get());
     }
-    file.clear();
-    if (hasNext) file.seekg(nextPos);
+    if (hasNext) seekLine(nextPos);
     atEnd = !hasNext;
 
     molecule->checkMol2();
@@ -237,9 +216,8 @@ Molecule* MoleReader::readMOL2(unsigned type) {
     residueRoots.clear();
     // A faulty molecule does not hide the next one from a caller that carries on.
     if (sectionsReached) {
-      file.clear();
-      if (nextPos != std::streampos(-1)) file.seekg(nextPos);
-      atEnd = nextPos == std::streampos(-1);
+      if (nextPos != kNoPosition) seekLine(nextPos);
+      atEnd = nextPos == kNoPosition;
     }
     throw;
   }
@@ -262,9 +240,7 @@ void MoleReader::readMOL2Substruct(unsigned count, Molecule* molecule) {
       if (fromLines) {
         lineCursor = cursor;
       } else {
-        const std::streampos lineStart = startOfLastLine(file, line);
-        file.clear();
-        if (lineStart != std::streampos(-1)) file.seekg(lineStart);
+        seekLine(lastLineStart());
       }
       break;
     }

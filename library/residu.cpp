@@ -59,7 +59,9 @@ void Residu::removeAtom(const Atom* atom) {
 
 std::string Residu::getIdentifier() const {
   std::ostringstream out;
-  out << name_ << " (" << chain_ << "-" << mapNum_ << ")";
+  out << name_ << " (" << chain_ << "-" << mapNum_;
+  if (insertionCode_ != '\0') out << insertionCode_;
+  out << ")";
   return out.str();
 }
 

@@ -43,6 +43,9 @@ class Residu {
   int getKind() const { return kind_; }
   void setKind(int kind) { kind_ = kind; }
   unsigned getTableIndex() const { return tableIndex_; }  // 64 when no row matched
+  // PDB insertion code (column 27: 52, 52A, 52B are three residues), '\0' when none.
+  char getInsertionCode() const { return insertionCode_; }
+  void setInsertionCode(char code) { insertionCode_ = code == ' ' ? '\0' : code; }
   Atom* getRoot() const { return root_; }
   void setRoot(Atom* atom) { root_ = atom; }
 
@@ -62,9 +65,10 @@ class Residu {
   std::string name_;
   std::string chain_;
   int kind_;
-  Atom* root_ = nullptr;  // representative atom, not owning
-  std::string name3_;     // first three characters of the name
-  unsigned tableIndex_;   // row of the residue table, 64 = none
+  char insertionCode_ = '\0';  // '\0' if not set
+  Atom* root_ = nullptr;       // representative atom, not owning
+  std::string name3_;          // first three characters of the name
+  unsigned tableIndex_;        // row of the residue table, 64 = none
   std::vector<Atom*> atoms_;
 };
 

@@ -70,7 +70,7 @@ TEST(MoleReaderRecords, CoordinatesReadAsStodReadsThem) {
 }
 
 // Residue numbers as std::stoi reads the raw columns: blanks before, a minus sign, text after
-// the digits ignored, a plus sign taken the standard way; a negative number gives no residue.
+// the digits ignored, a plus sign taken the standard way; a negative number is a number.
 TEST(MoleReaderRecords, ResidueNumbersAndChainsAsTokenizeCutsThem) {
   std::vector<std::string> records = {
       atomRecord(1, "   1.000", "  12"),      atomRecord(2, "   1.000", "  12"),
@@ -87,7 +87,7 @@ TEST(MoleReaderRecords, ResidueNumbersAndChainsAsTokenizeCutsThem) {
   ASSERT_NE(molecule->atom(2).getResidu(), first);
   EXPECT_EQ(molecule->atom(2).getResidu()->getChain(), "B");
   EXPECT_EQ(molecule->atom(3).getResidu()->getNum(), 7);
-  EXPECT_EQ(molecule->atom(4).getResidu()->getNum(), kDefaultResiduNum);
+  EXPECT_EQ(molecule->atom(4).getResidu()->getNum(), -3);
   EXPECT_EQ(molecule->atom(5).getResidu()->getNum(), 45);
   EXPECT_EQ(molecule->atom(5).getResidu()->getChain(), "");
   EXPECT_EQ(molecule->atom(5).getName(), "CA");
@@ -99,7 +99,7 @@ TEST(MoleReaderRecords, ResidueNumbersAndChainsAsTokenizeCutsThem) {
 TEST(MoleReaderRecords, BlankOrBadFieldsStillEndInTheUnreadablePath) {
   for (const std::string& bad :
        {atomRecord(1, "        ", "   1"), atomRecord(1, "   abc  ", "   1"),
-        atomRecord(1, "   1.000", "    "), std::string("ATOM      1  CA  ALA A   1      1.0")}) {
+        std::string("ATOM      1  CA  ALA A   1      1.0")}) {
     testing::internal::CaptureStdout();
     testing::internal::CaptureStderr();
     try {

@@ -543,4 +543,67 @@ TEST(KestrumReadBack, WrittenLigandKeepsAtomsBondsChargesAndSubstructures) {
   EXPECT_EQ(input->numResidues(), output->numResidues());
 }
 
+// A docking file holds its poses as models: the first model is fitted and carried, not a
+// mixture of all of them, and the CONECT records after the last model bond it.
+TEST(KestrumReadBack, FirstModelOfAMultiModelFileIsFittedAndCarried) {
+  TempDir dir;
+  std::vector<std::string> atoms, conect;
+  std::istringstream source(readFile(dataPath("e2e_1c9_4i24.pdb")));
+  for (std::string line; std::getline(source, line);) {
+    if (line.rfind("ATOM", 0) == 0 || line.rfind("HETATM", 0) == 0) atoms.push_back(line);
+    if (line.rfind("CONECT", 0) == 0) conect.push_back(line);
+  }
+  std::string models;
+  for (int model = 1; model <= 3; ++model) {
+    models += "MODEL        " + std::to_string(model) + "\n";
+    for (std::string line : atoms) {
+      if (model > 1) {  // another pose: shifted and turned a little
+        char x[16];
+        std::snprintf(x, sizeof x, "%8.3f", std::stod(line.substr(30, 8)) * 0.9 + model);
+        line.replace(30, 8, x);
+      }
+      models += line + "\n";
+    }
+    models += "ENDMDL\n";
+  }
+  for (const std::string& line : conect) models += line + "\n";
+  models += "END\n";
+  const std::string poses = dir.file("poses.pdb");
+  writeFile(poses, models);
+
+  const auto single = runKestrum(
+      {"-r", dataPath("e2e_1c9_4i23.pdb"), "-c", dataPath("e2e_1c9_4i24.pdb"), "-g", "NAME"});
+  const auto run = runKestrum({"-r", dataPath("e2e_1c9_4i23.pdb"), "-c", poses, "-g", "NAME", "-a",
+                               poses, "-p", dir.path()});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(numbersAfter(run.out, "RMSD : "), numbersAfter(single.out, "RMSD : "));
+  auto carried = readFirstMolecule(dir.file("rot_poses.mol2"));
+  ASSERT_TRUE(carried);
+  EXPECT_EQ(carried->numAtoms(), atoms.size());
+  auto input = readFirstMolecule(dataPath("e2e_1c9_4i24.pdb"));
+  EXPECT_EQ(carried->numBonds(), input->numBonds());
+  EXPECT_GT(carried->numBonds(), 0u);
+}
+
+// Atom numbers past 99,999 (hybrid-36, or "*****") do not stop a run: every record is carried.
+TEST(KestrumReadBack, AtomNumbersPast99999AreCarriedWhole) {
+  TempDir dir;
+  std::string text;
+  const char* serials[] = {"99998", "99999", "A0000", "*****", "A0002"};
+  for (int i = 0; i < 5; ++i) {
+    char line[96];
+    std::snprintf(line, sizeof line,
+                  "HETATM%5s  C%d  LIG A9999    %8.3f%8.3f%8.3f  1.00  0.00           C\n",
+                  serials[i], i + 1, 1.5 * i, 0.3 * i * i, 0.0);
+    text += line;
+  }
+  const std::string path = dir.file("big.pdb");
+  writeFile(path, text + "END\n");
+  const auto run = runKestrum({"-r", path, "-c", path, "-a", path, "-p", dir.path()});
+  ASSERT_EQ(run.status, 0) << run.err;
+  auto carried = readFirstMolecule(dir.file("rot_big.mol2"));
+  ASSERT_TRUE(carried);
+  EXPECT_EQ(carried->numAtoms(), 5u);
+}
+
 }  // namespace

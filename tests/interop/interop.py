@@ -26,6 +26,14 @@ HIDDEN_RING_HYDROGEN = ("an aromatic ring with a nitrogen and no hydrogen in the
                         "atom has no hydrogen count, so no toolkit can kekulize the ring")
 REBUILT_GUANIDINIUM = ("RDKit builds an amidinium or guanidinium from the C.cat type: it puts "
                        "the double bond and the charge where it likes, whatever the file says")
+ALTERNATE_SITES = ("every site of an alternate location is an atom (MOL2 has no alternate "
+                   "locations), so the atom where the sites branch off is bonded to each of them; "
+                   "RDKit refuses the valence that adds up to")
+TYPE_AS_READ = ("the input MOL2 file (a CSD entry) spells bromine's type BR; types are written as "
+                "they were read, and RDKit knows the element only as Br")
+RING_NITROGEN_AS_READ = ("Open Babel's own MOL2 file types the protonated histidine nitrogen N.ar "
+                         "with its hydrogen; types are written as they were read, and RDKit "
+                         "cannot kekulize a ring whose N.ar bears a hydrogen")
 RDKIT_NO_HYDROGENS = re.compile(
     r"Warning - no explicit hydrogens in mol2 file but needed for formal charge estimation")
 OBABEL_KEKULIZE = re.compile(r"Failed to kekulize aromatic bonds in MOL2 file")
