@@ -1,6 +1,7 @@
 // Atom: element lookup, MOL2 typing with property derivation, bonds and text dumps.
 #include "atome.h"
 
+#include <cctype>  // for std::tolower, std::isalpha
 #include <iostream>
 #include <iterator>  // for std::size
 #include <sstream>
@@ -21,6 +22,33 @@ namespace {
 
 bool contains(std::string_view text, std::string_view part) {
   return text.find(part) != std::string_view::npos;
+}
+
+bool sameLetters(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (std::tolower(static_cast<unsigned char>(a[i])) !=
+        std::tolower(static_cast<unsigned char>(b[i])))
+      return false;
+  return true;
+}
+
+// The row of the type table for a type text: the first row whose type contains the text, as
+// the table's vocabulary is used; else, for the spellings other programs write ("BR", "CL",
+// "S.O2"), the row whose type is the text in another case. Null when none is.
+const Mol2SpecRow* mol2Row(std::string_view type) {
+  for (const Mol2SpecRow& row : MOL2_SPEC)
+    if (contains(row.type, type)) return &row;
+  for (const Mol2SpecRow& row : MOL2_SPEC)
+    if (sameLetters(row.type, type)) return &row;
+  return nullptr;
+}
+
+// The element row of a symbol written in any case ("CL", "cl", "Cl"), or null.
+const AtomDataRow* elementRow(std::string_view symbol) {
+  for (const AtomDataRow& row : AtomData)
+    if (row.atomicNum != DUMMY_ATOMIC_NUM && sameLetters(row.symbol, symbol)) return &row;
+  return nullptr;
 }
 
 }  // namespace
@@ -73,18 +101,37 @@ std::string Atom::getLongName() const {
   return std::string(AtomData[atomicNum_ - 1].name);
 }
 
-// An atomic number outside the table leaves the atom as it was rather than read past the rows.
-void Atom::setAtomicNum(unsigned z) {
-  if (z < 1 || z > std::size(AtomData)) return;
-  const AtomDataRow& row = AtomData[z - 1];
-  atomicNum_ = z;
+void Atom::copyElement(const AtomDataRow& row) {
+  atomicNum_ = row.atomicNum;
   color_[0] = row.red;
   color_[1] = row.green;
   color_[2] = row.blue;
   vdwRadius_ = row.vdwRadius;
   atomicRadius_ = row.atomicRadius;
   mass_ = row.mass;
-  symbol_ = row.symbol;
+}
+
+// An atomic number outside the table leaves the atom as it was rather than read past the rows.
+void Atom::setAtomicNum(unsigned z) {
+  if (z < 1 || z > std::size(AtomData)) return;
+  copyElement(AtomData[z - 1]);
+  symbol_ = AtomData[z - 1].symbol;
+}
+
+bool Atom::setElementFromTypeOrName() {
+  const std::string_view beforeDot = std::string_view(mol2type_).substr(0, mol2type_.find('.'));
+  const AtomDataRow* row = elementRow(beforeDot);
+  if (row == nullptr) {
+    size_t letters = 0;
+    while (letters < name_.size() && letters < 2 &&
+           std::isalpha(static_cast<unsigned char>(name_[letters])))
+      ++letters;
+    if (letters == 2) row = elementRow(std::string_view(name_).substr(0, 2));
+    if (row == nullptr && letters >= 1) row = elementRow(std::string_view(name_).substr(0, 1));
+  }
+  if (row == nullptr) return false;
+  setAtomicNum(row->atomicNum);
+  return true;
 }
 
 void Atom::setAtomicName(std::string symbol) {
@@ -117,13 +164,7 @@ void Atom::loadAtomicData() {
     std::cerr << "WARNING : Unknown " << symbol_ << " for atomic name of atom " << getNum()
               << " ; Giving property of an hydrogen" << std::endl;
   }
-  atomicNum_ = found->atomicNum;
-  color_[0] = found->red;
-  color_[1] = found->green;
-  color_[2] = found->blue;
-  vdwRadius_ = found->vdwRadius;
-  atomicRadius_ = found->atomicRadius;
-  mass_ = found->mass;
+  copyElement(*found);
 }
 
 bool Atom::isHalogen() const {
@@ -167,13 +208,7 @@ void Atom::checkMOL2type(std::string type) {
   if (type.empty()) type = mol2type_;
   if (type.empty()) throw raise(kErrAtomNoMol2Type, {}, toString());
 
-  const Mol2SpecRow* row = nullptr;
-  for (const Mol2SpecRow& candidate : MOL2_SPEC) {
-    if (contains(candidate.type, type)) {
-      row = &candidate;
-      break;
-    }
-  }
+  const Mol2SpecRow* row = mol2Row(type);
   if (row == nullptr) {
     MoleExcept error = raise(kErrAtomMol2TypeUnknown, type);
     error.message += toString();
@@ -310,6 +345,7 @@ void Atom::clone(const Atom& other) {
   rotated_ = other.rotated_;
   vertex_->clone(*other.vertex_);
   vertex_->atom = this;
+  if (parent_ != nullptr) parent_->atomNumbersChanged();  // the map number may have changed
 }
 
 void Atom::clear() {

@@ -8,6 +8,7 @@
 
 namespace VXMole {
 
+struct AtomDataRow;
 class Bond;
 class Molecule;
 class Residu;
@@ -47,6 +48,10 @@ class Atom {
   double getAtomicRadius() const { return atomicRadius_; }
   const unsigned* getColor() const { return color_; }  // red, green, blue
   void setAtomicNum(unsigned z);                       // z in 1..88; others are ignored
+  // For an atom whose type names no row of the type table: the element of the text before the
+  // type's dot ("Ni", "Fe" of "Fe.oh"), else of the atom name's first letters, in any case.
+  // False, the atom unchanged, when neither names an element.
+  bool setElementFromTypeOrName();
   void setAtomicName(std::string symbol);
   void loadAtomicData();
 
@@ -123,6 +128,9 @@ class Atom {
   }
 
  private:
+  // Atomic number, colour, radii and mass from a row of the element table (not the symbol).
+  void copyElement(const AtomDataRow& row);
+
   unsigned atomicNum_ = 1;
   unsigned color_[3] = {0, 0, 0};
   double partialCharge_ = 0;

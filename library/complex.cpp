@@ -9,7 +9,8 @@
 namespace VXMole {
 
 void Complex::addMolecule(Molecule* molecule) {
-  if (molecule == nullptr) return;
+  // A null molecule raises the container's error (boost::bad_pointer), as for any list.
+  if (molecule == nullptr) others.push_back(molecule);
   switch (molecule->getType()) {
     case kMoleProtein:
       proteins.push_back(molecule);

@@ -37,8 +37,7 @@ void forEachToken(const std::string& text, const std::string& delimiters, Fn fn)
 }  // namespace
 
 bool appartient(std::string word, const std::string& list) {
-  // An empty word would be a substring of every list, even of an empty one.
-  if (word.empty()) return false;
+  // The empty word is a substring of every list, an empty one included.
   if (word.find(" ,") == std::string::npos && list.find(word) != std::string::npos) return true;
   bool found = false;
   forEachToken(list, " ,", [&](const std::string& token) {

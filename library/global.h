@@ -120,7 +120,7 @@ MoleExcept raise(const ErrorDef& def, std::string suffix = {}, std::string locat
 // Whether `word` belongs to a list of words separated by commas and blanks
 // ("N.pl3, N.am, N.4"). A word that occurs anywhere in the list as a substring belongs to it
 // ("C" belongs to "Ca, Cd"), unless the word holds " ,"; then only whole tokens match.
-// The empty word belongs to no list.
+// The empty word belongs to every list.
 bool appartient(std::string word, const std::string& list);
 
 // Appends the base-10 numbers of `text` (tokens split at any character of `delimiters`),

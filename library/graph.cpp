@@ -267,7 +267,6 @@ unsigned char Graph::ordered(unsigned i, unsigned j) const {
 }
 
 void Graph::Run_Search_All_Max_Cliques() {
-  recordEveryLevel_ = false;
   // The matrix's own size, not the vertex count: the graph may have changed since.
   const size_t n = ordRows_;
   if (!matrixBuilt_ || n <= 1) return;
@@ -356,7 +355,6 @@ void Graph::Clique_Search(std::vector<unsigned> candidates, std::vector<unsigned
         std::cout << "}\n";
         unwound.push_back({depth, std::vector<unsigned>(candidates.begin() + 1, candidates.end())});
       }
-      if (recordEveryLevel_) recordClique(R);
       candidates = std::move(next);
       ++depth;
       continue;

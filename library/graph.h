@@ -110,7 +110,6 @@ class Graph {
   std::map<const Vertex*, unsigned> vertexIndex_;  // vertex -> distance matrix row
 
   unsigned minCliqueSize_ = 3;
-  bool recordEveryLevel_ = false;  // also record each growing clique, not only the last
   std::vector<std::vector<unsigned>> cliques_;
   std::vector<unsigned> positionMap_;  // degree order -> vertex-list position
 };

@@ -60,8 +60,10 @@ Residu* Molecule::createDefaultResidu() {
 }
 
 void Molecule::addAtom(Atom* atom, Residu* residue) {
-  // An atom this molecule already owns is not taken a second time (it would be freed twice).
-  if (atom == nullptr || atom->getParent() == this) return;
+  // A null atom raises the container's error; an atom this molecule already owns is not taken
+  // a second time (it would be freed twice).
+  if (atom == nullptr) atoms_.push_back(atom);
+  if (atom->getParent() == this) return;
   atoms_.push_back(atom);
   atom->setParent(this);
   if (residue == nullptr) residue = defaultResidu_ ? defaultResidu_ : createDefaultResidu();
@@ -70,7 +72,7 @@ void Molecule::addAtom(Atom* atom, Residu* residue) {
 }
 
 Residu* Molecule::addResidu(Residu* residue) {
-  if (residue != nullptr) residues_.push_back(residue);
+  residues_.push_back(residue);  // a null residue raises the container's error
   return residue;
 }
 
@@ -90,12 +92,14 @@ Bond* Molecule::addBond(Atom* first, Atom* second, int type, unsigned num) {
 }
 
 Bond* Molecule::addBond(unsigned first, unsigned second, int type, unsigned num) {
-  if (first > atoms_.size()) throw raise(kErrMolBondNum1TooHigh);
-  if (second > atoms_.size()) throw raise(kErrMolBondNum2TooHigh);
-  if (first == second) throw raise(kErrMolBondSameAtom);
+  // Files may number their atoms 10, 20, 30...: a number above the atom count is refused only
+  // when no atom bears it.
   Atom* a = getAtom(first);
-  if (a == nullptr) throw raise(kErrMolBondAtom1NotFound);
   Atom* b = getAtom(second);
+  if (a == nullptr && first > atoms_.size()) throw raise(kErrMolBondNum1TooHigh);
+  if (b == nullptr && second > atoms_.size()) throw raise(kErrMolBondNum2TooHigh);
+  if (first == second) throw raise(kErrMolBondSameAtom);
+  if (a == nullptr) throw raise(kErrMolBondAtom1NotFound);
   if (b == nullptr) throw raise(kErrMolBondAtom2NotFound);
   if (a->hasLink(b)) throw raise(kErrMolBondAlreadyBonded);
   return addBond(a, b, type, num);
@@ -197,7 +201,6 @@ Coords Molecule::calcBarycenter(bool withHydrogens, bool rotated) {
     const double n = static_cast<double>(counted);
     target = Coords(sum.x / n, sum.y / n, sum.z / n);
   }
-  barycenterDone_ = true;
   return target;
 }
 
@@ -253,9 +256,9 @@ Molecule* Molecule::clone() const {
     for (const Atom* member : cycle.atoms) twin->atoms.push_back(atoms[member]);
     copy->cycles_.push_back(twin);
   }
+  copy->comment_ = comment_;
   copy->barycenter_ = barycenter_;
   copy->rotatedBarycenter_ = rotatedBarycenter_;
-  copy->barycenterDone_ = barycenterDone_;
   return copy;
 }
 

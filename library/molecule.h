@@ -42,11 +42,15 @@ class Molecule {
   std::string getLongMoletype() const;
   const std::string& getName() const { return name_; }
   void setName(std::string name) { name_ = std::move(name); }
+  // Free text that came with the molecule (a MOL2 COMMENT section), "" when none.
+  const std::string& getComment() const { return comment_; }
+  void setComment(std::string comment) { comment_ = std::move(comment); }
 
   // Takes ownership of the atom and files it in `residue`, or in the default residue when null.
-  // An atom this molecule already holds is left where it is.
+  // An atom this molecule already holds is left where it is; a null atom raises the
+  // container's error (boost::bad_pointer).
   void addAtom(Atom* atom, Residu* residue = nullptr);
-  // Takes ownership of the residue.
+  // Takes ownership of the residue; a null residue raises the container's error.
   Residu* addResidu(Residu* residue);
   // Creates a residue numbered `number` (both its number and map number); its kind comes from
   // the residue table when the name matches a row, else `kind`.
@@ -96,13 +100,14 @@ class Molecule {
   size_t numBonds() const { return bonds_.size(); }
   size_t numResidues() const { return residues_.size(); }
   size_t numCycles() const { return cycles_.size(); }
-  Atom& atom(size_t i) { return atoms_[i]; }
-  const Atom& atom(size_t i) const { return atoms_[i]; }
-  Bond& bond(size_t i) { return bonds_[i]; }
-  const Bond& bond(size_t i) const { return bonds_[i]; }
-  Residu& residu(size_t i) { return residues_[i]; }
-  const Residu& residu(size_t i) const { return residues_[i]; }
-  const Cycle& cycle(size_t i) const { return cycles_[i]; }
+  // Elements by position; a bad position raises the container's error (boost::bad_index).
+  Atom& atom(size_t i) { return atoms_.at(i); }
+  const Atom& atom(size_t i) const { return atoms_.at(i); }
+  Bond& bond(size_t i) { return bonds_.at(i); }
+  const Bond& bond(size_t i) const { return bonds_.at(i); }
+  Residu& residu(size_t i) { return residues_.at(i); }
+  const Residu& residu(size_t i) const { return residues_.at(i); }
+  const Cycle& cycle(size_t i) const { return cycles_.at(i); }
   void addCycle(Cycle* cycle) { cycles_.push_back(cycle); }
   Residu* getDefaultResidu() const { return defaultResidu_; }
 
@@ -117,6 +122,7 @@ class Molecule {
 
   unsigned type_;
   std::string name_;
+  std::string comment_;
   // Destroyed in reverse order of declaration: rings, bonds (their edges leave the atoms'
   // vertices), residues, then atoms.
   boost::ptr_vector<Atom> atoms_;
@@ -126,7 +132,6 @@ class Molecule {
   Residu* defaultResidu_ = nullptr;  // one of residues_, or null once removed
   Coords barycenter_;
   Coords rotatedBarycenter_;
-  bool barycenterDone_ = false;
   // Map number -> atom, built on the first lookup that the position shortcut misses.
   std::unordered_map<unsigned, Atom*> atomIndex_;
   bool atomIndexBuilt_ = false;

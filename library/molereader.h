@@ -66,6 +66,8 @@ class MoleReader {
   void readMOL2Substruct(unsigned count, Molecule* molecule);
   void readMOL2Atom(unsigned count, Molecule* molecule);
   void readMOL2Bond(unsigned count, Molecule* molecule);
+  // The formal charges of a UNITY_ATOM_ATTR section, from the current line on.
+  void readAtomAttributes(Molecule& molecule);
 
   const std::string& getPath() const { return path; }
   unsigned getFormat() const { return format; }
@@ -76,6 +78,13 @@ class MoleReader {
   // Sets `format` from a code, detecting from the path for codes of 10 or more; false when the
   // path's ending is not recognised.
   bool setFormat(unsigned code);
+  // The MOL2 reader's residue index and substructure roots, emptied between molecules.
+  void forgetResidues();
+  // Goes back to the start of the line last read, so that the next getLine returns it again.
+  void stepBack();
+  // The lines of a section up to the next section header (which is left to read), joined by
+  // line feeds.
+  std::string readSectionText();
 
   // The file as lines. The reader keeps its own block of the file's bytes and knows where each
   // line starts, so the MOL2 reader can come back to a line (seekLine) whatever the line ends.

@@ -5,10 +5,10 @@
 #include <sys/stat.h>  // for stat, lstat, fchmod, umask
 #include <unistd.h>    // for unlink, access, close
 
-#include <cctype>  // for std::isdigit
 #include <cerrno>
 #include <charconv>  // for std::to_chars
 #include <cmath>     // for std::isfinite
+#include <csignal>   // for std::sig_atomic_t
 #include <cstdarg>
 #include <cstdlib>  // for mkostemp, realpath, free
 #include <cstring>  // for std::strerror
@@ -94,19 +94,33 @@ const char* substructureType(int kind) {
   return kind == 2 || kind == 3 || kind == kResiduWater ? "RESIDUE" : "GROUP  ";
 }
 
-// The residue name followed by the residue number ("ALA" and 12 give "ALA12"). Residues read
-// from MOL2 files are named after their substructure, whose name already carries the residue
-// number ("LEU14", numbered 1 as the file's first substructure): a name that ends in its own
-// number, or a name longer than a PDB residue name (three characters) that ends in a digit, is
-// the label itself, so that reading and writing again leaves it as it was.
+// The residue name followed by the residue number and insertion code ("ALA" and 12 give
+// "ALA12", with code A "ALA12A"). A name longer than a PDB residue name (three characters) is
+// a MOL2 substructure's name, read as it stood ("LEU14", "AGLY", "LIG1"), and so is a name that
+// already ends in its number: such a name is the label itself, so that reading and writing
+// again leaves it as it was. Labels may repeat; the substructure number tells the
+// substructures apart.
 std::string substructureLabel(const Residu& residue) {
   const std::string& name = residue.getName();
   const std::string number = std::to_string(residue.getNum());
+  if (name.size() > 3) return name;
   if (name.size() > number.size() &&
       name.compare(name.size() - number.size(), number.size(), number) == 0)
     return name;
-  if (name.size() > 3 && std::isdigit(static_cast<unsigned char>(name.back()))) return name;
-  return name + number;
+  std::string label = name + number;
+  if (residue.getInsertionCode() != '\0') label += residue.getInsertionCode();
+  return label;
+}
+
+// A formal charge as an attribute value: an integer as such ("1", "-2"), anything else in
+// full.
+std::string chargeText(double charge) {
+  char text[32];
+  if (charge == static_cast<double>(static_cast<long>(charge)))
+    std::snprintf(text, sizeof text, "%ld", static_cast<long>(charge));
+  else
+    std::snprintf(text, sizeof text, "%.17g", charge);
+  return text;
 }
 
 mode_t currentUmask() {
@@ -208,6 +222,27 @@ std::string_view elementMol2Type(const Atom& atom) {
   return element;
 }
 
+namespace {
+
+// The temporary file of the output being written, for removeUnfinishedOutput: a fixed buffer
+// that a signal handler can read without allocating, valid while `pendingOutputSet` is 1.
+char pendingOutput[4096];
+volatile std::sig_atomic_t pendingOutputSet = 0;
+
+}  // namespace
+
+void MoleWriter::notePendingOutput(const std::string& path) {
+  pendingOutputSet = 0;
+  if (path.empty() || path.size() >= sizeof pendingOutput) return;
+  std::memcpy(pendingOutput, path.c_str(), path.size() + 1);
+  pendingOutputSet = 1;
+}
+
+void MoleWriter::removeUnfinishedOutput() {
+  if (pendingOutputSet) unlink(pendingOutput);
+  pendingOutputSet = 0;
+}
+
 MoleWriter::MoleWriter() = default;
 
 MoleWriter::MoleWriter(std::string path, short mode)
@@ -285,6 +320,7 @@ bool MoleWriter::openFile() {
     return false;
   }
   tempPath_ = pattern;
+  notePendingOutput(tempPath_);
   if (ferror(file_)) std::cout << "Error Writing to " << path_ << std::endl;
   return true;
 }
@@ -300,6 +336,7 @@ bool MoleWriter::closeFile() {
   if (fclose(file) != 0) fail(errnoText(errno));
   if (error_.empty() && rename(tempPath_.c_str(), target_.c_str()) != 0) fail(errnoText(errno));
   if (!error_.empty()) unlink(tempPath_.c_str());
+  notePendingOutput(std::string());
   tempPath_.clear();
   return error_.empty();
 }
@@ -354,25 +391,18 @@ void MoleWriter::writeMolecule(Molecule& molecule, bool withDummies, bool rotate
     stamp[0] = '\0';
   molecule.cleanResidu();
 
-  // Substructures: one per residue label (name and number) within a chain, numbered from 1 in
-  // molecule order. The chain keeps apart the residues of two chains that share name and number,
-  // which would otherwise merge into one substructure.
+  // Substructures: one per residue, numbered from 1 in molecule order. Residues are never
+  // merged, whatever their labels.
+  const Residu* const defaultResidue = molecule.getDefaultResidu();
   std::vector<Substructure> substructures;
   std::unordered_map<const Residu*, int> substructureOf;
   {
-    std::unordered_map<std::string, int> byKey;
     std::string scratch;
     for (size_t i = 0; i < molecule.numResidues(); ++i) {
       const Residu& residue = molecule.residu(i);
-      std::string label = substructureLabel(residue);
-      label = asField(label, scratch, kDefaultLabel);
-      std::string key = label;
-      key += '\n';
-      key += residue.getChain();
-      auto [entry, added] =
-          byKey.emplace(std::move(key), static_cast<int>(substructures.size()) + 1);
-      if (added) substructures.push_back(Substructure{&residue, std::move(label)});
-      substructureOf.emplace(&residue, entry->second);
+      std::string label = asField(substructureLabel(residue), scratch, kDefaultLabel);
+      substructures.push_back(Substructure{&residue, std::move(label)});
+      substructureOf.emplace(&residue, static_cast<int>(substructures.size()));
     }
   }
   // Atoms outside any residue, or in the default residue, take the label "<1>" and the number
@@ -405,7 +435,7 @@ void MoleWriter::writeMolecule(Molecule& molecule, bool withDummies, bool rotate
     }
     if (atom.getPartialCharge() != 0) charged = true;
     const Residu* residue = atom.getResidu();
-    if (residue == nullptr || residue->getNum() == kDefaultResiduNum) {
+    if (residue == nullptr || residue == defaultResidue) {
       atomSubstructure[i] = defaultSubstructure;
     } else {
       atomSubstructure[i] = substructureOf.at(residue);  // std::out_of_range: a foreign residue
@@ -480,7 +510,7 @@ void MoleWriter::writeMolecule(Molecule& molecule, bool withDummies, bool rotate
     const Atom& atom = molecule.atom(i);
     const Coords& at = rotated ? atom.getRotatedCoords() : atom.getFixedCoords();
     const Residu* residue = atom.getResidu();
-    const char* label = residue == nullptr || residue->getNum() == kDefaultResiduNum
+    const char* label = residue == nullptr || residue == defaultResidue
                             ? kDefaultLabel
                             : substructures[atomSubstructure[i] - 1].label.c_str();
     // A nameless atom is called by its element's symbol (looked up only then).
@@ -512,6 +542,16 @@ void MoleWriter::writeMolecule(Molecule& molecule, bool withDummies, bool rotate
     if (lines.size() >= kLineBufferBytes) putLines(lines);
   }
   putLines(lines);
+
+  // Formal charges, as atom attributes.
+  bool attributes = false;
+  for (size_t i = 0; i < numAtoms && error_.empty(); ++i) {
+    const double charge = molecule.atom(i).getFormalCharge();
+    if (writtenNum[i] == 0 || charge == 0 || !std::isfinite(charge)) continue;
+    if (!attributes) put("@<TRIPOS>UNITY_ATOM_ATTR\n");
+    attributes = true;
+    put("%d 1\ncharge %s\n", writtenNum[i], chargeText(charge).c_str());
+  }
 
   // Bonds.
   put("@<TRIPOS>BOND\n");
@@ -545,8 +585,7 @@ void MoleWriter::writeMolecule(Molecule& molecule, bool withDummies, bool rotate
     for (size_t i = 0; i < substructures.size() && error_.empty(); ++i) {
       const Substructure& sub = substructures[i];
       const Residu& residue = *sub.residue;
-      if ((protein && residue.getNum() == 0) ||
-          (!protein && residue.getNum() == kDefaultResiduNum)) {
+      if ((protein && residue.getNum() == 0) || (!protein && &residue == defaultResidue)) {
         put("      1 ****           1\n");
         continue;
       }
@@ -562,6 +601,9 @@ void MoleWriter::writeMolecule(Molecule& molecule, bool withDummies, bool rotate
           name3, asField(residue.getChain(), commentScratch, ""), residue.getNum());
     }
   }
+
+  if (!molecule.getComment().empty() && error_.empty())
+    put("@<TRIPOS>COMMENT\n%s\n", molecule.getComment().c_str());
 
   // Rings: a SET of member atoms and a CENTROID record for each ring's dummy atom.
   if (withDummies && error_.empty()) {

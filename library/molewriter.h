@@ -49,6 +49,10 @@ class MoleWriter {
   // open or anything failed; the temporary file is then removed and `getError` says why.
   bool closeFile();
 
+  // Removes the temporary file of the output being written, if any; safe to call from a signal
+  // handler (it only calls unlink), so that an interrupted run leaves nothing behind.
+  static void removeUnfinishedOutput();
+
   const std::string& getPath() const { return path_; }
   bool isOpen() const { return file_ != nullptr; }
   // Whether an error was recorded for the current (or the last) output.
@@ -57,6 +61,8 @@ class MoleWriter {
   const std::string& getError() const { return error_; }
 
  private:
+  // Remembers the temporary file being written ("" when none) for removeUnfinishedOutput.
+  static void notePendingOutput(const std::string& path);
   // Records the first failure of the current output; later ones add nothing.
   void fail(const std::string& reason);
   // fprintf to the open file, recording the first failing call's error.

@@ -26,6 +26,10 @@ const char* const kMoleculeTag = "@<TRIPOS>MOLECULE";
 const char* const kAtomTag = "@<TRIPOS>ATOM";
 const char* const kBondTag = "@<TRIPOS>BOND";
 const char* const kSubstructureTag = "@<TRIPOS>SUBSTRUCTURE";
+const char* const kAtomAttributesTag = "@<TRIPOS>UNITY_ATOM_ATTR";
+const char* const kCommentTag = "@<TRIPOS>COMMENT";
+// The atom attribute that holds a formal charge ("charge 1", "charge -1").
+const char* const kChargeAttribute = "charge";
 
 // Record layouts. Each %s lands in a buffer as long as the whole line, so it cannot overflow.
 const char* const kCountsFormat = "%d %d %d %d %d";
@@ -91,13 +95,72 @@ void warnCutShort(const std::string& path, const char* section, unsigned read, u
 
 }  // namespace
 
-Molecule* MoleReader::readMOL2(unsigned type) {
-  std::unique_ptr<Molecule> molecule;
+void MoleReader::forgetResidues() {
   residueIndex.clear();
   residueRoots.clear();
+}
+
+void MoleReader::stepBack() {
+  if (fromLines) {
+    if (lineCursor > 0) --lineCursor;
+  } else {
+    seekLine(lastLineStart());
+  }
+}
+
+std::string MoleReader::readSectionText() {
+  std::string text;
+  while (!atEnd) {
+    const std::string line = getLine();
+    if (atEnd) break;
+    if (contains(line, kSectionTag)) {
+      stepBack();
+      break;
+    }
+    if (!text.empty()) text += '\n';
+    text += line;
+  }
+  return text;
+}
+
+// Blocks of one atom's attributes: "atom number, count", then that many "name value" lines.
+// The formal charge is kept; other attributes are passed over.
+void MoleReader::readAtomAttributes(Molecule& molecule) {
+  atEnd = false;
+  while (!atEnd) {
+    const std::string line = getLine();
+    if (atEnd) break;
+    if (contains(line, kSectionTag)) break;
+    if (!isRecord(line)) continue;
+    int number = 0, count = 0;
+    if (std::sscanf(line.c_str(), "%d %d", &number, &count) != 2 || number < 0 || count < 0) {
+      warnUnreadable(path, "UNITY_ATOM_ATTR", line);
+      continue;
+    }
+    Atom* atom = molecule.getAtom(static_cast<unsigned>(number));
+    for (int i = 0; i < count && !atEnd; ++i) {
+      const std::string attribute = getLine();
+      if (atEnd) break;
+      if (contains(attribute, kSectionTag)) {
+        stepBack();
+        return;
+      }
+      char name[32] = {};
+      double value = 0;
+      if (std::sscanf(attribute.c_str(), "%31s %lf", name, &value) == 2 &&
+          std::string(name) == kChargeAttribute && std::isfinite(value) && atom != nullptr)
+        atom->setFormalCharge(value);
+    }
+  }
+}
+
+Molecule* MoleReader::readMOL2(unsigned type) {
+  std::unique_ptr<Molecule> molecule;
+  forgetResidues();
   // Where the molecule's sections start, and where the next molecule starts; -1 when not met.
   std::streamoff atomPos = -1;
   std::streamoff bondPos = -1;
+  std::streamoff attributesPos = -1;
   std::streamoff nextPos = -1;
   bool sectionsReached = false;
 
@@ -131,7 +194,7 @@ Molecule* MoleReader::readMOL2(unsigned type) {
       if (!atEnd) {
         const std::string typeLine = getLine();
         // A MOLECULE section cut short: the line is already the next section's header.
-        if (!atEnd && contains(typeLine, kSectionTag)) seekLine(lastLineStart());
+        if (!atEnd && contains(typeLine, kSectionTag)) stepBack();
       }
       if (debug)
         std::cout << "DEBUG- NbrAt\tNbrBd\tNbrSubst\tNbrFeat\tNbrSets\n"
@@ -168,6 +231,10 @@ Molecule* MoleReader::readMOL2(unsigned type) {
         bondPos = nextLineStart();
       } else if (contains(line, kSubstructureTag)) {
         readMOL2Substruct(numSubstructures, molecule.get());
+      } else if (contains(line, kAtomAttributesTag)) {
+        attributesPos = nextLineStart();
+      } else if (contains(line, kCommentTag)) {
+        molecule->setComment(readSectionText());
       }
     }
     const bool hasNext = nextPos != kNoPosition;
@@ -178,8 +245,7 @@ Molecule* MoleReader::readMOL2(unsigned type) {
       // A molecule without atoms: go on with the next one, if any.
       if (hasNext) seekLine(nextPos);
       atEnd = !hasNext;
-      residueIndex.clear();
-      residueRoots.clear();
+      forgetResidues();
       return nullptr;
     }
 
@@ -194,26 +260,34 @@ Molecule* MoleReader::readMOL2(unsigned type) {
       if (debug) std::cout << "---------------------- BONDS ---------------------" << std::endl;
       readMOL2Bond(numBonds, molecule.get());
     }
+    if (attributesPos != kNoPosition) {
+      seekLine(attributesPos);
+      readAtomAttributes(*molecule);
+    }
     if (hasNext) seekLine(nextPos);
     atEnd = !hasNext;
 
     molecule->checkMol2();
+    // A type that names no row of the type table (reported by checkMol2) still names an
+    // element, before its dot, or the atom's name does.
+    for (size_t i = 0; i < molecule->numAtoms(); ++i) {
+      Atom& atom = molecule->atom(i);
+      if (atom.getAtomicName().empty()) atom.setElementFromTypeOrName();
+    }
     for (const auto& [residue, root] : residueRoots) {
       if (root >= 0) residue->setRoot(molecule->getAtom(static_cast<unsigned>(root)));
     }
     Residu* defaultResidue = molecule->getDefaultResidu();
     if (defaultResidue != nullptr && defaultResidue->numAtoms() == 0)
       molecule->delResidu(defaultResidue);
-    residueIndex.clear();
-    residueRoots.clear();
+    forgetResidues();
     return molecule.release();
   } catch (const MoleExcept& error) {
     std::cout << "ERROR WHILE READING MOLECULE :"
               << "\n"
               << error.message << std::endl;
     ringSearch = false;
-    residueIndex.clear();
-    residueRoots.clear();
+    forgetResidues();
     // A faulty molecule does not hide the next one from a caller that carries on.
     if (sectionsReached) {
       if (nextPos != kNoPosition) seekLine(nextPos);
@@ -232,16 +306,10 @@ void MoleReader::readMOL2Substruct(unsigned count, Molecule* molecule) {
   std::string name, typeWord, dictionary, chain, subType;
   unsigned read = 0;
   while (read < count) {
-    const size_t cursor = lineCursor;
     const std::string line = getLine();
     if (atEnd || line == "END") break;
     if (contains(line, kSectionTag)) {
-      // Fewer records than announced: leave the next section to the caller.
-      if (fromLines) {
-        lineCursor = cursor;
-      } else {
-        seekLine(lastLineStart());
-      }
+      stepBack();  // fewer records than announced: the next section is the caller's
       break;
     }
     if (!isRecord(line)) continue;
@@ -260,7 +328,9 @@ void MoleReader::readMOL2Substruct(unsigned count, Molecule* molecule) {
     }
     const std::string residueName = fieldText(name);
     const std::string kind = fields >= 4 ? fieldText(typeWord) : std::string();
-    const std::string residueChain = fields >= 6 ? fieldText(chain) : std::string();
+    // "****" is Tripos' text for a field that holds nothing.
+    std::string residueChain = fields >= 6 ? fieldText(chain) : std::string();
+    if (residueChain == "****") residueChain.clear();
     // The placeholder substructure of a small molecule.
     if (residueName.find("****") != std::string::npos && number == 1) continue;
     if (!(kind.empty() || kind == "RESIDUE" || kind == "GROUP" || kind == "PERM")) continue;

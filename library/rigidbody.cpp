@@ -289,7 +289,7 @@ double RigidBody::Calc_Rotation(double minScore) {
   if (!converged) {
     // With fewer than two distinct points every coefficient is 0 and the step 0/0: there
     // is nothing to fit.
-    if (!(E0 > 0.0) || !std::isfinite(E0)) return kNotConverged;
+    if (!(E0 > 0.0) || !std::isfinite(E0)) return kNothingToFit;
   }
   double q[4];
   const bool haveQuaternion = !converged || doubleRoot;

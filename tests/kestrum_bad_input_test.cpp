@@ -355,6 +355,53 @@ TEST_F(KestrumBadInput, LinesOfAMegabyte) {
   }
 }
 
+// No output clobbers an input or another output: the run stops before anything is read or
+// written, with one line naming both paths.
+TEST_F(KestrumBadInput, OutputsThatWouldCollideStopTheRun) {
+  const std::string ok = badPath("ok.pdb");
+  fs::create_directories(scratch("a"));
+  fs::create_directories(scratch("b"));
+  writeFile(scratch("a/x.pdb"), readFile(ok));
+  writeFile(scratch("b/x.pdb"), readFile(ok));
+  writeFile(scratch("rot_x.mol2"), readFile(badPath("ok.mol2")));
+  const std::string keep = readFile(scratch("rot_x.mol2"));
+  struct Case {
+    std::vector<std::string> args;
+    std::string message;
+  };
+  const Case cases[] = {
+      {{"-r", ok, "-c", ok, "-a", scratch("a/x.pdb"), scratch("b/x.pdb"), "-p", out()},
+       "The outputs of " + scratch("a/x.pdb") + " and " + scratch("b/x.pdb") +
+           " would both be written to " + out() + "/rot_x.mol2\n"},
+      {{"-r", ok, "-c", ok, "-a", scratch("a/x.pdb"), scratch("rot_x.mol2"), "-p", scratch("")},
+       "The output " + scratch("") + "/rot_x.mol2 of " + scratch("a/x.pdb") +
+           " would overwrite the input " + scratch("rot_x.mol2") + "\n"},
+  };
+  for (const Case& c : cases) {
+    const ToolRun run = runKestrum(c.args);
+    expectCleanEnd(run);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, c.message);
+    EXPECT_EQ(run.out, "");
+    expectNoOutputLeft(out());
+    EXPECT_EQ(readFile(scratch("rot_x.mol2")), keep);
+  }
+}
+
+// A carried file that yields no molecule is said, the others are written, and the run fails.
+TEST_F(KestrumBadInput, CarriedFileWithoutMoleculeIsSaid) {
+  const std::string ok = badPath("ok.pdb");
+  const std::string remarks = scratch("remarks.pdb");
+  writeFile(remarks, "REMARK   nothing here\nEND\n");
+  const ToolRun run =
+      runKestrum({"-r", ok, "-c", ok, "-a", remarks, badPath("empty.pdb"), ok, "-p", out()});
+  expectCleanEnd(run);
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("No molecule in " + remarks + "\n"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("No molecule in " + badPath("empty.pdb") + "\n"), std::string::npos);
+  EXPECT_EQ(filesIn(out()), std::vector<std::string>{"rot_ok.mol2"});
+}
+
 // A line beyond the bound ends the read with a message naming the file, in either format.
 TEST_F(KestrumBadInput, LineBeyondTheBoundIsRefused) {
   const std::string tooLong(VXMole::MoleReader::kMaxLineBytes + 1, 'Q');

@@ -543,6 +543,20 @@ TEST(KestrumReadBack, WrittenLigandKeepsAtomsBondsChargesAndSubstructures) {
   EXPECT_EQ(input->numResidues(), output->numResidues());
 }
 
+// "-a" ends an -a list as the other options do; a -g value other than NAME or ID fits whole
+// molecules, and says so on the error stream only.
+TEST(KestrumCommandLine, RepeatedCarryOptionAndUnknownPairingMode) {
+  TempDir dir;
+  const std::string ligand = dataPath("e2e_1c9_4i23.pdb");
+  const auto run = runKestrum({"-r", ligand, "-c", ligand, "-g", "name", "-a", ligand, "-a",
+                               dataPath("e2e_acp_chain_a.pdb"), "-p", dir.path()});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.err.find("WARNING : -g name is neither NAME nor ID"), 0u) << run.err;
+  EXPECT_TRUE(std::filesystem::exists(dir.file("rot_e2e_1c9_4i23.mol2")));
+  EXPECT_TRUE(std::filesystem::exists(dir.file("rot_e2e_acp_chain_a.mol2")));
+  EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '#'), 72);
+}
+
 // A docking file holds its poses as models: the first model is fitted and carried, not a
 // mixture of all of them, and the CONECT records after the last model bond it.
 TEST(KestrumReadBack, FirstModelOfAMultiModelFileIsFittedAndCarried) {

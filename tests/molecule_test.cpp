@@ -81,9 +81,48 @@ TEST(Molecule, NewMoleculeHasTheDefaultResidueAndTypeNames) {
   EXPECT_EQ(a->getParent(), &m);
   // Adding the same atom again does not give the molecule a second owner of it.
   m.addAtom(a);
-  m.addAtom(nullptr);
   EXPECT_EQ(m.numAtoms(), 1u);
   EXPECT_EQ(def->numAtoms(), 1u);
+}
+
+// The owning lists raise their container's errors: a bad position, a null element.
+TEST(Molecule, OwningListsRaiseTheContainersErrors) {
+  Molecule m;
+  add(m, 1, "C");
+  EXPECT_NO_THROW(m.atom(0));
+  EXPECT_THROW(m.atom(1), boost::bad_index);
+  EXPECT_THROW(m.bond(0), boost::bad_index);
+  EXPECT_THROW(m.residu(m.numResidues()), boost::bad_index);
+  EXPECT_THROW(m.cycle(0), boost::bad_index);
+  EXPECT_THROW(m.addAtom(nullptr), boost::bad_pointer);
+  EXPECT_THROW(m.addResidu(static_cast<Residu*>(nullptr)), boost::bad_pointer);
+  EXPECT_EQ(m.numAtoms(), 1u);
+}
+
+// Atom numbers name atoms whatever the count: bonds between atoms numbered 10, 20, 30 are made,
+// and a number that names no atom is still refused.
+TEST(Molecule, BondsByNumbersAboveTheAtomCount) {
+  Molecule m;
+  add(m, 10, "C");
+  add(m, 20, "C");
+  add(m, 30, "O");
+  EXPECT_NE(m.addBond(10u, 20u, kBondSingle, 1), nullptr);
+  EXPECT_NE(m.addBond(30u, 20u, kBondSingle, 2), nullptr);
+  EXPECT_EQ(thrownBy([&] { m.addBond(10u, 40u, kBondSingle, 3); }).code, 109012u);
+  EXPECT_EQ(thrownBy([&] { m.addBond(2u, 10u, kBondSingle, 3); }).code, 109014u);
+  EXPECT_EQ(m.numBonds(), 2u);
+}
+
+// Cloning an atom into a molecule's atom changes its map number: the molecule's lookup by
+// number follows.
+TEST(Molecule, CloneKeepsTheLookupByNumber) {
+  Molecule m;
+  Atom* a = add(m, 1, "C");
+  EXPECT_EQ(m.getAtom(1), a);
+  Atom source(0, 7, "N", "N1", "");
+  a->clone(source);
+  EXPECT_EQ(m.getAtom(7), a);
+  EXPECT_EQ(m.getAtom(1), nullptr);
 }
 
 TEST(Molecule, ResiduesMatchTheTableByTheirFirstThreeLetters) {

@@ -397,8 +397,8 @@ TEST_F(Mol2Writer, FieldsWithBlanksStayOneField) {
   EXPECT_EQ("two lines", section(lines, "MOLECULE")[0]);
   EXPECT_EQ(9u, fields(section(lines, "ATOM")[0]).size());
   EXPECT_EQ("C_1", fields(section(lines, "ATOM")[0])[1]);
-  EXPECT_EQ("LI_G3", fields(section(lines, "ATOM")[0])[7]);
-  EXPECT_EQ("     1 LI_G3       1 GROUP             4 ****   LI     0 ROOT  LI     3",
+  EXPECT_EQ("LI_G", fields(section(lines, "ATOM")[0])[7]);  // a four-character name
+  EXPECT_EQ("     1 LI_G        1 GROUP             4 ****   LI     0 ROOT  LI     3",
             section(lines, "SUBSTRUCTURE")[0]);
 }
 
@@ -589,6 +589,84 @@ TEST_F(Mol2Writer, WritesStoredTypesAndBondsAsTheyAre) {
   std::vector<std::string> orders;
   for (const std::string& line : section(lines, "BOND")) orders.push_back(fields(line)[3]);
   EXPECT_EQ(orders, (std::vector<std::string>{"1", "1", "2", "1", "1", "ar", "ar"}));
+}
+
+// Files other programs wrote come back from a read, a write and a second read as they went in:
+// Open Babel's (types such as S.O2, formal charges in UNITY_ATOM_ATTR), PyMOL's (tab-separated,
+// residues as substructures) and the CSD's (BR, a COMMENT). Writing the second read gives the
+// same text as the first write.
+TEST_F(Mol2Writer, RoundTripsOfOtherProgramsFilesKeepEverything) {
+  for (const char* name : {"mol2_obabel_cdk2_nitro_sulfone.mol2", "mol2_pymol_pept.mol2",
+                           "mol2_small_molecules.mol2"}) {
+    SCOPED_TRACE(name);
+    testing::internal::CaptureStderr();
+    auto input = readBack(fs::path(KESTRUM_TEST_DATA) / name, 17);
+    ASSERT_NE(nullptr, input);
+    const std::vector<std::string> first = write(*input, false, false, "first.mol2");
+    auto again = readBack(dir_ / "first.mol2", 17);
+    testing::internal::GetCapturedStderr();
+    ASSERT_NE(nullptr, again);
+    ASSERT_EQ(again->numAtoms(), input->numAtoms());
+    for (size_t i = 0; i < input->numAtoms(); ++i) {
+      const Atom& a = input->atom(i);
+      const Atom& b = again->atom(i);
+      EXPECT_EQ(a.getName(), b.getName());
+      EXPECT_EQ(a.getMOL2type(), b.getMOL2type());
+      EXPECT_EQ(a.getAtomicNum(), b.getAtomicNum()) << a.getName();
+      EXPECT_DOUBLE_EQ(a.getPartialCharge(), b.getPartialCharge());
+      EXPECT_DOUBLE_EQ(a.getFormalCharge(), b.getFormalCharge());
+      EXPECT_EQ(a.getResidu()->getName(), b.getResidu()->getName());
+    }
+    ASSERT_EQ(again->numBonds(), input->numBonds());
+    for (size_t i = 0; i < input->numBonds(); ++i) {
+      EXPECT_EQ(again->bond(i).getFirst()->getMapNum(), input->bond(i).getFirst()->getMapNum());
+      EXPECT_EQ(again->bond(i).getSecond()->getMapNum(), input->bond(i).getSecond()->getMapNum());
+      EXPECT_EQ(again->bond(i).getType(), input->bond(i).getType());
+    }
+    EXPECT_EQ(again->numResidues(), input->numResidues());
+    EXPECT_EQ(again->getComment(), input->getComment());
+    expectLines(first, write(*again, false, false, "second.mol2"));
+  }
+  // What each file is there for.
+  auto cdk2 = readBack(fs::path(KESTRUM_TEST_DATA) / "mol2_obabel_cdk2_nitro_sulfone.mol2", 17);
+  double charge = 0;
+  for (size_t i = 0; i < cdk2->numAtoms(); ++i) {
+    charge += std::fabs(cdk2->atom(i).getFormalCharge());
+    if (cdk2->atom(i).getMOL2type() == "S.O2") {
+      EXPECT_EQ(cdk2->atom(i).getAtomicNum(), 16u);
+    }
+  }
+  EXPECT_EQ(charge, 2.0);  // the nitro group's N+ and O-
+  const std::vector<std::string> written = write(*cdk2);
+  EXPECT_EQ(section(written, "UNITY_ATOM_ATTR").size(), 4u);
+  auto csd = readBack(fs::path(KESTRUM_TEST_DATA) / "mol2_small_molecules.mol2", 17);
+  EXPECT_NE(csd->getComment().find("GLYCINIUM"), std::string::npos);
+}
+
+// Residues are never merged into one substructure: two of one name numbered 1 and 2, or the
+// two copies of a dimer without chain letters.
+TEST_F(Mol2Writer, SubstructuresAreNeverMerged) {
+  Molecule m(kMoleLigand, 0, 0, 0, "TWO");
+  addAtom(m, 1, "C", "C1", "C.3", Coords(), m.addResidu(1, "LIG1", ""));
+  addAtom(m, 2, "C", "C1", "C.3", Coords(5, 0, 0), m.addResidu(2, "LIG1", ""));
+  addAtom(m, 3, "C", "CA", "C.3", Coords(9, 0, 0), m.addResidu(7, "ALA", ""));
+  addAtom(m, 4, "C", "CA", "C.3", Coords(19, 0, 0), m.addResidu(7, "ALA", ""));
+  const std::vector<std::string> lines = write(m);
+  std::vector<std::string> substructures;
+  for (const std::string& line : section(lines, "ATOM"))
+    substructures.push_back(fields(line)[6] + " " + fields(line)[7]);
+  EXPECT_EQ(substructures, (std::vector<std::string>{"1 LIG1", "2 LIG1", "3 ALA7", "4 ALA7"}));
+  EXPECT_EQ(section(lines, "SUBSTRUCTURE").size(), 4u);
+}
+
+// An interrupted run leaves no temporary file: the signal handler's cleanup removes it.
+TEST_F(Mol2Writer, UnfinishedOutputIsRemovedOnRequest) {
+  MoleWriter writer;
+  ASSERT_TRUE(writer.newFile((dir_ / "out.mol2").string(), 1));
+  EXPECT_EQ(listing().size(), 1u);  // the temporary file
+  MoleWriter::removeUnfinishedOutput();
+  EXPECT_TRUE(listing().empty());
+  MoleWriter::removeUnfinishedOutput();  // nothing left to remove
 }
 
 // ---- Files: complete or absent ----

@@ -250,6 +250,29 @@ TEST_F(Mol2Reader, RefusedBondLeavesTheOthers) {
   EXPECT_EQ(r.out, "ATOM INVOLDED : 2 9\n");
 }
 
+// Atom ids need not run 1..n: bonds between atoms numbered 10, 20, 30 are all made, without a
+// complaint, and the atoms' formal charges come from the UNITY_ATOM_ATTR section.
+TEST_F(Mol2Reader, AtomIdsBeyondTheCountAndFormalCharges) {
+  std::string text = kValid;
+  for (const char* atom : {"1 C1", "2 C2", "3 O3", "4 H4", "5 N5"}) {
+    const std::string from = std::string("      ") + atom;
+    text = mutate(text, from, "     " + from.substr(6, 1) + "0" + from.substr(7));
+  }
+  text = mutate(text, "     1     1     2    1\n", "     1    10    20    1\n");
+  text = mutate(text, "     2     2     3    2\n", "     2    20    30    2\n");
+  text = mutate(text, "     3     3     4    ar\n", "     3    30    40    ar\n");
+  text = mutate(text, "     4     1     5    am\n", "     4    10    50    am\n");
+  text += "@<TRIPOS>UNITY_ATOM_ATTR\n30 1\ncharge -1\n50 2\ncolor 5\ncharge 1\n";
+  Outcome r = read(text);
+  ASSERT_TRUE(r.molecule) << r.out << r.err;
+  EXPECT_EQ(r.molecule->numAtoms(), 5u);
+  EXPECT_EQ(r.molecule->numBonds(), 4u);
+  EXPECT_EQ(r.err.find("ERROR while creating bond"), std::string::npos) << r.err;
+  EXPECT_EQ(r.molecule->getAtom(30)->getFormalCharge(), -1);
+  EXPECT_EQ(r.molecule->getAtom(50)->getFormalCharge(), 1);
+  EXPECT_EQ(r.molecule->getAtom(10)->getFormalCharge(), 0);
+}
+
 TEST_F(Mol2Reader, SkipsUnreadableRecordsWithWarning) {
   struct Case {
     const char* from;
@@ -259,12 +282,12 @@ TEST_F(Mol2Reader, SkipsUnreadableRecordsWithWarning) {
     size_t residues;
   };
   const Case cases[] = {
-      // An atom whose x is no number, or not finite, is left out, and so are its bonds (and the
-      // bonds to atoms numbered above the atom count).
-      {"2.0000    1.4000", "two       1.4000", 4, 1, 3},
-      {"3.0000    1.4000", "nan       1.4000", 4, 2, 3},
+      // An atom whose x is no number, or not finite, is left out, and so are its bonds; a bond
+      // to an atom numbered above the atom count that is there is kept.
+      {"2.0000    1.4000", "two       1.4000", 4, 2, 3},
+      {"3.0000    1.4000", "nan       1.4000", 4, 3, 3},
       {"      5 N5     -1.0000    0.0000    0.5000", "      5 N5     -1.0000    0.0000", 4, 3, 2},
-      {"      4 H4  ", "     -4 H4  ", 4, 2, 3},
+      {"      4 H4  ", "     -4 H4  ", 4, 3, 3},
       {"     1     1     2    1\n", "     1     1     2\n", 5, 3, 3},
       {"     2 GLY2        3 RESIDUE", "     2", 5, 4, 2},
   };

@@ -175,7 +175,7 @@ TEST(RigidBody, FewerThanTwoDistinctPointsDoNotConverge) {
   // A lone pair still gives the translation between the two points.
   expectSamePoints(body.Mobil_To_Ref({{1, 2, 3}}), {{5, 5, 5}}, 1e-12);
 
-  EXPECT_EQ(fit(body, {}, {}), RigidBody::kNotConverged);
+  EXPECT_EQ(fit(body, {}, {}), RigidBody::kNothingToFit);
   EXPECT_FALSE(std::isnan(body.getRigidCenter().x));
   EXPECT_FALSE(std::isnan(body.getMobileCenter().x));
   EXPECT_TRUE(body.Mobil_To_Ref(std::vector<Coords>{}).empty());

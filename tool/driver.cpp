@@ -2,9 +2,11 @@
 #include "driver.h"
 
 #include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
+#include <filesystem>
 #include <iostream>
 #include <string>
 #include <unordered_map>
@@ -78,8 +80,9 @@ void printUsage() {
 const char kTransformOption[] = "-m";
 const char kPairsOption[] = "-l";
 
+// "-a" itself ends a list too, so that "-a A -a B" carries both.
 bool endsOtherList(const std::string& arg) {
-  return kOptionNames.find(arg) != std::string::npos || arg == kTransformOption ||
+  return kOptionNames.find(arg) != std::string::npos || arg == "-a" || arg == kTransformOption ||
          arg == kPairsOption;
 }
 
@@ -307,7 +310,46 @@ Molecule* carriedMolecule(Complex& complex) {
   return nullptr;
 }
 
-// Transforms and writes every other molecule. Returns false when any output failed.
+// The path a file stands for, to tell whether two paths name one file: absolute, with its links
+// and "." and ".." resolved as far as the path exists.
+std::string identityOf(const std::string& path) {
+  std::error_code error;
+  const std::filesystem::path absolute = std::filesystem::absolute(path, error);
+  if (error) return path;
+  const std::filesystem::path resolved = std::filesystem::weakly_canonical(absolute, error);
+  return (error ? absolute.lexically_normal() : resolved).string();
+}
+
+// Whether the run's outputs would write over one of its inputs or over each other; says so in
+// one line on the error stream. Checked before anything is read or written.
+bool outputsCollide(const Options& options) {
+  std::vector<std::string> inputs = {options.referencePath, options.comparisonPath};
+  inputs.insert(inputs.end(), options.otherPaths.begin(), options.otherPaths.end());
+  std::unordered_map<std::string, std::string> inputByIdentity;
+  for (const std::string& input : inputs) inputByIdentity.emplace(identityOf(input), input);
+  // Output identity -> the input it is written for.
+  std::unordered_map<std::string, std::string> writtenFor;
+  for (const std::string& input : options.otherPaths) {
+    const std::string output = outputPath(input, options.outputDir);
+    const std::string identity = identityOf(output);
+    if (auto clobbered = inputByIdentity.find(identity); clobbered != inputByIdentity.end()) {
+      std::cerr << "The output " << output << " of " << input << " would overwrite the input "
+                << clobbered->second << std::endl;
+      return true;
+    }
+    auto [earlier, added] = writtenFor.emplace(identity, input);
+    // The same file carried twice writes the same output twice: nothing is lost.
+    if (!added && identityOf(earlier->second) != identityOf(input)) {
+      std::cerr << "The outputs of " << earlier->second << " and " << input
+                << " would both be written to " << output << std::endl;
+      return true;
+    }
+  }
+  return false;
+}
+
+// Transforms and writes every other molecule. Returns false when any output failed or a file
+// gave no molecule.
 bool carryOthers(const Options& options, RigidBody& fit) {
   MoleReader reader;
   MoleWriter writer;
@@ -318,7 +360,11 @@ bool carryOthers(const Options& options, RigidBody& fit) {
     reader.loadNewFile(path, kFormatDetect);
     reader.loadInComplex(complex, kCarriedType);
     Molecule* molecule = carriedMolecule(complex);
-    if (molecule == nullptr) continue;
+    if (molecule == nullptr) {
+      std::cerr << "No molecule in " << path << std::endl;
+      allWritten = false;
+      continue;
+    }
     if (molecule->numAtoms() == 0) {
       std::cerr << "No Molecule in " << path << std::endl;
       continue;
@@ -417,7 +463,7 @@ int run(const Options& options) {
 
   const double rmsd = fit.Calc_Rotation(-1.0);
   std::cout << "RMSD : " << rmsd << "\n";
-  if (rmsd == RigidBody::kSizeMismatch || rmsd == RigidBody::kNotConverged) {
+  if (rmsd == RigidBody::kSizeMismatch || rmsd == RigidBody::kNothingToFit) {
     std::cout.flush();
     std::cerr << "The fit failed: no transform to apply"
               << (options.otherPaths.empty() ? "" : ", no other molecule written") << std::endl;
@@ -434,6 +480,12 @@ int run(const Options& options) {
   return carryOthers(options, fit) ? 0 : 1;
 }
 
+void removeOutputAndStop(int signal) {
+  MoleWriter::removeUnfinishedOutput();
+  std::signal(signal, SIG_DFL);
+  std::raise(signal);
+}
+
 }  // namespace
 
 int kestrumMain(int argc, char** argv) {
@@ -447,6 +499,14 @@ int kestrumMain(int argc, char** argv) {
     std::cerr << " No Input files " << std::endl;
     return 1;
   }
+  if (!options.pairingText.empty() && options.pairingMode == kWholeMolecules)
+    std::cerr << "WARNING : -g " << options.pairingText
+              << " is neither NAME nor ID: the whole molecules are fitted atom by atom"
+              << std::endl;
+  if (outputsCollide(options)) return 1;
+  // An interrupted run leaves no temporary output behind.
+  std::signal(SIGINT, removeOutputAndStop);
+  std::signal(SIGTERM, removeOutputAndStop);
   try {
     return run(options);
   } catch (const MoleExcept& error) {
