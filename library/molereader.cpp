@@ -25,6 +25,7 @@
 #include "edge.h"
 #include "global.h"
 #include "molecule.h"
+#include "residueassembler.h"
 #include "vertex.h"
 
 namespace VXMole {
@@ -44,10 +45,6 @@ const std::string kCofactors =
     "NDP MCA SCA TPP UMP ";
 // Record names that carry an atom.
 const std::string kAtomRecords = "ATOM , HETATM";
-// Metal ions are named in upper case in PDB files; the element table knows "Zn", not "ZN".
-const std::map<std::string, std::string> kMetalNames = {{"MG", "Mg"}, {"CU", "Cu"}, {"ZN", "Zn"},
-                                                        {"MN", "Mn"}, {"FE", "Fe"}, {"FE2", "Fe"}};
-
 // The last four characters of a path (the whole path when shorter): its format tag.
 std::string lastFour(const std::string& path) {
   return path.size() < 4 ? path : path.substr(path.size() - 4);
@@ -71,15 +68,6 @@ std::string trimmed(const std::string& range, const std::string& delimiters) {
   if (begin == std::string::npos) throw std::out_of_range("basic_string::substr");
   const size_t end = range.find_first_of(delimiters, begin);
   return range.substr(begin, end == std::string::npos ? std::string::npos : end - begin);
-}
-
-// Element symbols in the element table's case: "CL" -> "Cl", "ZN" -> "Zn", "N" -> "N".
-std::string elementCase(std::string symbol) {
-  for (size_t i = 0; i < symbol.size(); ++i) {
-    const auto c = static_cast<unsigned char>(symbol[i]);
-    symbol[i] = static_cast<char>(i == 0 ? std::toupper(c) : std::tolower(c));
-  }
-  return symbol;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -293,13 +281,6 @@ int readResidueNumber(std::string_view text) {
   if (!readHybrid36(text, 4, value)) value = readLeadingNumber(text);
   if (value > 0x7FFFFFFFll || value < -0x7FFFFFFFll) return 0;
   return static_cast<int>(value);
-}
-
-// The element table's spelling of a metal ion named in upper case, else the name itself.
-std::string_view metalName(std::string_view name) {
-  for (const auto& [upper, element] : kMetalNames)
-    if (name == upper) return element;
-  return name;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -553,6 +534,8 @@ bool MoleReader::setFormat(unsigned code) {
 }
 
 bool MoleReader::Open() {
+  fromText_ = false;
+  std::string().swap(text_);
   if (!file.fail() && !file.bad()) close();
   // A stream left open after a failed read could not take a new file.
   if (file.is_open()) file.close();
@@ -602,6 +585,31 @@ void MoleReader::loadNewFile(std::string filePath, unsigned formatCode) {
   if (!Open()) throw raise(kErrReaderLoadCannotOpen, path);
 }
 
+void MoleReader::loadText(std::string textPath, unsigned formatCode, std::string text) {
+  residueIndex.clear();
+  if (opened) close();
+  if (file.is_open()) file.close();
+  file.clear();
+  path = std::move(textPath);
+  format = formatCode;
+  text_ = std::move(text);
+  fromText_ = true;
+  fromLines = false;
+  if (!block_) block_ = std::make_unique<char[]>(kReadBufferBytes);
+  resetBlock(0);
+  trailingConect_.clear();
+  trailingConectRead_ = false;
+  atEnd = false;
+  opened = true;
+}
+
+std::uintmax_t MoleReader::inputSize() const {
+  if (fromText_) return text_.size();
+  std::error_code error;
+  const std::uintmax_t bytes = std::filesystem::file_size(path, error);
+  return error ? 0 : bytes;
+}
+
 // ---------------------------------------------------------------------------------------------
 // Lines
 
@@ -614,10 +622,20 @@ void MoleReader::resetBlock(std::streamoff offset) {
 }
 
 bool MoleReader::fillBlock() {
-  if (!file.is_open() || inputEnded_) return false;
+  if (!hasInput() || inputEnded_) return false;
   blockOffset_ += static_cast<std::streamoff>(blockEnd_);
   blockBegin_ = 0;
   blockEnd_ = 0;
+  if (fromText_) {
+    const auto at = static_cast<size_t>(blockOffset_);
+    if (at < text_.size()) {
+      blockEnd_ = std::min(kReadBufferBytes, text_.size() - at);
+      std::memcpy(block_.get(), text_.data() + at, blockEnd_);
+      return true;
+    }
+    inputEnded_ = true;
+    return false;
+  }
   file.read(block_.get(), static_cast<std::streamsize>(kReadBufferBytes));
   blockEnd_ = static_cast<size_t>(file.gcount());
   if (blockEnd_ > 0) return true;
@@ -630,8 +648,10 @@ bool MoleReader::fillBlock() {
 }
 
 void MoleReader::seekLine(std::streamoff offset) {
-  file.clear();
-  file.seekg(offset);
+  if (!fromText_) {
+    file.clear();
+    file.seekg(offset);
+  }
   resetBlock(offset);
 }
 
@@ -702,9 +722,14 @@ const std::vector<std::string>& MoleReader::trailingConect() {
   if (fromLines) {
     for (size_t i = lineCursor + 1; i < lines.size(); ++i) rest.push_back(lines[i]);
   } else {
-    std::ifstream ahead(path, std::ios::in | std::ios::binary);
-    ahead.seekg(nextLineStart());
-    std::string text((std::istreambuf_iterator<char>(ahead)), std::istreambuf_iterator<char>());
+    std::string text;
+    if (fromText_) {
+      text = text_.substr(std::min(text_.size(), static_cast<size_t>(nextLineStart())));
+    } else {
+      std::ifstream ahead(path, std::ios::in | std::ios::binary);
+      ahead.seekg(nextLineStart());
+      text.assign(std::istreambuf_iterator<char>(ahead), std::istreambuf_iterator<char>());
+    }
     size_t at = 0;
     while (at < text.size()) {
       size_t stop = text.find_first_of("\r\n", at);
@@ -789,7 +814,7 @@ void MoleReader::loadInComplex(Complex& complex, unsigned type) {
   while (!atEnd) {
     // Nothing to read from: an unknown format, or a file that is no longer open, would never
     // reach its end.
-    if ((format != kFormatMol2 && format != kFormatPdb) || (!fromLines && !file.is_open())) {
+    if ((format != kFormatMol2 && format != kFormatPdb) || (!fromLines && !hasInput())) {
       atEnd = true;
       break;
     }
@@ -885,25 +910,6 @@ class AtomNumbers {
   bool any_ = false;
 };
 
-// A recurring record joins the earlier residue of its chain, number, insertion code and name
-// only when it is near it (Å): hydrogens listed after the heavy atoms, alternate sites listed
-// apart. A residue of the same key far away is another one (numbering that wraps past 9,999).
-const double kRecurringResidueReach = 5.0;
-
-// Whether an atom record that recurs after others can join `residue`: none of its atoms has
-// the record's name and alternate location, and one lies within reach of the record's atom.
-bool canRejoin(const Residu& residue, std::string_view name, char altLoc, const Coords& at) {
-  bool near = false;
-  for (const Atom* atom : residue.getAtoms()) {
-    if (atom->getName() == name && atom->getAltLoc() == (altLoc == ' ' ? '\0' : altLoc))
-      return false;
-    if (!near &&
-        atom->getFixedCoords().calcDist(at, kRecurringResidueReach) < kRecurringResidueReach)
-      near = true;
-  }
-  return near;
-}
-
 // The atom numbers of a CONECT record, columns 7-11 and the four partner fields of columns
 // 12-31; 0 for a blank field. Columns 32 on are not read (legacy files keep identifiers there).
 void readConectNumbers(const std::string& line, unsigned (&numbers)[5]) {
@@ -918,7 +924,7 @@ void readConectNumbers(const std::string& line, unsigned (&numbers)[5]) {
 }  // namespace
 
 Molecule* MoleReader::readPDB(unsigned type, bool keepCofactors, bool keepWaters) {
-  if (!fromLines && !file.is_open()) {
+  if (!fromLines && !hasInput()) {
     std::cerr << "No file opened " << std::endl;
     return nullptr;
   }
@@ -931,18 +937,8 @@ Molecule* MoleReader::readPDB(unsigned type, bool keepCofactors, bool keepWaters
   residueIndex.clear();
   std::map<std::string, std::string> fields;
   AtomNumbers atomNumbers;
-  unsigned atomCounter = 0;
+  ResidueAssembler assembler(*molecule);
   unsigned bondCounter = 0;
-
-  // Residues: the atoms of consecutive records that share chain, number, insertion code and
-  // name. A record that comes back to an earlier residue joins it where that is unambiguous
-  // (see canRejoin); the key then names no residue once two residues have had it.
-  std::unordered_map<std::string, Residu*> residuesByKey;  // null: two residues had the key
-  std::string residueKey;
-  Residu* lastResidue = nullptr;
-  int lastResidueNumber = 0;
-  char lastInsertionCode = ' ';
-  std::string lastResidueName, lastChain;
 
   // Bonds of a CONECT record, each made once, whichever of its atoms' records lists it.
   auto readConect = [&](const std::string& record) {
@@ -1014,61 +1010,23 @@ Molecule* MoleReader::readPDB(unsigned type, bool keepCofactors, bool keepWaters
           if (!keepWaters && residueName == "HOH" && name == "O") continue;
         }
 
-        name = metalName(name);
-
-        const std::string_view element = f.element;
-        std::string symbol =
-            element.empty() ? std::string(name) : elementCase(std::string(element));
-        const unsigned number = readAtomNumber(f.num);
-        const double x = readCoordinate(f.x);
-        const double y = readCoordinate(f.y);
-        const double z = readCoordinate(f.z);
+        AtomRecord record;
+        record.serial = readAtomNumber(f.num);
+        record.name = name;
+        record.element = f.element;
+        record.altLoc = f.altLoc;
+        record.residueName = residueName;
+        record.chain = f.chain;
+        record.residueNumber = readResidueNumber(f.resId);
+        record.insertionCode = f.insertionCode;
+        record.at = Coords(readCoordinate(f.x), readCoordinate(f.y), readCoordinate(f.z));
         // "nan" and "inf" read as numbers but are no positions.
-        if (!std::isfinite(x) || !std::isfinite(y) || !std::isfinite(z))
+        if (!std::isfinite(record.at.x) || !std::isfinite(record.at.y) ||
+            !std::isfinite(record.at.z))
           throw std::invalid_argument("coordinate is not a finite number");
-        const int residueNumber = readResidueNumber(f.resId);
-
-        auto atom =
-            std::make_unique<Atom>(atomCounter, number, std::move(symbol), x, y, z,
-                                   std::string(name.empty() ? element : name), std::string());
-        atom->setAltLoc(f.altLoc);
-        ++atomCounter;
-        // A residue's hydrogen bonds to one atom; its heavy atoms bond to up to four.
-        atom->getVertex()->edges.reserve(atom->isHydrogen() ? 1 : 4);
-
-        // Consecutive atoms of one residue share its key: the index is searched once per
-        // residue.
-        Residu* residue = nullptr;
-        if (lastResidue != nullptr && residueNumber == lastResidueNumber &&
-            f.insertionCode == lastInsertionCode && residueName == lastResidueName &&
-            f.chain == lastChain) {
-          residue = lastResidue;
-        } else {
-          residueKey.assign(f.chain);
-          residueKey += '|';
-          residueKey += std::to_string(residueNumber);
-          residueKey += f.insertionCode;
-          residueKey += '|';
-          residueKey += residueName;
-          auto [known, added] = residuesByKey.emplace(residueKey, nullptr);
-          if (!added && known->second != nullptr &&
-              canRejoin(*known->second, atom->getName(), f.altLoc, atom->getFixedCoords())) {
-            residue = known->second;
-          } else {
-            residue =
-                molecule->addResidu(residueNumber, std::string(residueName), std::string(f.chain));
-            residue->setInsertionCode(f.insertionCode);
-            known->second = added ? residue : nullptr;
-          }
-          lastResidue = residue;
-          lastResidueNumber = residueNumber;
-          lastInsertionCode = f.insertionCode;
-          lastResidueName = residueName;
-          lastChain = f.chain;
-        }
+        Atom* atom = assembler.add(record);
         if (debug) std::cout << atom->toString() << std::flush;
-        atomNumbers.add(number, atom.get());
-        molecule->addAtom(atom.release(), residue);
+        atomNumbers.add(record.serial, atom);
         continue;
       }
 

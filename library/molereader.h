@@ -1,6 +1,7 @@
 // MoleReader: reads molecules from PDB and MOL2 files (or PDB text held in memory).
 #pragma once
 
+#include <cstdint>
 #include <fstream>
 #include <map>
 #include <memory>
@@ -39,6 +40,9 @@ class MoleReader {
   void close();
   // Points the reader at another file. Throws 110021, 110022, 110023.
   void loadNewFile(std::string path, unsigned format);
+  // Points the reader at text held in memory (a file decompressed on reading), read as the file
+  // `path` would be: every message names `path`. `format` is 1 or 2 (no detection).
+  void loadText(std::string path, unsigned format, std::string text);
 
   // The next line without its line end; "" at the end of the input, which sets atEnd. A line
   // ends at LF, CR LF or a lone CR. A line longer than kMaxLineBytes throws 110071 (naming the
@@ -73,6 +77,8 @@ class MoleReader {
   unsigned getFormat() const { return format; }
   bool isOpened() const { return opened; }
   bool isAtEnd() const { return atEnd; }
+  // Bytes of the input file, or of the text in memory; 0 when unknown.
+  std::uintmax_t inputSize() const;
 
  private:
   // Sets `format` from a code, detecting from the path for codes of 10 or more; false when the
@@ -88,6 +94,8 @@ class MoleReader {
 
   // The file as lines. The reader keeps its own block of the file's bytes and knows where each
   // line starts, so the MOL2 reader can come back to a line (seekLine) whatever the line ends.
+  // Whether there is a file, or text in memory, to read from.
+  bool hasInput() const { return fromText_ || file.is_open(); }
   // Reads the next block; false at the end of the file (or when it cannot be read).
   bool fillBlock();
   void resetBlock(std::streamoff offset);
@@ -113,6 +121,8 @@ class MoleReader {
   size_t blockEnd_ = 0;             // end of the bytes in block_
   std::streamoff blockOffset_ = 0;  // file offset of block_[0]
   std::streamoff lastLineStart_ = 0;
+  std::string text_;  // the input when it is held in memory (loadText)
+  bool fromText_ = false;
   bool inputEnded_ = false;
   std::vector<std::string> trailingConect_;
   bool trailingConectRead_ = false;

@@ -3,7 +3,6 @@
 #include <cmath>      // for std::isfinite
 #include <cstdio>     // for std::sscanf
 #include <cstring>    // for std::strlen
-#include <filesystem>
 #include <iostream>
 #include <memory>
 #include <new>  // for std::nothrow
@@ -75,11 +74,8 @@ std::string fieldText(const std::string& buffer) {
 }
 
 // At most how many records a file can hold: each takes at least a few characters and a line end.
-unsigned recordsThatFit(const std::string& path) {
+unsigned recordsThatFit(std::uintmax_t bytes) {
   const std::uintmax_t kShortestRecord = 6;  // "1 A 1" and its line end
-  std::error_code error;
-  const std::uintmax_t bytes = std::filesystem::file_size(path, error);
-  if (error) return 0;
   return static_cast<unsigned>(std::min<std::uintmax_t>(bytes / kShortestRecord, 0xFFFFFFFFu));
 }
 
@@ -165,8 +161,7 @@ Molecule* MoleReader::readMOL2(unsigned type) {
   bool sectionsReached = false;
 
   try {
-    if (!opened || (!fromLines && (!file.is_open() || file.bad())))
-      throw raise(kErrMol2NoFileOpened);
+    if (!opened || (!fromLines && (!hasInput() || file.bad()))) throw raise(kErrMol2NoFileOpened);
     // The reader goes back to remembered file positions: text held as lines cannot be read.
     if (fromLines || atEnd || inputEnded()) {
       atEnd = true;
@@ -209,7 +204,7 @@ Molecule* MoleReader::readMOL2(unsigned type) {
     const unsigned numBonds = static_cast<unsigned>(counts[1]);
     const unsigned numSubstructures = static_cast<unsigned>(counts[2]);
     // The counts only size the molecule's lists: never beyond the records the file can hold.
-    const unsigned fits = recordsThatFit(path);
+    const unsigned fits = recordsThatFit(inputSize());
     molecule.reset(new (std::nothrow)
                        Molecule(type, std::min(numAtoms, fits), std::min(numBonds, fits),
                                 std::min(numSubstructures, fits), name));
