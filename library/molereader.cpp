@@ -1069,6 +1069,55 @@ constexpr size_t kMaxStandardResidueAtoms = 128;
 
 namespace {
 
+// The template of a residue that joins a chain by its backbone and is typed no further.
+const ResidueTemplate& backboneOnly() {
+  static const ResidueTemplate link;
+  return link;
+}
+
+// Bonds are perceived between two atoms closer than the sum of their radii (the element
+// table's atomic radii, Slater 1964, which stand close to covalent radii) and this tolerance
+// (Å); atoms closer than kCoincident (Å) are two sites of one atom, not bonded. A hydrogen bonds
+// to its nearest partner only.
+const double kBondTolerance = 0.45;
+const double kCoincident = 0.4;
+
+void perceiveBonds(Molecule& molecule, const Residu& residue, unsigned& bondNum) {
+  std::vector<Atom*> atoms(residue.getAtoms().begin(), residue.getAtoms().end());
+  double widest = 0;
+  for (const Atom* atom : atoms) widest = std::max(widest, atom->getAtomicRadius());
+  const double reach = 2 * widest + kBondTolerance;
+  // Sorted along x, each atom is compared with those within reach of it there only.
+  std::sort(atoms.begin(), atoms.end(), [](const Atom* a, const Atom* b) {
+    return a->getFixedCoords().x < b->getFixedCoords().x;
+  });
+  std::unordered_map<Atom*, std::pair<Atom*, double>> nearestToHydrogen;
+  for (size_t i = 0; i < atoms.size(); ++i) {
+    Atom* a = atoms[i];
+    for (size_t j = i + 1; j < atoms.size(); ++j) {
+      Atom* b = atoms[j];
+      if (b->getFixedCoords().x - a->getFixedCoords().x > reach) break;
+      if (!a->sameConformation(*b) || (a->isHydrogen() && b->isHydrogen())) continue;
+      const double d = a->getFixedCoords().calcDist(b->getFixedCoords());
+      if (d < kCoincident || d >= a->getAtomicRadius() + b->getAtomicRadius() + kBondTolerance)
+        continue;
+      if (a->isHydrogen() || b->isHydrogen()) {
+        Atom* hydrogen = a->isHydrogen() ? a : b;
+        Atom* partner = a->isHydrogen() ? b : a;
+        auto [entry, added] = nearestToHydrogen.emplace(hydrogen, std::make_pair(partner, d));
+        if (!added && d < entry->second.second) entry->second = {partner, d};
+        continue;
+      }
+      molecule.addBond(a, b, kBondSingle, bondNum++);
+    }
+  }
+  for (Atom* hydrogen : atoms) {
+    auto entry = nearestToHydrogen.find(hydrogen);
+    if (entry != nearestToHydrogen.end())
+      molecule.addBond(entry->second.first, hydrogen, kBondSingle, bondNum++);
+  }
+}
+
 // A residue the typing knows, with its template.
 struct TypedResidue {
   Residu* residue;
@@ -1129,23 +1178,39 @@ void MoleReader::defProps(Molecule* molecule) {
     if (Bond* bond = a->getBond(b)) bond->setType(type);
   };
 
-  std::vector<TypedResidue> standard;
+  // The residues of the chains: the standard ones, typed by their templates, and the others
+  // that hold a backbone (N, CA, C: modified amino acids), which only join the chain.
+  std::vector<TypedResidue> standard, chain;
+  std::vector<Residu*> perceived;  // bonds found from distances
   for (size_t i = 0; i < molecule->numResidues(); ++i) {
     Residu& residue = molecule->residu(i);
     auto tmpl = templates.find(residue.getName());
-    if (tmpl == templates.end()) continue;
+    if (tmpl == templates.end()) {
+      if (residue.getKind() == kResiduWater) continue;  // waters stay unbonded
+      // A residue the typing does not know, untouched by CONECT records, gets the bonds its
+      // interatomic distances show.
+      bool bonded = false;
+      for (const Atom* atom : residue.getAtoms()) bonded = bonded || atom->numBonds() > 0;
+      if (!bonded) perceived.push_back(&residue);
+      const TypedResidue member{&residue, &backboneOnly()};
+      if (member.has("N") && member.has("CA") && member.has("C")) chain.push_back(member);
+      continue;
+    }
     // A residue of a standard name that holds far more atoms than any amino acid (file
     // corruption, or every atom under one residue number) is no amino acid: typing it by name
     // and matching each hydrogen against every heavy atom would only cost time.
     if (residue.numAtoms() > kMaxStandardResidueAtoms) continue;
     standard.push_back(TypedResidue{&residue, &tmpl->second});
+    chain.push_back(standard.back());
     if (tmpl->second.variant) residue.setKind(kResiduAminoAcid);
   }
+  for (Residu* residue : perceived) perceiveBonds(*molecule, *residue, bondNum);
 
   // Bonds within residues, peptide bonds, bonds to hydrogens.
   std::unordered_map<std::string, const TypedResidue*> previousByChain;
   std::vector<Atom*> sulfurs;  // of cysteines, for the disulfides
-  for (const TypedResidue& entry : standard) {
+  for (const TypedResidue& entry : chain) {
+    const bool typed = entry.tmpl != &backboneOnly();
     for (const NameBond& bond : entry.tmpl->bonds)
       entry.forEachNamed(bond.first, [&](Atom* a) {
         entry.forEachNamed(bond.second, [&](Atom* b) { link(a, b, bond.type); });
@@ -1168,6 +1233,7 @@ void MoleReader::defProps(Molecule* molecule) {
     }
     if (entry.tmpl->residue == "CYS")
       entry.forEachNamed("SG", [&](Atom* s) { sulfurs.push_back(s); });
+    if (!typed) continue;
 
     for (Atom* hydrogen : entry.residue->getAtoms()) {
       if (!hydrogen->isHydrogen() || hydrogen->numBonds() > 0) continue;

@@ -556,9 +556,9 @@ TEST(PdbReader, ConectRules) {
 // them all, and never bonds atoms of different wraps.
 TEST(PdbReader, ConectNeverJoinsAtomsOfDifferentWraps) {
   auto molecule = readLines({
-      record("ATOM", 1, " N  ", "UNK", 'A', 1, 0, 0, 0, "N"),
-      record("ATOM", 2, " CA ", "UNK", 'A', 1, 1.5, 0, 0, "C"),
-      record("ATOM", 99999, " CB ", "UNK", 'A', 1, 2, 1.2, 0, "C"),
+      record("ATOM", 1, " N  ", "UNK", 'A', 1, 0, 0, 0, "N"),  // too far apart to bond
+      record("ATOM", 2, " CA ", "UNK", 'A', 1, 10, 0, 0, "C"),
+      record("ATOM", 99999, " CB ", "UNK", 'A', 1, 20, 0, 0, "C"),
       record("HETATM", 1, " C1 ", "LIG", 'L', 1, 40, 0, 0, "C"),
       record("HETATM", 2, " C2 ", "LIG", 'L', 1, 41.5, 0, 0, "C"),
       record("HETATM", 3, " O3 ", "LIG", 'L', 1, 42, 1.2, 0, "O"),
@@ -999,4 +999,43 @@ TEST(PdbReader, ProtonationFollowsTheHydrogensElseTheName) {
   EXPECT_EQ(atomNamed(*molecule, "CG")->getBondType(atomNamed(*molecule, "OD1")), kBondDouble);
   EXPECT_EQ(atomNamed(*molecule, "ND1")->getMOL2type(), "N.2");
   EXPECT_EQ(atomNamed(*molecule, "NE2")->getMOL2type(), "N.pl3");
+}
+
+// A residue the typing does not know and no CONECT record touches gets the bonds its distances
+// show (a hydrogen to its nearest partner only); one that a CONECT record touches keeps what
+// the file says; waters stay unbonded. A modified amino acid joins its chain by peptide bonds.
+TEST(PdbReader, BondsOfUnknownResiduesComeFromDistances) {
+  auto molecule = readLines({
+      record("HETATM", 1, " C1 ", "EOH", 'A', 1, 0.000, 0.000, 0.000, "C"),
+      record("HETATM", 2, " C2 ", "EOH", 'A', 1, 1.520, 0.000, 0.000, "C"),
+      record("HETATM", 3, " O  ", "EOH", 'A', 1, 2.000, 1.350, 0.000, "O"),
+      record("HETATM", 4, " HO ", "EOH", 'A', 1, 2.950, 1.380, 0.000, "H"),
+      record("HETATM", 5, " C1 ", "LIG", 'A', 2, 9.000, 0.000, 0.000, "C"),
+      record("HETATM", 6, " C2 ", "LIG", 'A', 2, 10.500, 0.000, 0.000, "C"),
+      record("HETATM", 7, " C3 ", "LIG", 'A', 2, 12.000, 0.000, 0.000, "C"),
+      record("HETATM", 8, " O  ", "HOH", 'A', 3, 30.000, 0.000, 0.000, "O"),
+      record("HETATM", 9, " H1 ", "HOH", 'A', 3, 30.960, 0.000, 0.000, "H"),
+      record("ATOM", 10, " N  ", "GLY", 'B', 1, 50.000, 0.000, 0.000, "N"),
+      record("ATOM", 11, " CA ", "GLY", 'B', 1, 51.460, 0.000, 0.000, "C"),
+      record("ATOM", 12, " C  ", "GLY", 'B', 1, 52.010, 1.420, 0.000, "C"),
+      record("ATOM", 13, " O  ", "GLY", 'B', 1, 51.250, 2.390, 0.000, "O"),
+      record("HETATM", 14, " N  ", "MSE", 'B', 2, 53.330, 1.520, 0.000, "N"),
+      record("HETATM", 15, " CA ", "MSE", 'B', 2, 53.960, 2.830, 0.000, "C"),
+      record("HETATM", 16, " C  ", "MSE", 'B', 2, 55.470, 2.700, 0.000, "C"),
+      "CONECT    5    6",  // the file's own bonds for this residue: 6-7 is not one
+      "END",
+  });
+  auto bonded = [&](int a, int b) { return molecule->atom(a).hasLink(&molecule->atom(b)); };
+  EXPECT_TRUE(bonded(0, 1));
+  EXPECT_TRUE(bonded(1, 2));
+  EXPECT_TRUE(bonded(2, 3));
+  EXPECT_FALSE(bonded(0, 2));  // 1-3 neighbours are no bond
+  EXPECT_EQ(molecule->atom(3).numBonds(), 1u);
+  EXPECT_TRUE(bonded(4, 5));
+  EXPECT_FALSE(bonded(5, 6));
+  EXPECT_EQ(molecule->atom(7).numBonds(), 0u);
+  EXPECT_TRUE(bonded(11, 13));                        // GLY C - MSE N
+  EXPECT_TRUE(bonded(13, 14));                        // MSE N - CA, from distances
+  EXPECT_EQ(molecule->atom(9).getMOL2type(), "N.3");  // the N-terminal glycine
+  EXPECT_EQ(molecule->atom(13).getMOL2type(), "");    // a residue the typing does not know
 }
