@@ -100,6 +100,20 @@ inline constexpr ErrorDef kErrLineTooLong{110071, "MoleReader::Get_Line",
                                           "A line longer than 64 MiB in "};
 inline constexpr ErrorDef kErrReadFailed{110072, "MoleReader::Get_Line", "Unable to read "};
 
+// StructureFile: gzip-compressed input. The file's path is appended.
+inline constexpr ErrorDef kErrGzipCorrupt{111011, "StructureFile::Gunzip",
+                                          "Corrupt or truncated gzip data in "};
+inline constexpr ErrorDef kErrGzipTooLarge{
+    111012, "StructureFile::Gunzip",
+    "Decompressed data beyond 100 times the compressed size (or 4 GiB) in "};
+
+// CifReader: mmCIF input. 112011 has the parser's report appended (which names the file and
+// the line), the others the file's path.
+inline constexpr ErrorDef kErrCifUnreadable{112011, "CifReader::Read", "Unable to read CIF "};
+inline constexpr ErrorDef kErrCifNoAtomSite{112012, "CifReader::Read", "No _atom_site in "};
+inline constexpr ErrorDef kErrCifCoordinate{112013, "CifReader::Read",
+                                            "A coordinate that is not a number in "};
+
 // MoleReader: MOL2 records. 110032 has the file name appended.
 inline constexpr ErrorDef kErrMol2NoFileOpened{110031, "MoleReader::READ_MOL2", "NO FILE OPENED"};
 inline constexpr ErrorDef kErrMol2NoMolecule{110032, "MoleReader::READ_MOL2",

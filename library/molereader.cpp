@@ -1082,8 +1082,13 @@ const ResidueTemplate& backboneOnly() {
 const double kBondTolerance = 0.45;
 const double kCoincident = 0.4;
 
+// Atoms that CONECT records bond (those with bonds already) keep what the file says among
+// themselves; a pair with an atom that no record touches is perceived.
 void perceiveBonds(Molecule& molecule, const Residu& residue, unsigned& bondNum) {
   std::vector<Atom*> atoms(residue.getAtoms().begin(), residue.getAtoms().end());
+  std::unordered_set<const Atom*> listed;
+  for (const Atom* atom : atoms)
+    if (atom->numBonds() > 0) listed.insert(atom);
   double widest = 0;
   for (const Atom* atom : atoms) widest = std::max(widest, atom->getAtomicRadius());
   const double reach = 2 * widest + kBondTolerance;
@@ -1098,12 +1103,14 @@ void perceiveBonds(Molecule& molecule, const Residu& residue, unsigned& bondNum)
       Atom* b = atoms[j];
       if (b->getFixedCoords().x - a->getFixedCoords().x > reach) break;
       if (!a->sameConformation(*b) || (a->isHydrogen() && b->isHydrogen())) continue;
+      if (listed.count(a) != 0 && listed.count(b) != 0) continue;
       const double d = a->getFixedCoords().calcDist(b->getFixedCoords());
       if (d < kCoincident || d >= a->getAtomicRadius() + b->getAtomicRadius() + kBondTolerance)
         continue;
       if (a->isHydrogen() || b->isHydrogen()) {
         Atom* hydrogen = a->isHydrogen() ? a : b;
         Atom* partner = a->isHydrogen() ? b : a;
+        if (listed.count(hydrogen) != 0) continue;  // the file bonded it
         auto [entry, added] = nearestToHydrogen.emplace(hydrogen, std::make_pair(partner, d));
         if (!added && d < entry->second.second) entry->second = {partner, d};
         continue;
@@ -1187,11 +1194,11 @@ void MoleReader::defProps(Molecule* molecule) {
     auto tmpl = templates.find(residue.getName());
     if (tmpl == templates.end()) {
       if (residue.getKind() == kResiduWater) continue;  // waters stay unbonded
-      // A residue the typing does not know, untouched by CONECT records, gets the bonds its
-      // interatomic distances show.
-      bool bonded = false;
-      for (const Atom* atom : residue.getAtoms()) bonded = bonded || atom->numBonds() > 0;
-      if (!bonded) perceived.push_back(&residue);
+      // A residue the typing does not know gets the bonds its interatomic distances show,
+      // where no CONECT record gives them: for the atoms that no record touches.
+      bool untouched = false;
+      for (const Atom* atom : residue.getAtoms()) untouched = untouched || atom->numBonds() == 0;
+      if (untouched) perceived.push_back(&residue);
       const TypedResidue member{&residue, &backboneOnly()};
       if (member.has("N") && member.has("CA") && member.has("C")) chain.push_back(member);
       continue;

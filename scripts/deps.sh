@@ -26,6 +26,7 @@ need_packages() {
   fi
 }
 
-BUILD_PACKAGES=(g++ make cmake libboost-dev)
+# gemmi (header-only, with the PEGTL grammar library) parses mmCIF; zlib reads gzip files.
+BUILD_PACKAGES=(g++ make cmake libboost-dev gemmi-dev tao-pegtl-dev zlib1g-dev)
 # The interoperability tests read what Kestrum writes with Open Babel (obabel) and RDKit.
 TEST_PACKAGES=(libgtest-dev openbabel python3-rdkit)

@@ -402,6 +402,49 @@ TEST_F(KestrumBadInput, CarriedFileWithoutMoleculeIsSaid) {
   EXPECT_EQ(filesIn(out()), std::vector<std::string>{"rot_ok.mol2"});
 }
 
+// mmCIF and gzip faults end the run with one line naming the file as given, in every role,
+// and leave no output; an mmCIF file without atoms is a file without a molecule.
+TEST_F(KestrumBadInput, MmcifAndGzipFaultsEndTheRun) {
+  const std::string ok = badPath("ok.pdb");
+  const std::string sites =
+      "data_x\nloop_\n_atom_site.id\n_atom_site.type_symbol\n_atom_site.label_atom_id\n"
+      "_atom_site.label_comp_id\n_atom_site.auth_seq_id\n_atom_site.Cartn_x\n"
+      "_atom_site.Cartn_y\n_atom_site.Cartn_z\n";
+  writeFile(scratch("text.cif"), "HETATM    1  C1  LIG A   1       0.000   0.000   0.000\n");
+  writeFile(scratch("cell.mmcif"), "data_x\n_cell.length_a 10.0\n");
+  writeFile(scratch("y.cif"), sites + "1 C C1 LIG 1 0.0 y 0.0\n");
+  writeFile(scratch("empty.cif"), sites);
+  writeFile(scratch("cut.pdb.gz"), std::string("\x1f\x8b\x08\x00\x00\x00\x00\x00\x02\x03", 10));
+  writeFile(scratch("plain.cif.gz"), readFile(ok));  // not gzip at all
+  const struct {
+    const char* name;
+    std::string message;
+  } cases[] = {
+      {"text.cif", "112011\tCifReader::Read\tUnable to read CIF {file}:1:1: expected block header"},
+      {"cell.mmcif", "112012\tCifReader::Read\tNo _atom_site in {file}\n"},
+      {"y.cif", "112013\tCifReader::Read\tA coordinate that is not a number in {file}\n"},
+      {"cut.pdb.gz", "111011\tStructureFile::Gunzip\tCorrupt or truncated gzip data in {file}\n"},
+      {"plain.cif.gz", "111011\tStructureFile::Gunzip\tCorrupt or truncated gzip data in {file}\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string file = scratch(c.name);
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"-r", file, "-c", ok},
+          std::vector<std::string>{"-r", ok, "-c", file},
+          std::vector<std::string>{"-r", ok, "-c", ok, "-a", file, "-p", out()}}) {
+      const ToolRun run = runKestrum(args);
+      expectCleanEnd(run);
+      EXPECT_EQ(run.status, 1);
+      EXPECT_NE(run.err.find(replaceAll(c.message, "{file}", file)), std::string::npos) << run.err;
+      expectNoOutputLeft(out());
+    }
+  }
+  const ToolRun empty = runKestrum({"-r", scratch("empty.cif"), "-c", ok});
+  EXPECT_EQ(empty.status, 1);
+  EXPECT_NE(empty.err.find(" No molecule in reference file \n"), std::string::npos) << empty.err;
+}
+
 // A line beyond the bound ends the read with a message naming the file, in either format.
 TEST_F(KestrumBadInput, LineBeyondTheBoundIsRefused) {
   const std::string tooLong(VXMole::MoleReader::kMaxLineBytes + 1, 'Q');

@@ -20,6 +20,7 @@
 #include "molereader.h"
 #include "molewriter.h"
 #include "rigidbody.h"
+#include "structurefile.h"
 #include "vertex.h"
 
 using namespace VXMole;
@@ -135,8 +136,8 @@ void printPoint(const Coords& c) {
 // barycentre, or null after the driver's message. The complex keeps ownership.
 Molecule* readFittedMolecule(const std::string& path, Complex& complex, const char* noMolecule,
                              const char* noAtoms, const char* barycenterLabel) {
-  MoleReader reader(path, kFormatDetect);
-  reader.loadInComplex(complex, kFitType);
+  MoleReader reader;  // for compressed PDB or MOL2 text; a plain file gets a reader of its own
+  StructureFile::load(path, complex, kFitType, reader, true);
   if (complex.others.empty()) {
     std::cerr << noMolecule << std::endl;
     return nullptr;
@@ -284,9 +285,11 @@ bool loadPairedAtoms(Molecule& reference, Molecule& comparison, int mode, RigidB
   return true;
 }
 
-// "rot_" + the input's base name, in PathDir or beside the input; a ".pdb" ending becomes
-// ".mol2" since the output is MOL2.
-std::string outputPath(const std::string& input, const std::string& outputDir) {
+// "rot_" + the input's base name, in PathDir or beside the input. The output is MOL2, always:
+// a ".gz" ending is dropped, then a ".pdb", ".cif" or ".mmcif" ending becomes ".mol2" (an
+// upper-case ".PDB" is kept, as it always was).
+std::string outputPath(const std::string& gzInput, const std::string& outputDir) {
+  const std::string input = StructureFile::withoutGzip(gzInput);
   const size_t slash = input.rfind('/');
   const std::string base = slash == std::string::npos ? input : input.substr(slash + 1);
   std::string path;
@@ -296,8 +299,11 @@ std::string outputPath(const std::string& input, const std::string& outputDir) {
     path =
         (slash == std::string::npos ? std::string() : input.substr(0, slash + 1)) + "rot_" + base;
   }
-  if (path.size() >= 4 && path.compare(path.size() - 4, 4, ".pdb") == 0)
+  if (path.size() >= 4 && path.compare(path.size() - 4, 4, ".pdb") == 0) {
     path.replace(path.size() - 4, 4, ".mol2");
+  } else if (StructureFile::isCif(path)) {
+    path.replace(path.rfind('.'), std::string::npos, ".mol2");
+  }
   return path;
 }
 
@@ -357,8 +363,7 @@ bool carryOthers(const Options& options, RigidBody& fit) {
   bool allWritten = true;
   for (const std::string& path : options.otherPaths) {
     complex.clear();
-    reader.loadNewFile(path, kFormatDetect);
-    reader.loadInComplex(complex, kCarriedType);
+    StructureFile::load(path, complex, kCarriedType, reader, false);
     Molecule* molecule = carriedMolecule(complex);
     if (molecule == nullptr) {
       std::cerr << "No molecule in " << path << std::endl;

@@ -123,6 +123,8 @@ class PdbDerivedFiles(ToolkitsRead, unittest.TestCase):
             data_path("e2e_1c9_4i24.pdb"),       # a ligand alone, no hydrogens
             data_path("e2e_acp_chain_b.pdb"),    # a nucleotide analogue with phosphates
             data_path("pdb_helix_amber.pdb"),    # Amber names: HID, HIE, HIP, CYX, ACE, NME
+            data_path("cif_3al1_gemmi.cif"),     # mmCIF (gemmi's conversion of 3AL1)
+            data_path("cif_5dpv_gemmi.cif.gz"),  # compressed mmCIF: ligands bonded by distance
         ]
         case = unittest.TestCase()
         first = carry(case, inputs, os.path.join(cls.tmp.name, "first"))
@@ -137,7 +139,7 @@ class PdbDerivedFiles(ToolkitsRead, unittest.TestCase):
         cls.tmp.cleanup()
 
     known_faults = {
-        "interop_3al1": (interop.ALTERNATE_SITES,
+        "3al1": (interop.ALTERNATE_SITES,
                          r"Explicit valence for atom # \d+ C, 5, is greater than permitted", False),
     }
 

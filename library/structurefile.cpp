@@ -1,0 +1,130 @@
+// StructureFile: reading by file name, gzip decompression through zlib.
+#include "structurefile.h"
+
+#include <sys/stat.h>  // for stat: only regular files are inputs
+#include <zlib.h>
+
+#include <algorithm>
+#include <cctype>  // for std::tolower
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "cifreader.h"
+#include "complex.h"
+#include "global.h"
+#include "molereader.h"
+
+namespace VXMole {
+
+namespace {
+
+bool endsWithNoCase(const std::string& text, const std::string& end) {
+  if (text.size() < end.size()) return false;
+  for (size_t i = 0; i < end.size(); ++i)
+    if (std::tolower(static_cast<unsigned char>(text[text.size() - end.size() + i])) != end[i])
+      return false;
+  return true;
+}
+
+// The file's bytes, or false when it is no regular file that can be read.
+bool readWhole(const std::string& path, std::string& bytes) {
+  struct stat status;
+  if (::stat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode)) return false;
+  std::ifstream in(path, std::ios::in | std::ios::binary);
+  if (!in) return false;
+  bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  return !in.bad();
+}
+
+// MoleReader's format of a name, from its last four characters; 0 when it has none.
+unsigned moleFormat(const std::string& name) {
+  const std::string tag = name.size() < 4 ? name : name.substr(name.size() - 4);
+  if (tag == "mol2" || tag == "MOL2") return kFormatMol2;
+  if (tag == ".pdb" || tag == ".PDB") return kFormatPdb;
+  return 0;
+}
+
+}  // namespace
+
+std::string StructureFile::withoutGzip(const std::string& path) {
+  return endsWithNoCase(path, ".gz") ? path.substr(0, path.size() - 3) : path;
+}
+
+bool StructureFile::isCif(const std::string& path) {
+  const std::string name = withoutGzip(path);
+  return endsWithNoCase(name, ".cif") || endsWithNoCase(name, ".mmcif");
+}
+
+std::string StructureFile::gunzip(const std::string& path, const std::string& compressed) {
+  const unsigned long long bound =
+      std::min(kMaxDecompressedBytes, kMaxInflation * compressed.size() + (1ull << 20));
+  z_stream stream{};
+  // 32 + 15: a gzip (or zlib) header, found by zlib itself, and the largest window.
+  if (inflateInit2(&stream, 32 + 15) != Z_OK) throw raise(kErrGzipCorrupt, path);
+  stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(compressed.data()));
+  stream.avail_in = static_cast<uInt>(std::min<size_t>(compressed.size(), 1u << 30));
+  size_t fed = stream.avail_in;
+  std::string text;
+  char chunk[1 << 16];
+  int status = Z_OK;
+  while (true) {
+    stream.next_out = reinterpret_cast<Bytef*>(chunk);
+    stream.avail_out = sizeof chunk;
+    status = inflate(&stream, Z_NO_FLUSH);
+    if (status != Z_OK && status != Z_STREAM_END) break;
+    text.append(chunk, sizeof chunk - stream.avail_out);
+    if (text.size() > bound) {
+      inflateEnd(&stream);
+      throw raise(kErrGzipTooLarge, path);
+    }
+    if (stream.avail_in == 0 && fed < compressed.size()) {
+      const size_t more = std::min<size_t>(compressed.size() - fed, 1u << 30);
+      stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(compressed.data()) + fed);
+      stream.avail_in = static_cast<uInt>(more);
+      fed += more;
+    }
+    if (status == Z_STREAM_END) {
+      if (stream.avail_in == 0 && fed == compressed.size()) break;
+      inflateReset(&stream);  // another member follows
+    } else if (stream.avail_in == 0 && stream.avail_out != 0) {
+      break;  // the data ends inside a member
+    }
+  }
+  inflateEnd(&stream);
+  if (status != Z_STREAM_END) throw raise(kErrGzipCorrupt, path);
+  return text;
+}
+
+void StructureFile::load(const std::string& path, Complex& complex, unsigned type,
+                         MoleReader& reader, bool fresh) {
+  const bool gzip = endsWithNoCase(path, ".gz");
+  if (!gzip && !isCif(path)) {
+    // PDB and MOL2 files go through the reader as they always did, with its own messages.
+    if (fresh) {
+      MoleReader own(path, kFormatDetect);
+      own.loadInComplex(complex, type);
+    } else {
+      reader.loadNewFile(path, kFormatDetect);
+      reader.loadInComplex(complex, type);
+    }
+    return;
+  }
+  const std::string name = withoutGzip(path);
+  const unsigned format = isCif(path) ? 0 : moleFormat(name);
+  if (!isCif(path) && format == 0)
+    throw raise(fresh ? kErrReaderUnknownFormat : kErrReaderLoadUnknownFormat,
+                name.size() < 4 ? name : name.substr(name.size() - 4));
+  std::string bytes;
+  if (path.empty() || !readWhole(path, bytes))
+    throw raise(fresh ? kErrReaderCannotOpen : kErrReaderLoadCannotOpen, path);
+  if (gzip) bytes = gunzip(path, bytes);
+  if (format == 0) {
+    CifReader(path).read(bytes, complex, type);
+    return;
+  }
+  reader.loadText(path, format, std::move(bytes));
+  reader.loadInComplex(complex, type);
+}
+
+}  // namespace VXMole
