@@ -8,6 +8,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -15,6 +16,7 @@
 #include "global.h"
 #include "molecule.h"
 #include "molereader.h"
+#include "residu.h"
 #include "residueassembler.h"
 
 namespace VXMole {
@@ -90,37 +92,61 @@ const std::vector<std::string> kStructConnTags = {"conn_type_id",
                                                   "?ptnr2_symmetry"};
 const size_t kPartnerColumns = 11;  // items per partner, after conn_type_id
 
-// The text of an item of a row: unquoted, "" when the file lacks it or holds "." or "?".
-std::string text(cif::Table::Row& row, size_t column) {
-  if (!row.has(column)) return std::string();
-  const std::string& value = row[column];
-  return cif::is_null(value) ? std::string() : cif::as_string(value);
+// The text of a value, without its quotes; "" for "." and "?" (nothing, or unknown). A view of
+// the document's own text: nothing is copied.
+std::string_view unquoted(const std::string& value) {
+  if (value.size() == 1 && (value[0] == '.' || value[0] == '?')) return std::string_view();
+  if (value.size() >= 2 && (value[0] == '\'' || value[0] == '"') && value.back() == value[0])
+    return std::string_view(value).substr(1, value.size() - 2);
+  if (!value.empty() && value[0] == ';') return std::string_view(value).substr(1);  // a text field
+  return value;
+}
+
+// The text of an item of a row: "" when the file lacks it, or holds "." or "?".
+std::string_view text(cif::Table::Row& row, size_t column) {
+  return row.has(column) ? unquoted(row[column]) : std::string_view();
 }
 
 // The auth_ item, else (when the file lacks it, or holds "." or "?") the label_ one. An empty
 // quoted value ('' for a blank chain) is a value.
-std::string either(cif::Table::Row& row, size_t auth, size_t label) {
-  return row.has2(auth) ? cif::as_string(row[auth]) : text(row, label);
+std::string_view either(cif::Table::Row& row, size_t auth, size_t label) {
+  return row.has2(auth) ? unquoted(row[auth]) : text(row, label);
 }
 
 // The leading number of a text, as the standard conversions read it; 0 for none.
-long leadingNumber(const std::string& value) {
-  return value.empty() ? 0 : std::strtol(value.c_str(), nullptr, 10);
+long leadingNumber(std::string_view value) {
+  long number = 0;
+  size_t i = 0;
+  const bool negative = !value.empty() && value[0] == '-';
+  if (!value.empty() && (value[0] == '-' || value[0] == '+')) ++i;
+  for (; i < value.size() && value[i] >= '0' && value[i] <= '9'; ++i) {
+    number = number * 10 + (value[i] - '0');
+    if (number > 0x7FFFFFFFl) return 0;
+  }
+  return negative ? -number : number;
 }
 
-char letter(const std::string& value) {
+char letter(std::string_view value) {
   return value.empty() ? ' ' : value[0];
 }
 
 // An atom's address in _struct_conn: chain, residue number, insertion code, residue name and
 // atom name (the alternate site is matched apart).
-std::string siteKey(const std::string& chain, long number, char insertionCode,
-                    const std::string& residue, const std::string& atom) {
-  return chain + '|' + std::to_string(number) + insertionCode + '|' + residue + '|' + atom;
+std::string siteKey(std::string_view chain, long number, char insertionCode,
+                    std::string_view residue, std::string_view atom) {
+  std::string key(chain);
+  key += '|';
+  key += std::to_string(number);
+  key += insertionCode;
+  key += '|';
+  key += residue;
+  key += '|';
+  key += atom;
+  return key;
 }
 
-bool covalent(const std::string& type) {
-  return type.compare(0, 6, "covale") == 0 || type == "disulf";
+bool covalent(std::string_view type) {
+  return type.substr(0, 6) == "covale" || type == "disulf";
 }
 
 }  // namespace
@@ -145,13 +171,12 @@ void CifReader::read(const std::string& data, Complex& complex, unsigned type) c
   auto molecule =
       std::make_unique<Molecule>(type, static_cast<unsigned>(sites.length()), 0, 0, block->name);
   ResidueAssembler assembler(*molecule);
-  std::unordered_map<std::string, std::vector<Atom*>> atomsBySite;
-  std::string firstModel;
+  std::string_view firstModel;
   bool modelSeen = false;
   for (size_t i = 0; i < sites.length(); ++i) {
     cif::Table::Row row = sites[static_cast<int>(i)];
     // The first model only.
-    const std::string model = text(row, kModel);
+    const std::string_view model = text(row, kModel);
     if (!modelSeen) {
       firstModel = model;
       modelSeen = true;
@@ -163,27 +188,20 @@ void CifReader::read(const std::string& data, Complex& complex, unsigned type) c
     const double z = cif::as_number(row[kZ]);
     if (!std::isfinite(x) || !std::isfinite(y) || !std::isfinite(z))
       throw raise(kErrCifCoordinate, path_);
-    const std::string name = either(row, kAuthAtom, kLabelAtom);
-    const std::string residueName = either(row, kAuthComp, kLabelComp);
-    const std::string chain = either(row, kAuthAsym, kLabelAsym);
-    const std::string symbol = text(row, kSymbol);
     const long serial = leadingNumber(text(row, kId));
     AtomRecord record;
-    record.serial = serial > 0 && serial <= 0xFFFFFFFFl ? static_cast<unsigned>(serial) : 0;
-    record.name = name;
-    record.element = symbol;
+    record.serial = serial > 0 ? static_cast<unsigned>(serial) : 0;
+    record.name = either(row, kAuthAtom, kLabelAtom);
+    record.element = text(row, kSymbol);
     record.altLoc = letter(text(row, kAltId));
-    record.residueName = residueName;
-    record.chain = chain;
+    record.residueName = either(row, kAuthComp, kLabelComp);
+    record.chain = either(row, kAuthAsym, kLabelAsym);
     record.residueNumber = static_cast<int>(leadingNumber(either(row, kAuthSeq, kLabelSeq)));
     record.insertionCode = letter(text(row, kInsCode));
     record.at = Coords(x, y, z);
     Atom* atom = assembler.add(record);
-    const std::string charge = text(row, kFormalCharge);
+    const std::string_view charge = text(row, kFormalCharge);
     if (!charge.empty()) atom->setFormalCharge(static_cast<double>(leadingNumber(charge)));
-    atomsBySite[siteKey(chain, record.residueNumber, record.insertionCode, residueName,
-                        atom->getName())]
-        .push_back(atom);
   }
 
   molecule->cleanResidu();
@@ -192,12 +210,23 @@ void CifReader::read(const std::string& data, Complex& complex, unsigned type) c
   // Covalent bonds the file states: between atoms of this model, not to a symmetry mate.
   cif::Table links = block->find("_struct_conn.", kStructConnTags);
   unsigned bondNum = static_cast<unsigned>(molecule->numBonds());
+  std::unordered_map<std::string, std::vector<Atom*>> atomsBySite;
+  if (links.ok() && links.length() > 0) {
+    for (size_t i = 0; i < molecule->numAtoms(); ++i) {
+      Atom& atom = molecule->atom(i);
+      const Residu& residue = *atom.getResidu();
+      const char code = residue.getInsertionCode();
+      atomsBySite[siteKey(residue.getChain(), residue.getNum(), code == '\0' ? ' ' : code,
+                          residue.getName(), atom.getName())]
+          .push_back(&atom);
+    }
+  }
   for (size_t i = 0; links.ok() && i < links.length(); ++i) {
     cif::Table::Row row = links[static_cast<int>(i)];
     if (!covalent(text(row, 0))) continue;
     std::vector<Atom*>* partners[2] = {nullptr, nullptr};
     char altLoc[2];
-    std::string symmetry[2];
+    std::string_view symmetry[2];
     for (size_t p = 0; p < 2; ++p) {
       const size_t at = 1 + p * kPartnerColumns;
       const std::string key = siteKey(
