@@ -127,6 +127,20 @@ def main():
                          "ID"])], []),
     ]
 
+    # E: reading the ~150,000-atom protein (twice: as reference and as comparison) from PDB,
+    # mmCIF, and both gzip-compressed.
+    large = {"PDB": "protein150k.pdb", "mmCIF": "protein150k.cif",
+             "PDB.gz": "protein150k.pdb.gz", "mmCIF.gz": "protein150k.cif.gz"}
+    scenarios.append(Scenario("E", work, [
+        (label, [kestrum, "-r", name, "-c", name]) for label, name in large.items()], []))
+    # The mmCIF file is carried whole: every atom of it is written.
+    fresh(os.path.join(work, "outE"))
+    measure([kestrum, "-r", "protein150k.cif.gz", "-c", "protein150k.cif.gz", "-a",
+             "protein150k.cif.gz", "-p", "outE"], work)
+    with open(os.path.join(work, "outE", "rot_protein150k.mol2")) as f:
+        written = f.read().split("\n")
+    carried = int(written[written.index("@<TRIPOS>MOLECULE") + 2].split()[0])
+
     load = wait_for_quiet(args.wait)
     print("Load average before the runs: %.2f (%d cores); %d rounds, medians shown"
           % (load, os.cpu_count(), args.runs))
@@ -153,6 +167,14 @@ def main():
         for label, _ in s.programs:
             t, m = s.median(label)
             rows.append((s.name, label, "%.3f" % t, "%.1f" % m, "", "", ""))
+        if s.name == "E":
+            pdb, cif = s.median("PDB")[0], s.median("mmCIF")[0]
+            check(s, "mmCIF / PDB time", cif / pdb, "<= 1.5", cif / pdb <= 1.5)
+            for plain, packed in (("PDB", "PDB.gz"), ("mmCIF", "mmCIF.gz")):
+                ratio = s.median(packed)[0] / s.median(plain)[0]
+                check(s, "%s / %s time" % (packed, plain), ratio, "<= 1.3", ratio <= 1.3)
+            check(s, "mmCIF atoms carried", carried, "= 151690", carried == 151690)
+            continue
         kt, km = s.median("Kestrum")
         if s.name in ("A", "C"):
             ft, _ = s.median("floor")
@@ -179,7 +201,8 @@ def main():
     print("Load average after the runs: %.2f" % load_after)
     print("A: ligand pair by NAME + 91,014-atom protein written as MOL2; B: whole-molecule fit of"
           " the protein and its moved copy; C: ligand pair + %d small MOL2 files; D: pairing by"
-          " ID of a 5,000-atom protein and its moved copy" % len(small))
+          " ID of a 5,000-atom protein and its moved copy; E: reading a 151,690-atom protein from PDB,"
+          " mmCIF and both gzip-compressed" % len(small))
     missed = verdicts.count(False)
     print("All targets met" if missed == 0 else "%d target(s) missed" % missed)
     return 0 if missed == 0 else 1

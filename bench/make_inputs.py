@@ -1,16 +1,19 @@
 #!/usr/bin/env python3
 """Benchmark inputs: a ~90,000-atom protein, its rigidly moved copy, a 5,000-atom protein and its
-moved copy, the ligand pair, and 1,000 small MOL2 files.
+moved copy, the ligand pair, 1,000 small MOL2 files, and a ~150,000-atom protein as PDB and
+mmCIF (gemmi's conversion), each also gzip-compressed.
 
 The large protein repeats the chains of example/comp_protein.pdb (4,334 atoms with hydrogens)
 21 times on a grid 80 A apart, each copy with its own chain letter and atoms renumbered from 1.
 The moved copies are rotated by 35 degrees about the axis (2, -1, 3) and then shifted by
 (15, -30, 45) A.
 """
+import gzip
 import math
 import os
 import random
 import shutil
+import subprocess
 import sys
 
 COPIES = 21
@@ -20,6 +23,9 @@ SMALL_PROTEIN_ATOMS = 5000
 ANGLE_DEG = 35.0
 AXIS = (2.0, -1.0, 3.0)
 SHIFT = (15.0, -30.0, 45.0)
+LARGE_COPIES = 35  # 151,690 atoms: past 99,999, so atom numbers are written in hybrid-36
+LARGE_CHAINS = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789"
+HY36_DIGITS = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ"
 
 
 def rotation(axis, degrees):
@@ -63,6 +69,31 @@ def repeated_protein(records):
             lines.append(with_fields(line, serial, chain, (x + shift[0], y + shift[1], z + shift[2])))
         lines.append("TER   %5d      %s %s" % (serial + 1, records[-1][17:20], chain))
         serial += 1  # TER takes a serial number, as in PDB files
+    return lines
+
+
+def hybrid36(number, width):
+    """The number as programs write it past the decimal range of a field: "A0000" is 100000."""
+    if number < 10 ** width:
+        return "%*d" % (width, number)
+    number += 10 * 36 ** (width - 1) - 10 ** width
+    text = ""
+    while number:
+        text = HY36_DIGITS[number % 36] + text
+        number //= 36
+    return text
+
+
+def large_protein(records):
+    """LARGE_COPIES copies of the records, each its own chain, on a grid 60 A apart."""
+    lines, serial = [], 0
+    for copy in range(LARGE_COPIES):
+        for line in records:
+            serial += 1
+            x, y, z = coords(line)
+            lines.append("%s%s%s%s%s%8.3f%8.3f%8.3f%s" % (
+                line[:6], hybrid36(serial, 5), line[11:21], LARGE_CHAINS[copy], line[22:30],
+                x + 60.0 * (copy % 6), y + 60.0 * (copy // 6), z, line[54:]))
     return lines
 
 
@@ -141,6 +172,14 @@ def main():
         shift = [rng.uniform(-5, 5) for _ in range(3)]
         with open(os.path.join(small_dir, name + ".mol2"), "w") as f:
             f.write(small_mol2(ligand_records, bonds, name, shift))
+
+    large = os.path.join(work, "protein150k.pdb")
+    write(large, large_protein(records))
+    cif = os.path.join(work, "protein150k.cif")
+    subprocess.run(["gemmi", "convert", large, cif], check=True)
+    for path in (large, cif):
+        with open(path, "rb") as plain, gzip.open(path + ".gz", "wb", compresslevel=6) as packed:
+            shutil.copyfileobj(plain, packed)
 
     atoms = sum(1 for line in big if line.startswith("ATOM"))
     print("inputs: protein of %d atoms in %d chains, protein of %d atoms, %d small MOL2 files;"

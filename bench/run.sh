@@ -5,7 +5,7 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 . "$root/scripts/deps.sh"
-need_packages "${BUILD_PACKAGES[@]}" python3 time
+need_packages "${BUILD_PACKAGES[@]}" python3 time gemmi
 
 build="${KESTRUM_BENCH_BUILD:-$root/build-bench}"
 work="$root/bench/work"

@@ -282,4 +282,27 @@ TEST(StructureFile, RunOnMmcifAndGzipWritesWhatThePdbFileGives) {
   expectSame(atomTexts(*written), atomTexts(*reference));
   expectSame(bondSet(*written), bondSet(*reference));
   EXPECT_TRUE(std::filesystem::exists(dir.file("rot_Z.mol2")));
+
+  // A .gz of each format writes, byte for byte, what the plain file writes (but the time).
+  TempDir plainDir, packedDir;
+  std::vector<std::string> plainFiles, packedFiles;
+  for (const char* name : {"cif_3al1_gemmi.cif", "mol2_ligand_amptrb10.mol2"}) {
+    const std::string file = plainDir.file(name);
+    std::filesystem::copy_file(dataPath(name), file);
+    writeFile(packedDir.file(std::string(name) + ".gz"), gzipped(readFile(file)));
+    plainFiles.push_back(file);
+    packedFiles.push_back(packedDir.file(std::string(name) + ".gz"));
+  }
+  auto carry = [&](const std::vector<std::string>& files) {
+    std::vector<std::string> args = {"-r", pdb, "-c", pdb, "-a"};
+    args.insert(args.end(), files.begin(), files.end());
+    return runKestrum(args);
+  };
+  ASSERT_EQ(carry(plainFiles).status, 0);
+  ASSERT_EQ(carry(packedFiles).status, 0);
+  for (const char* name : {"rot_cif_3al1_gemmi.mol2", "rot_mol2_ligand_amptrb10.mol2"}) {
+    const std::string a = readFile(plainDir.file(name)), b = readFile(packedDir.file(name));
+    ASSERT_FALSE(a.empty()) << name;
+    EXPECT_EQ(body(a), body(b)) << name;
+  }
 }
