@@ -838,23 +838,14 @@ class AtomNumbers {
     if (any_ && serial < last_) ++wrap_;
     any_ = true;
     last_ = serial;
-    const size_t index = atoms_.size();
     atoms_.push_back({serial, wrap_, atom, kNone});
-    auto [head, added] = latest_.emplace(serial, index);
-    if (!added) {
-      if (atoms_[head->second].wrap == wrap_) {
-        atoms_.pop_back();  // the first atom of a number in a wrap wins
-        return;
-      }
-      atoms_.back().previous = head->second;
-      head->second = index;
-    }
   }
 
   // The atoms of a CONECT record: its first number and partners, taken from one wrap (the
   // latest wrap that holds all of them, else the latest that holds the first). Null where a
   // number names no atom of that wrap; false when the first names none at all.
-  bool resolve(const unsigned (&numbers)[5], Atom* (&atoms)[5]) const {
+  bool resolve(const unsigned (&numbers)[5], Atom* (&atoms)[5]) {
+    index();
     auto first = latest_.find(numbers[0]);
     if (numbers[0] == 0 || first == latest_.end()) return false;
     size_t chosen = first->second;
@@ -893,6 +884,19 @@ class AtomNumbers {
     Atom* atom;
     size_t previous;  // the same number's entry in the wrap before, kNone when none
   };
+  // The index covers every atom added; built only once CONECT records need it, since most
+  // protein files have none.
+  void index() {
+    if (indexed_ == 0) latest_.reserve(atoms_.size());
+    for (; indexed_ < atoms_.size(); ++indexed_) {
+      auto [head, added] = latest_.emplace(atoms_[indexed_].serial, indexed_);
+      if (added) continue;
+      if (atoms_[head->second].wrap == atoms_[indexed_].wrap) continue;  // the first one wins
+      atoms_[indexed_].previous = head->second;
+      head->second = indexed_;
+    }
+  }
+
   Atom* find(unsigned serial, unsigned wrap) const {
     auto head = latest_.find(serial);
     if (head == latest_.end()) return nullptr;
@@ -905,6 +909,7 @@ class AtomNumbers {
 
   std::vector<Entry> atoms_;
   std::unordered_map<unsigned, size_t> latest_;  // number -> its entry in the latest wrap
+  size_t indexed_ = 0;                           // entries of atoms_ in latest_ so far
   unsigned wrap_ = 0;
   unsigned last_ = 0;
   bool any_ = false;
@@ -1126,20 +1131,34 @@ void perceiveBonds(Molecule& molecule, const Residu& residue, unsigned& bondNum)
 }
 
 // A residue the typing knows, with its template.
+// Its atoms sorted by name, so that each name is found by a binary search (a residue holds
+// several atoms of one name at alternate sites).
 struct TypedResidue {
-  Residu* residue;
-  const ResidueTemplate* tmpl;
+  TypedResidue(Residu* r, const ResidueTemplate* t, bool isTyped)
+      : residue(r), tmpl(t), typed(isTyped) {
+    byName.reserve(r->numAtoms());
+    for (Atom* atom : r->getAtoms()) byName.emplace_back(atom->getName(), atom);
+    std::stable_sort(byName.begin(), byName.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+  }
 
   template <class Fn>
   void forEachNamed(std::string_view name, Fn fn) const {
-    for (Atom* atom : residue->getAtoms())
-      if (atom->getName() == name) fn(atom);
+    auto at =
+        std::lower_bound(byName.begin(), byName.end(), name,
+                         [](const auto& entry, std::string_view n) { return entry.first < n; });
+    for (; at != byName.end() && at->first == name; ++at) fn(at->second);
   }
   bool has(std::string_view name) const {
-    for (const Atom* atom : residue->getAtoms())
-      if (atom->getName() == name) return true;
-    return false;
+    bool found = false;
+    forEachNamed(name, [&](const Atom*) { found = true; });
+    return found;
   }
+
+  Residu* residue;
+  const ResidueTemplate* tmpl;
+  bool typed;  // typed by its template; else it only joins its chain
+  std::vector<std::pair<std::string_view, Atom*>> byName;
 };
 
 unsigned hydrogensOn(const Atom& atom) {
@@ -1187,7 +1206,8 @@ void MoleReader::defProps(Molecule* molecule) {
 
   // The residues of the chains: the standard ones, typed by their templates, and the others
   // that hold a backbone (N, CA, C: modified amino acids), which only join the chain.
-  std::vector<TypedResidue> standard, chain;
+  std::vector<TypedResidue> chain;
+  chain.reserve(molecule->numResidues());
   std::vector<Residu*> perceived;  // bonds found from distances
   for (size_t i = 0; i < molecule->numResidues(); ++i) {
     Residu& residue = molecule->residu(i);
@@ -1199,16 +1219,16 @@ void MoleReader::defProps(Molecule* molecule) {
       bool untouched = false;
       for (const Atom* atom : residue.getAtoms()) untouched = untouched || atom->numBonds() == 0;
       if (untouched) perceived.push_back(&residue);
-      const TypedResidue member{&residue, &backboneOnly()};
-      if (member.has("N") && member.has("CA") && member.has("C")) chain.push_back(member);
+      TypedResidue member(&residue, &backboneOnly(), false);
+      if (member.has("N") && member.has("CA") && member.has("C"))
+        chain.push_back(std::move(member));
       continue;
     }
     // A residue of a standard name that holds far more atoms than any amino acid (file
     // corruption, or every atom under one residue number) is no amino acid: typing it by name
     // and matching each hydrogen against every heavy atom would only cost time.
     if (residue.numAtoms() > kMaxStandardResidueAtoms) continue;
-    standard.push_back(TypedResidue{&residue, &tmpl->second});
-    chain.push_back(standard.back());
+    chain.emplace_back(&residue, &tmpl->second, true);
     if (tmpl->second.variant) residue.setKind(kResiduAminoAcid);
   }
   for (Residu* residue : perceived) perceiveBonds(*molecule, *residue, bondNum);
@@ -1217,7 +1237,7 @@ void MoleReader::defProps(Molecule* molecule) {
   std::unordered_map<std::string, const TypedResidue*> previousByChain;
   std::vector<Atom*> sulfurs;  // of cysteines, for the disulfides
   for (const TypedResidue& entry : chain) {
-    const bool typed = entry.tmpl != &backboneOnly();
+    const bool typed = entry.typed;
     for (const NameBond& bond : entry.tmpl->bonds)
       entry.forEachNamed(bond.first, [&](Atom* a) {
         entry.forEachNamed(bond.second, [&](Atom* b) { link(a, b, bond.type); });
@@ -1269,7 +1289,8 @@ void MoleReader::defProps(Molecule* molecule) {
   // carboxyl groups, histidine rings and the lysine amine.
   std::vector<Atom*> typed;
   std::unordered_map<const Atom*, const char*> settled;
-  for (const TypedResidue& entry : standard) {
+  for (const TypedResidue& entry : chain) {
+    if (!entry.typed) continue;
     const ResidueTemplate& tmpl = *entry.tmpl;
     const Protonation protonation = tmpl.protonation;
     // The N-terminal nitrogen: an ammonium when it holds four bonds (three hydrogens, or two
