@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <cctype>  // for std::tolower
 #include <fstream>
-#include <iterator>
 #include <string>
 
 #include "cifreader.h"
@@ -33,7 +32,9 @@ bool readWhole(const std::string& path, std::string& bytes) {
   if (::stat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode)) return false;
   std::ifstream in(path, std::ios::in | std::ios::binary);
   if (!in) return false;
-  bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  bytes.resize(static_cast<size_t>(status.st_size));
+  in.read(&bytes[0], static_cast<std::streamsize>(bytes.size()));
+  bytes.resize(static_cast<size_t>(in.gcount()));  // a file that shrank meanwhile
   return !in.bad();
 }
 
@@ -66,6 +67,8 @@ std::string StructureFile::gunzip(const std::string& path, const std::string& co
   stream.avail_in = static_cast<uInt>(std::min<size_t>(compressed.size(), 1u << 30));
   size_t fed = stream.avail_in;
   std::string text;
+  // Structure files compress five to ten times: room for most of them at once.
+  text.reserve(std::min<unsigned long long>(bound, 8ull * compressed.size()));
   char chunk[1 << 16];
   int status = Z_OK;
   while (true) {
