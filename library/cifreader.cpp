@@ -199,9 +199,8 @@ void CifReader::read(const std::string& data, Complex& complex, unsigned type) c
     record.residueNumber = static_cast<int>(leadingNumber(either(row, kAuthSeq, kLabelSeq)));
     record.insertionCode = letter(text(row, kInsCode));
     record.at = Coords(x, y, z);
-    Atom* atom = assembler.add(record);
-    const std::string_view charge = text(row, kFormalCharge);
-    if (!charge.empty()) atom->setFormalCharge(static_cast<double>(leadingNumber(charge)));
+    record.formalCharge = static_cast<double>(leadingNumber(text(row, kFormalCharge)));
+    assembler.add(record);
   }
 
   molecule->cleanResidu();

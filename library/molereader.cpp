@@ -26,6 +26,7 @@
 #include "global.h"
 #include "molecule.h"
 #include "residueassembler.h"
+#include "tables.h"
 #include "vertex.h"
 
 namespace VXMole {
@@ -80,6 +81,7 @@ std::string trimmed(const std::string& range, const std::string& delimiters) {
 // The fields of an atom record that readPDB uses; "" where tokenize would store no entry.
 struct AtomFields {
   std::string_view type, num, name, res, chain, resId, x, y, z, element;
+  std::string_view charge;   // columns 79-80 ("2+", "1-"), "" when blank
   char altLoc = ' ';         // column 17, blank when the atom has one site
   char insertionCode = ' ';  // column 27, blank when none
 };
@@ -154,6 +156,7 @@ bool cutAtomRecord(std::string_view line, AtomFields& f) {
     return false;
   // Occupancy and temperature factor are not read: a blank field is no fault.
   f.element = elementColumn(line);
+  f.charge = line.size() > 78 ? line.substr(78, 2) : std::string_view();
   f.altLoc = line.size() > 16 ? line[16] : ' ';
   f.insertionCode = line.size() > 26 ? line[26] : ' ';
   return true;
@@ -165,11 +168,44 @@ AtomFields viewsOf(const std::map<std::string, std::string>& fields, std::string
     auto it = fields.find(key);
     return it == fields.end() ? std::string_view() : std::string_view(it->second);
   };
-  AtomFields f{view("Type"),  view("Num"), view("Name"), view("Res"), view("Chain"),
-               view("ResId"), view("X"),   view("Y"),    view("Z"),   elementColumn(line)};
+  AtomFields f{view("Type"),  view("Num"),         view("Name"),      view("Res"),
+               view("Chain"), view("ResId"),       view("X"),         view("Y"),
+               view("Z"),     elementColumn(line), std::string_view()};
+  f.charge = line.size() > 78 ? line.substr(78, 2) : std::string_view();
   f.altLoc = line.size() > 16 ? line[16] : ' ';
   f.insertionCode = line.size() > 26 ? line[26] : ' ';
   return f;
+}
+
+// The formal charge of columns 79-80: a digit and a sign ("2+", "1-"), as the format writes it,
+// or a sign and a digit, or a sign alone for one charge; 0 for anything else.
+double readFormalCharge(std::string_view text) {
+  while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
+  while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
+  int magnitude = 1;
+  char sign = 0;
+  for (char c : text) {
+    if (c >= '0' && c <= '9') {
+      magnitude = c - '0';
+    } else if (c == '+' || c == '-') {
+      sign = c;
+    } else {
+      return 0;
+    }
+  }
+  if (sign == 0) return 0;
+  return sign == '-' ? -magnitude : magnitude;
+}
+
+// Whether a two-letter text names an element in any case ("CL", "Na").
+bool isTwoLetterElement(std::string_view text) {
+  if (text.size() != 2) return false;
+  for (const AtomDataRow& row : AtomData)
+    if (row.atomicNum != DUMMY_ATOMIC_NUM && row.symbol[1] != '\0' &&
+        std::toupper(static_cast<unsigned char>(text[0])) == row.symbol[0] &&
+        std::tolower(static_cast<unsigned char>(text[1])) == row.symbol[1])
+      return true;
+  return false;
 }
 
 bool isDigit(char c) {
@@ -556,8 +592,9 @@ bool MoleReader::Open() {
   }
   if (!block_) block_ = std::make_unique<char[]>(kReadBufferBytes);
   resetBlock(0);
-  trailingConect_.clear();
-  trailingConectRead_ = false;
+  conectAfterModels_.clear();
+  conectAfterModelsRead_ = false;
+  modelsEnded_ = 0;
   atEnd = false;
   opened = true;
   return true;
@@ -597,8 +634,9 @@ void MoleReader::loadText(std::string textPath, unsigned formatCode, std::string
   fromLines = false;
   if (!block_) block_ = std::make_unique<char[]>(kReadBufferBytes);
   resetBlock(0);
-  trailingConect_.clear();
-  trailingConectRead_ = false;
+  conectAfterModels_.clear();
+  conectAfterModelsRead_ = false;
+  modelsEnded_ = 0;
   atEnd = false;
   opened = true;
 }
@@ -714,9 +752,19 @@ void MoleReader::readLine(std::string& line) {
   }
 }
 
-const std::vector<std::string>& MoleReader::trailingConect() {
-  if (trailingConectRead_) return trailingConect_;
-  trailingConectRead_ = true;
+const std::vector<std::string>& MoleReader::modelConect() {
+  static const std::vector<std::string> kNone;
+  if (!conectAfterModelsRead_) {
+    conectAfterModelsRead_ = true;
+    readConectAfterModels();
+  }
+  const size_t model = modelsEnded_++;
+  if (model >= conectAfterModels_.size()) return kNone;
+  if (!conectAfterModels_[model].empty()) return conectAfterModels_[model];
+  return conectAfterModels_.back();
+}
+
+void MoleReader::readConectAfterModels() {
   // The rest of the input, from the line after the current one, up to an END line.
   std::vector<std::string> rest;
   if (fromLines) {
@@ -739,15 +787,20 @@ const std::vector<std::string>& MoleReader::trailingConect() {
       if (stop < text.size() && text[stop] == '\r' && at < text.size() && text[at] == '\n') ++at;
     }
   }
+  conectAfterModels_.emplace_back();
   bool inModel = false;
   for (std::string& line : rest) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
     if (line == "END") break;
-    if (line.compare(0, 5, "MODEL") == 0) inModel = true;
-    if (line.compare(0, 6, "ENDMDL") == 0) inModel = false;
-    if (!inModel && line.compare(0, 6, "CONECT") == 0) trailingConect_.push_back(line);
+    if (line.compare(0, 5, "MODEL") == 0) {
+      inModel = true;
+      conectAfterModels_.emplace_back();  // the block after the next ENDMDL
+    } else if (line.compare(0, 6, "ENDMDL") == 0) {
+      inModel = false;
+    } else if (!inModel && line.compare(0, 6, "CONECT") == 0) {
+      conectAfterModels_.back().push_back(line);
+    }
   }
-  return trailingConect_;
 }
 
 // Columns of a PDB coordinate record (from 0): record name 0-5, atom number 6-10, atom name
@@ -834,33 +887,45 @@ namespace {
 // the one before it, and an atom number names at most one atom of each wrap (the first).
 class AtomNumbers {
  public:
-  void add(unsigned serial, Atom* atom) {
-    if (any_ && serial < last_) ++wrap_;
-    any_ = true;
-    last_ = serial;
-    atoms_.push_back({serial, wrap_, atom, kNone});
-  }
+  void add(unsigned serial, Atom* atom) { atoms_.push_back({serial, 0, atom, kNone}); }
 
-  // The atoms of a CONECT record: its first number and partners, taken from one wrap (the
-  // latest wrap that holds all of them, else the latest that holds the first). Null where a
-  // number names no atom of that wrap; false when the first names none at all.
+  // The atoms of a CONECT record: its first atom and its partners, null where a number names
+  // none. With one numbering, each number names its atom. Where numbers repeat, the record's
+  // atoms all come from one wrap: the wrap of the first number whose partners lie within
+  // kWrappedBondReach of it (the most of them, then the nearest); a partner beyond that reach
+  // belongs to another wrap and is none. False when the first number names no atom.
   bool resolve(const unsigned (&numbers)[5], Atom* (&atoms)[5]) {
     index();
     auto first = latest_.find(numbers[0]);
     if (numbers[0] == 0 || first == latest_.end()) return false;
     size_t chosen = first->second;
-    for (size_t at = first->second; at != kNone; at = atoms_[at].previous) {
-      bool all = true;
-      for (int i = 1; i < 5 && all; ++i)
-        all = numbers[i] == 0 || find(numbers[i], atoms_[at].wrap) != nullptr;
-      if (all) {
-        chosen = at;
-        break;
+    if (wrap_ > 0) {
+      int bestCount = -1;
+      double bestLongest = 0;
+      for (size_t at = first->second; at != kNone; at = atoms_[at].previous) {
+        int count = 0;
+        double longest = 0;
+        for (int i = 1; i < 5; ++i) {
+          const Atom* partner = numbers[i] == 0 ? nullptr : find(numbers[i], atoms_[at].wrap);
+          if (partner == nullptr) continue;
+          const double d = distance(*atoms_[at].atom, *partner);
+          if (d > kWrappedBondReach) continue;
+          ++count;
+          longest = std::max(longest, d);
+        }
+        if (count > bestCount || (count == bestCount && longest < bestLongest)) {
+          chosen = at;
+          bestCount = count;
+          bestLongest = longest;
+        }
       }
     }
     atoms[0] = atoms_[chosen].atom;
-    for (int i = 1; i < 5; ++i)
+    for (int i = 1; i < 5; ++i) {
       atoms[i] = numbers[i] == 0 ? nullptr : find(numbers[i], atoms_[chosen].wrap);
+      if (wrap_ > 0 && atoms[i] != nullptr && distance(*atoms[0], *atoms[i]) > kWrappedBondReach)
+        atoms[i] = nullptr;
+    }
     return true;
   }
 
@@ -886,15 +951,30 @@ class AtomNumbers {
   };
   // The index covers every atom added; built only once CONECT records need it, since most
   // protein files have none.
+  // A wrap starts where a number comes back that the current wrap already holds (numbering
+  // past 99,999 that starts again, a second block numbered from 1); numbers that merely go
+  // down are one numbering.
   void index() {
     if (indexed_ == 0) latest_.reserve(atoms_.size());
     for (; indexed_ < atoms_.size(); ++indexed_) {
-      auto [head, added] = latest_.emplace(atoms_[indexed_].serial, indexed_);
-      if (added) continue;
-      if (atoms_[head->second].wrap == atoms_[indexed_].wrap) continue;  // the first one wins
-      atoms_[indexed_].previous = head->second;
-      head->second = indexed_;
+      Entry& entry = atoms_[indexed_];
+      auto head = latest_.find(entry.serial);
+      if (head != latest_.end() && atoms_[head->second].wrap == wrap_ && entry.serial != 0) ++wrap_;
+      entry.wrap = wrap_;
+      if (head == latest_.end()) {
+        latest_.emplace(entry.serial, indexed_);
+      } else if (atoms_[head->second].wrap != wrap_) {
+        entry.previous = head->second;
+        head->second = indexed_;
+      }  // else a number 0 repeated: no atom, the first one stands
     }
+  }
+
+  // Two atoms that a CONECT record of a file with repeated numbers bonds lie at most this far
+  // apart (Å): covalent and metal bonds are shorter.
+  static constexpr double kWrappedBondReach = 4.0;
+  static double distance(const Atom& a, const Atom& b) {
+    return a.getFixedCoords().calcDist(b.getFixedCoords());
   }
 
   Atom* find(unsigned serial, unsigned wrap) const {
@@ -910,9 +990,7 @@ class AtomNumbers {
   std::vector<Entry> atoms_;
   std::unordered_map<unsigned, size_t> latest_;  // number -> its entry in the latest wrap
   size_t indexed_ = 0;                           // entries of atoms_ in latest_ so far
-  unsigned wrap_ = 0;
-  unsigned last_ = 0;
-  bool any_ = false;
+  unsigned wrap_ = 0;                            // the wrap of the last atom indexed
 };
 
 // The atom numbers of a CONECT record, columns 7-11 and the four partner fields of columns
@@ -958,9 +1036,19 @@ Molecule* MoleReader::readPDB(unsigned type, bool keepCofactors, bool keepWaters
     if (!atomNumbers.resolve(numbers, atoms)) return;
     for (int i = 1; i < 5; ++i) {
       Atom* partner = atoms[i];
-      if (partner == nullptr || partner == atoms[0] || atoms[0]->hasLink(partner)) continue;
+      if (partner == nullptr || partner == atoms[0]) continue;
       if (!atoms[0]->sameConformation(*partner)) continue;  // two alternate sites
-      molecule->addBond(atoms[0], partner, kBondSingle, bondCounter++);
+      // A partner listed twice or three times in one record is a double or triple bond, as
+      // Open Babel and RDKit write bond orders.
+      int order = 0;
+      for (int j = 1; j < 5; ++j) order += atoms[j] == partner ? 1 : 0;
+      order = std::min(order, static_cast<int>(kBondTriple));
+      if (Bond* existing = atoms[0]->getBond(partner)) {
+        if (order > existing->getType() && existing->getType() <= kBondTriple)
+          existing->setType(order);
+        continue;
+      }
+      molecule->addBond(atoms[0], partner, order, bondCounter++);
       if (debug)
         std::cout << "Create bond : " << atoms[0]->getIdentifier() << " - "
                   << partner->getIdentifier() << std::endl;
@@ -1025,6 +1113,12 @@ Molecule* MoleReader::readPDB(unsigned type, bool keepCofactors, bool keepWaters
         record.residueNumber = readResidueNumber(f.resId);
         record.insertionCode = f.insertionCode;
         record.at = Coords(readCoordinate(f.x), readCoordinate(f.y), readCoordinate(f.z));
+        record.formalCharge = readFormalCharge(f.charge);
+        // An ion without an element column is named as its residue ("CA", "CL", "NA"): the name
+        // is then the element's two letters, not calcium read as carbon.
+        if (record.element.empty() && f.type == "HETATM" && name.size() == 2 &&
+            name == residueName && isTwoLetterElement(name))
+          record.element = name;
         // "nan" and "inf" read as numbers but are no positions.
         if (!std::isfinite(record.at.x) || !std::isfinite(record.at.y) ||
             !std::isfinite(record.at.z))
@@ -1037,9 +1131,8 @@ Molecule* MoleReader::readPDB(unsigned type, bool keepCofactors, bool keepWaters
 
       if (line.compare(0, 6, "CONECT") == 0) readConect(line);
     }
-    // The CONECT records after the last model hold for every model.
     if (modelEnded)
-      for (const std::string& record : trailingConect()) readConect(record);
+      for (const std::string& record : modelConect()) readConect(record);
   } catch (const MoleExcept& error) {
     if (error.code == kErrLineTooLong.code || error.code == kErrReadFailed.code) {
       residueIndex.clear();
@@ -1234,7 +1327,15 @@ void MoleReader::defProps(Molecule* molecule) {
   for (Residu* residue : perceived) perceiveBonds(*molecule, *residue, bondNum);
 
   // Bonds within residues, peptide bonds, bonds to hydrogens.
-  std::unordered_map<std::string, const TypedResidue*> previousByChain;
+  // Each chain's last position: the residues that share its number and insertion code (two
+  // residues where alternate sites hold different amino acids), and those of the position
+  // before, whose carbonyls the position's nitrogens bond to.
+  struct ChainPosition {
+    int number = 0;
+    char insertionCode = '\0';
+    std::vector<const TypedResidue*> here, before;
+  };
+  std::unordered_map<std::string, ChainPosition> positions;
   std::vector<Atom*> sulfurs;  // of cysteines, for the disulfides
   for (const TypedResidue& entry : chain) {
     const bool typed = entry.typed;
@@ -1242,22 +1343,29 @@ void MoleReader::defProps(Molecule* molecule) {
       entry.forEachNamed(bond.first, [&](Atom* a) {
         entry.forEachNamed(bond.second, [&](Atom* b) { link(a, b, bond.type); });
       });
-    const std::string& chain = entry.residue->getChain();
-    auto previous = previousByChain.find(chain);
-    if (previous != previousByChain.end() && !entry.tmpl->nitrogen.empty() &&
-        !previous->second->tmpl->carbonyl.empty()) {
-      previous->second->forEachNamed(previous->second->tmpl->carbonyl, [&](Atom* carbon) {
-        entry.forEachNamed(entry.tmpl->nitrogen, [&](Atom* nitrogen) {
-          if (carbon->getFixedCoords().calcDist(nitrogen->getFixedCoords()) < kPeptideBondLength)
-            link(carbon, nitrogen, kBondSingle);
+    ChainPosition& position = positions[entry.residue->getChain()];
+    const bool sameSite = !position.here.empty() && position.number == entry.residue->getNum() &&
+                          position.insertionCode == entry.residue->getInsertionCode();
+    if (!sameSite) {
+      position.before = std::move(position.here);
+      position.here.clear();
+      position.number = entry.residue->getNum();
+      position.insertionCode = entry.residue->getInsertionCode();
+    }
+    if (!entry.tmpl->nitrogen.empty()) {
+      for (const TypedResidue* previous : position.before) {
+        if (previous->tmpl->carbonyl.empty()) continue;
+        previous->forEachNamed(previous->tmpl->carbonyl, [&](Atom* carbon) {
+          entry.forEachNamed(entry.tmpl->nitrogen, [&](Atom* nitrogen) {
+            if (carbon->getFixedCoords().calcDist(nitrogen->getFixedCoords()) < kPeptideBondLength)
+              link(carbon, nitrogen, kBondSingle);
+          });
         });
-      });
+      }
     }
-    if (entry.tmpl->carbonyl.empty() || entry.has(entry.tmpl->carbonyl)) {
-      previousByChain[chain] = &entry;
-    } else {
-      previousByChain.erase(chain);  // no carbonyl: the chain breaks here
-    }
+    // A residue without its carbonyl breaks the chain here.
+    if (entry.tmpl->carbonyl.empty() || entry.has(entry.tmpl->carbonyl))
+      position.here.push_back(&entry);
     if (entry.tmpl->residue == "CYS")
       entry.forEachNamed("SG", [&](Atom* s) { sulfurs.push_back(s); });
     if (!typed) continue;

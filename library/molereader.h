@@ -109,9 +109,11 @@ class MoleReader {
   // Whether a read has met the end of the file: the last line had no line end, or nothing was
   // left to read.
   bool inputEnded() const { return inputEnded_; }
-  // CONECT records that follow the last model of a file with MODEL records: they hold for
-  // every model. Found by reading ahead at the first ENDMDL.
-  const std::vector<std::string>& trailingConect();
+  // The CONECT records of the model that has just ended (at an ENDMDL): those between its
+  // ENDMDL and the next MODEL, else, where it has none there, those after the last model,
+  // which hold for every model. Found by reading ahead once, at the first ENDMDL.
+  const std::vector<std::string>& modelConect();
+  void readConectAfterModels();
 
   std::string path;  // current input file; empty for a reader on lines
   std::ifstream file;
@@ -124,8 +126,11 @@ class MoleReader {
   std::string text_;  // the input when it is held in memory (loadText)
   bool fromText_ = false;
   bool inputEnded_ = false;
-  std::vector<std::string> trailingConect_;
-  bool trailingConectRead_ = false;
+  // CONECT records after each ENDMDL from the first one read on, up to the next MODEL; the
+  // last block follows the last model.
+  std::vector<std::vector<std::string>> conectAfterModels_;
+  bool conectAfterModelsRead_ = false;
+  size_t modelsEnded_ = 0;
   unsigned format = 0;  // 1 MOL2, 2 PDB, anything else reads nothing
   bool opened = false;
   bool ringSearch = false;

@@ -60,6 +60,7 @@ Atom* ResidueAssembler::add(const AtomRecord& record) {
       std::make_unique<Atom>(added_++, record.serial, std::move(symbol), record.at,
                              std::string(name.empty() ? record.element : name), std::string());
   atom->setAltLoc(record.altLoc);
+  atom->setFormalCharge(record.formalCharge);
   // A residue's hydrogen bonds to one atom; its heavy atoms bond to up to four.
   atom->getVertex()->edges.reserve(atom->isHydrogen() ? 1 : 4);
   Residu* residue = residueFor(record, *atom);

@@ -25,6 +25,7 @@ struct AtomRecord {
   int residueNumber = 0;
   char insertionCode = ' ';  // blank when none
   Coords at;                 // position, ångström
+  double formalCharge = 0;   // in units of the elementary charge
 };
 
 // Adds atoms to a molecule record by record. Metal ions named in upper case take the element

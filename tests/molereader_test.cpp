@@ -524,7 +524,7 @@ TEST(PdbReader, ConectRules) {
                              "CONECT    2    1",                 // the same bond again
                              "CONECT    3    4",                 // listed once
                              "CONECT    5    4   12    3",       // 12 is unknown
-                             "CONECT    6    5    5",            // a repeated partner
+                             "CONECT    6    5    5",            // listed twice: a double bond
                              "CONECT   10    6    7    1    8",  // four partners, 7 unknown
                              "CONECT    8",                      // Vina: no partner at all
                              "CONECT    7    1",                 // unknown first atom
@@ -536,7 +536,8 @@ TEST(PdbReader, ConectRules) {
   for (size_t i = 0; i < molecule->numBonds(); ++i) {
     const Bond& bond = molecule->bond(i);
     bonds.emplace(bond.getFirst()->getMapNum(), bond.getSecond()->getMapNum());
-    EXPECT_EQ(bond.getType(), kBondSingle);
+    const bool doubled = bond.getFirst()->getMapNum() == 6 && bond.getSecond()->getMapNum() == 5;
+    EXPECT_EQ(bond.getType(), doubled ? kBondDouble : kBondSingle);
   }
   EXPECT_EQ(bonds, (std::set<std::pair<unsigned, unsigned>>{{1, 2},
                                                             {3, 4},
@@ -677,12 +678,15 @@ TEST(PdbReader, ResiduesAreNeverMerged) {
 // ENDMDL ends a molecule as END does: each model is a molecule of its own. CONECT records after
 // the last model hold for every model.
 TEST_F(MoleReaderFiles, EachModelIsAMolecule) {
+  // Atoms too far apart to be bonded by their distances: the CONECT records decide.
   std::vector<std::string> lines;
   for (int model = 1; model <= 3; ++model) {
     lines.push_back("MODEL        " + std::to_string(model));
     lines.push_back(record("HETATM", 1, " C1 ", "LIG", 'A', 1, model, 0, 0, "C"));
-    lines.push_back(record("HETATM", 2, " O2 ", "LIG", 'A', 1, model + 1.2, 0, 0, "O"));
+    lines.push_back(record("HETATM", 2, " O2 ", "LIG", 'A', 1, model + 3.0, 0, 0, "O"));
+    lines.push_back(record("HETATM", 3, " N3 ", "LIG", 'A', 1, model + 6.0, 0, 0, "N"));
     lines.push_back("ENDMDL");
+    if (model == 2) lines.push_back("CONECT    2    3");  // model 2's own record
   }
   lines.insert(lines.end(), {"CONECT    1    2", "END"});
   for (const char* end : {"\n", "\r\n", "\r"}) {
@@ -694,9 +698,11 @@ TEST_F(MoleReaderFiles, EachModelIsAMolecule) {
     ASSERT_EQ(complex.others.size(), 3u);
     for (int model = 0; model < 3; ++model) {
       const Molecule& molecule = complex.others[model];
-      ASSERT_EQ(molecule.numAtoms(), 2u);
+      ASSERT_EQ(molecule.numAtoms(), 3u);
       EXPECT_DOUBLE_EQ(molecule.atom(0).getFixedCoords().x, model + 1);
-      EXPECT_EQ(molecule.numBonds(), 1u) << model;
+      ASSERT_EQ(molecule.numBonds(), 1u) << model;
+      // Model 2 has its own record; the others take the one after the last model.
+      EXPECT_EQ(molecule.bond(0).getFirst()->getMapNum(), model == 1 ? 2u : 1u) << model;
     }
   }
 }
@@ -1037,4 +1043,56 @@ TEST(PdbReader, BondsOfUnknownResiduesComeFromDistances) {
   EXPECT_TRUE(bonded(13, 14));                        // MSE N - CA, from distances
   EXPECT_EQ(molecule->atom(9).getMOL2type(), "N.3");  // the N-terminal glycine
   EXPECT_EQ(molecule->atom(13).getMOL2type(), "");    // a residue the typing does not know
+}
+
+// What else a PDB file says: numbers that go down without repeating are one numbering (CONECT
+// records bond across them), formal charges in columns 79-80, an ion named as its residue.
+TEST(PdbReader, UnorderedNumbersChargesAndIons) {
+  auto charged = [](std::string line, const char* charge) { return line + charge; };
+  auto molecule = readLines({
+      record("HETATM", 10, " C1 ", "LIG", 'A', 1, 0.0, 0, 0, "C"),
+      charged(record("HETATM", 11, " N1 ", "LIG", 'A', 1, 3.0, 0, 0, "N"), "1+"),
+      charged(record("HETATM", 4, " O1 ", "LIG", 'A', 1, 6.0, 0, 0, "O"), "1-"),
+      record("HETATM", 20, "CA  ", "CA", 'A', 2, 20.0, 0, 0, "").substr(0, 66),
+      record("HETATM", 21, "CL  ", "CL", 'A', 3, 25.0, 0, 0, "").substr(0, 66),
+      "CONECT   10   11",
+      "CONECT   11    4",
+      "END",
+  });
+  ASSERT_EQ(molecule->numAtoms(), 5u);
+  EXPECT_TRUE(molecule->atom(0).hasLink(&molecule->atom(1)));
+  EXPECT_TRUE(molecule->atom(1).hasLink(&molecule->atom(2)));
+  EXPECT_EQ(molecule->atom(1).getFormalCharge(), 1);
+  EXPECT_EQ(molecule->atom(2).getFormalCharge(), -1);
+  EXPECT_EQ(molecule->atom(3).getAtomicNum(), 20u);  // calcium, not carbon
+  EXPECT_EQ(molecule->atom(4).getAtomicNum(), 17u);
+}
+
+// Where alternate sites hold two different amino acids at one position, both join the chain:
+// each bonds to the carbonyl before it and to the nitrogen after it, within its own site.
+TEST(PdbReader, TwoAminoAcidsAtOnePositionBothJoinTheChain) {
+  auto site = [](std::string line, char altLoc) {
+    return mutate(line, 16, std::string(1, altLoc));
+  };
+  auto molecule = readLines({
+      record("ATOM", 1, " N  ", "GLY", 'A', 1, 0.000, 0.000, 0.000, "N"),
+      record("ATOM", 2, " CA ", "GLY", 'A', 1, 1.450, 0.000, 0.000, "C"),
+      record("ATOM", 3, " C  ", "GLY", 'A', 1, 2.000, 1.420, 0.000, "C"),
+      site(record("ATOM", 4, " N  ", "SER", 'A', 2, 3.320, 1.500, 0.000, "N"), 'A'),
+      site(record("ATOM", 5, " CA ", "SER", 'A', 2, 3.950, 2.800, 0.000, "C"), 'A'),
+      site(record("ATOM", 6, " C  ", "SER", 'A', 2, 5.450, 2.700, 0.000, "C"), 'A'),
+      site(record("ATOM", 7, " N  ", "ALA", 'A', 2, 3.320, 1.550, 0.100, "N"), 'B'),
+      site(record("ATOM", 8, " CA ", "ALA", 'A', 2, 3.950, 2.850, 0.100, "C"), 'B'),
+      site(record("ATOM", 9, " C  ", "ALA", 'A', 2, 5.450, 2.750, 0.100, "C"), 'B'),
+      record("ATOM", 10, " N  ", "GLY", 'A', 3, 6.100, 3.900, 0.000, "N"),
+      "END",
+  });
+  ASSERT_EQ(molecule->numAtoms(), 10u);
+  auto bonded = [&](int a, int b) { return molecule->atom(a).hasLink(&molecule->atom(b)); };
+  EXPECT_TRUE(bonded(2, 3));
+  EXPECT_TRUE(bonded(2, 6));
+  EXPECT_TRUE(bonded(5, 9));
+  EXPECT_TRUE(bonded(8, 9));
+  EXPECT_FALSE(bonded(5, 6));
+  EXPECT_EQ(molecule->atom(6).getMOL2type(), "N.am");  // no N-terminus
 }
