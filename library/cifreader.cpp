@@ -98,7 +98,12 @@ std::string_view unquoted(const std::string& value) {
   if (value.size() == 1 && (value[0] == '.' || value[0] == '?')) return std::string_view();
   if (value.size() >= 2 && (value[0] == '\'' || value[0] == '"') && value.back() == value[0])
     return std::string_view(value).substr(1, value.size() - 2);
-  if (!value.empty() && value[0] == ';') return std::string_view(value).substr(1);  // a text field
+  if (!value.empty() && value[0] == ';') {  // a text field: ";" lines around the text
+    std::string_view text = std::string_view(value).substr(1);
+    if (text.size() >= 2 && text.compare(text.size() - 2, 2, "\n;") == 0) text.remove_suffix(2);
+    if (!text.empty() && text.back() == '\r') text.remove_suffix(1);
+    return text;
+  }
   return value;
 }
 
@@ -145,13 +150,16 @@ std::string siteKey(std::string_view chain, long number, char insertionCode,
   return key;
 }
 
+// Bonds that PDB files give as CONECT records: covalent ones (covale, covale_base,
+// covale_phosphate, covale_sugar), disulfides and metal coordination.
 bool covalent(std::string_view type) {
-  return type.substr(0, 6) == "covale" || type == "disulf";
+  return type.substr(0, 6) == "covale" || type == "disulf" || type == "metalc";
 }
 
 }  // namespace
 
 void CifReader::read(const std::string& data, Complex& complex, unsigned type) const {
+  if (data.find_first_not_of(" \t\r\n") == std::string::npos) return;  // nothing at all
   cif::Document document;
   try {
     document = cif::read_memory(data.data(), data.size(), path_.c_str());
@@ -171,6 +179,10 @@ void CifReader::read(const std::string& data, Complex& complex, unsigned type) c
   auto molecule =
       std::make_unique<Molecule>(type, static_cast<unsigned>(sites.length()), 0, 0, block->name);
   ResidueAssembler assembler(*molecule);
+  // The atoms' names as the file gives them (metal names are respelled on the atoms), for the
+  // atom addresses of _struct_conn.
+  std::vector<std::string_view> fileNames;
+  fileNames.reserve(sites.length());
   std::string_view firstModel;
   bool modelSeen = false;
   for (size_t i = 0; i < sites.length(); ++i) {
@@ -201,6 +213,7 @@ void CifReader::read(const std::string& data, Complex& complex, unsigned type) c
     record.at = Coords(x, y, z);
     record.formalCharge = static_cast<double>(leadingNumber(text(row, kFormalCharge)));
     assembler.add(record);
+    fileNames.push_back(record.name);
   }
 
   molecule->cleanResidu();
@@ -216,7 +229,7 @@ void CifReader::read(const std::string& data, Complex& complex, unsigned type) c
       const Residu& residue = *atom.getResidu();
       const char code = residue.getInsertionCode();
       atomsBySite[siteKey(residue.getChain(), residue.getNum(), code == '\0' ? ' ' : code,
-                          residue.getName(), atom.getName())]
+                          residue.getName(), fileNames[i])]
           .push_back(&atom);
     }
   }

@@ -18,7 +18,8 @@ class CifReader {
   // `path` is the file's name as the user gave it: every message names it.
   explicit CifReader(std::string path) : path_(std::move(path)) {}
 
-  // Adds the molecule, of type code `type`, to the complex when it holds atoms. Throws
+  // Adds the molecule, of type code `type`, to the complex when it holds atoms (text that holds
+  // nothing at all gives no molecule, as an empty PDB file gives none). Throws
   // MoleExcept 112011 (text that is not CIF), 112012 (no _atom_site), 112013 (a coordinate that
   // is not a number).
   void read(const std::string& text, Complex& complex, unsigned type) const;

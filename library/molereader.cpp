@@ -338,10 +338,12 @@ const ResidueRow kBackbone = {"", "N-CA CA-C C=O C-OXT C-OT1 C-OT2",
                               "N.am: N; C.3: CA; C.2: C; O.2: O OXT OT1 OT2"};
 
 // Columns: residue name and side-chain bonds (the CA-CB bond included) on the first line,
-// side-chain atom types on the second. ILE also lists "CD", an older name of CD1. Ring bonds are
-// aromatic; the ring nitrogens of HIS, the carboxyl oxygens of ASP and GLU and the amine of LYS
-// are typed in code from the hydrogens. TRP NE1 always bears its hydrogen: the pyrrole-type
-// N.pl3.
+// side-chain atom types on the second. ILE also lists "CD", an older name of CD1. The benzene
+// rings of PHE and TYR have aromatic bonds; the rings of TRP and HIS, which hold a nitrogen, are
+// written in one Kekulé form, so that Open Babel and RDKit read them whether or not the file
+// shows the ring's hydrogen. TRP NE1 always bears its hydrogen: the pyrrole-type N.pl3. The
+// ring nitrogens of HIS (and its ring's double bond to CE1), the carboxyl oxygens of ASP and
+// GLU and the amine of LYS are settled in code from the hydrogens.
 // clang-format off
 const ResidueRow kSideChains[] = {
     {"GLY", "",
@@ -368,10 +370,10 @@ const ResidueRow kSideChains[] = {
             "C.3: CB; C.ar: CG CD1 CD2 CE1 CE2 CZ"},
     {"TYR", "CA-CB CB-CG CG:CD1 CD1:CE1 CE1:CZ CZ:CE2 CE2:CD2 CD2:CG CZ-OH",
             "C.3: CB; C.ar: CG CD1 CD2 CE1 CE2 CZ; O.3: OH"},
-    {"TRP", "CA-CB CB-CG CG:CD1 CD1:NE1 NE1:CE2 CE2:CD2 CD2:CG "
-            "CE2:CZ2 CZ2:CH2 CH2:CZ3 CZ3:CE3 CE3:CD2",
+    {"TRP", "CA-CB CB-CG CG=CD1 CD1-NE1 NE1-CE2 CE2=CD2 CD2-CG "
+            "CE2-CZ2 CZ2=CH2 CH2-CZ3 CZ3=CE3 CE3-CD2",
             "C.3: CB; C.ar: CG CD1 CD2 CE2 CE3 CZ2 CZ3 CH2; N.pl3: NE1"},
-    {"HIS", "CA-CB CB-CG CG:ND1 ND1:CE1 CE1:NE2 NE2:CD2 CD2:CG",
+    {"HIS", "CA-CB CB-CG CG-ND1 ND1-CE1 CE1-NE2 NE2-CD2 CD2=CG",
             "C.3: CB; C.ar: CG CD2 CE1; N.2: ND1 NE2"},
     {"ASP", "CA-CB CB-CG CG=OD1 CG-OD2",
             "C.3: CB; C.2: CG; O.2: OD1 OD2"},
@@ -1272,6 +1274,13 @@ bool bondedOutside(const Atom& atom) {
   return false;
 }
 
+// Whether any atom of that name in the residue carries a negative formal charge.
+bool anyCharged(const TypedResidue& entry, std::string_view name) {
+  bool found = false;
+  entry.forEachNamed(name, [&](const Atom* atom) { found = found || atom->getFormalCharge() < 0; });
+  return found;
+}
+
 // Whether any atom of that name in the residue bears a hydrogen.
 bool anyProtonated(const TypedResidue& entry, std::string_view name) {
   bool found = false;
@@ -1424,8 +1433,19 @@ void MoleReader::defProps(Molecule* molecule) {
                 anyProtonated(entry, oxygenName == group.oxygen ? group.otherOxygen : group.oxygen);
             const bool acid = protonatedHere || protonatedThere || acidByName;
             if (!acid) {
-              settled[oxygen] = "O.co2";
-              setBondType(carbon, oxygen, kBondAromatic);
+              // A file that puts the charge on one oxygen (columns 79-80) has its carboxylate
+              // localized: the charged O.co2 singly bonded, the other O.2 doubly, as Open Babel
+              // writes it; else the charge is shared, both bonds aromatic.
+              const bool chargedHere = anyCharged(entry, oxygenName);
+              const bool chargedThere =
+                  anyCharged(entry, oxygenName == group.oxygen ? group.otherOxygen : group.oxygen);
+              if (chargedHere != chargedThere) {
+                settled[oxygen] = chargedHere ? "O.co2" : "O.2";
+                setBondType(carbon, oxygen, chargedHere ? kBondSingle : kBondDouble);
+              } else {
+                settled[oxygen] = "O.co2";
+                setBondType(carbon, oxygen, kBondAromatic);
+              }
               return;
             }
             const bool bearsHydrogen = protonatedHere || (!protonatedThere && acidByName &&
@@ -1440,9 +1460,9 @@ void MoleReader::defProps(Molecule* molecule) {
     if (tmpl.residue == "ASP") carboxyl(kAspartate, protonation == Protonation::kAcid);
     if (tmpl.residue == "GLU") carboxyl(kGlutamate, protonation == Protonation::kAcid);
     // Histidine: the ring nitrogen that bears a hydrogen is pyrrole-type (N.pl3), the other
-    // N.2; with both protonated, the imidazolium puts its charge on NE2 (N.4), which Open Babel
-    // and RDKit both read as the cation. Without a hydrogen on either, the residue's name
-    // chooses, and HIS is the HIE tautomer.
+    // N.2 and doubly bonded to CE1; with both protonated, the imidazolium puts its charge and
+    // that double bond on NE2 (N.4), which Open Babel and RDKit both read as the cation. Without a
+    // hydrogen on either, the residue's name chooses, and HIS is the HIE tautomer.
     if (tmpl.residue == "HIS") {
       bool delta = anyProtonated(entry, "ND1");
       bool epsilon = anyProtonated(entry, "NE2");
@@ -1453,6 +1473,12 @@ void MoleReader::defProps(Molecule* molecule) {
       entry.forEachNamed("ND1", [&](Atom* n) { settled[n] = delta ? "N.pl3" : "N.2"; });
       entry.forEachNamed("NE2", [&](Atom* n) {
         settled[n] = !epsilon ? "N.2" : delta ? "N.4" : "N.pl3";
+      });
+      // The ring's second double bond: CE1=ND1 where NE2 bears the hydrogen, else CE1=NE2.
+      const bool toDelta = epsilon && !delta;
+      entry.forEachNamed("CE1", [&](Atom* c) {
+        entry.forEachNamed(toDelta ? "ND1" : "NE2",
+                           [&](Atom* n) { setBondType(c, n, kBondDouble); });
       });
     }
     // Lysine: the hydrogens on NZ, where the file shows any; else the residue's name.

@@ -5,6 +5,7 @@
 #include <sys/stat.h>  // for stat, lstat, fchmod, umask
 #include <unistd.h>    // for unlink, access, close
 
+#include <atomic>  // for std::atomic_signal_fence
 #include <cerrno>
 #include <charconv>  // for std::to_chars
 #include <cmath>     // for std::isfinite
@@ -235,6 +236,7 @@ void MoleWriter::notePendingOutput(const std::string& path) {
   pendingOutputSet = 0;
   if (path.empty() || path.size() >= sizeof pendingOutput) return;
   std::memcpy(pendingOutput, path.c_str(), path.size() + 1);
+  std::atomic_signal_fence(std::memory_order_seq_cst);  // the path before the flag
   pendingOutputSet = 1;
 }
 

@@ -106,6 +106,7 @@ void MoleReader::stepBack() {
 
 std::string MoleReader::readSectionText() {
   std::string text;
+  bool first = true;
   while (!atEnd) {
     const std::string line = getLine();
     if (atEnd) break;
@@ -113,8 +114,9 @@ std::string MoleReader::readSectionText() {
       stepBack();
       break;
     }
-    if (!text.empty()) text += '\n';
+    if (!first) text += '\n';
     text += line;
+    first = false;
   }
   return text;
 }
@@ -229,7 +231,10 @@ Molecule* MoleReader::readMOL2(unsigned type) {
       } else if (contains(line, kAtomAttributesTag)) {
         attributesPos = nextLineStart();
       } else if (contains(line, kCommentTag)) {
-        molecule->setComment(readSectionText());
+        // A second COMMENT section adds to the first.
+        const std::string comment = readSectionText();
+        molecule->setComment(
+            molecule->getComment().empty() ? comment : molecule->getComment() + "\n" + comment);
       }
     }
     const bool hasNext = nextPos != kNoPosition;
@@ -322,13 +327,12 @@ void MoleReader::readMOL2Substruct(unsigned count, Molecule* molecule) {
       continue;
     }
     const std::string residueName = fieldText(name);
-    const std::string kind = fields >= 4 ? fieldText(typeWord) : std::string();
+    // Every substructure type (RESIDUE, GROUP, TEMP, DOMAIN...) is a residue of its own.
     // "****" is Tripos' text for a field that holds nothing.
     std::string residueChain = fields >= 6 ? fieldText(chain) : std::string();
     if (residueChain == "****") residueChain.clear();
     // The placeholder substructure of a small molecule.
     if (residueName.find("****") != std::string::npos && number == 1) continue;
-    if (!(kind.empty() || kind == "RESIDUE" || kind == "GROUP" || kind == "PERM")) continue;
     const std::string key = std::to_string(number) + residueName;
     if (residueIndex.count(key) != 0) continue;  // a repeated record names the same residue
     try {
@@ -385,8 +389,16 @@ void MoleReader::readMOL2Atom(unsigned count, Molecule* molecule) {
       // "<1>", "<2>"...: the placeholder of atoms outside any substructure.
       if (residueName.size() >= 3 && residueName[0] == '<' && residueName[2] == '>')
         residueName = "X";
-      auto known = residueIndex.find(std::to_string(substructureNum) + residueName);
-      if (known != residueIndex.end()) residue = known->second;
+      const std::string key = std::to_string(substructureNum) + residueName;
+      auto known = residueIndex.find(key);
+      if (known != residueIndex.end()) {
+        residue = known->second;
+      } else if (residueName != "X" && residueName.find("****") == std::string::npos) {
+        // A substructure the file names only in its atom records (Open Babel writes no
+        // SUBSTRUCTURE section): a residue all the same, so that its name is kept.
+        residue = molecule->addResidu(substructureNum, residueName, std::string());
+        residueIndex.emplace(key, residue);
+      }
     }
     if (debug) std::cout << atom->toString() << std::flush;
     molecule->addAtom(atom.release(), residue);

@@ -76,11 +76,15 @@ std::string StructureFile::gunzip(const std::string& path, const std::string& co
     stream.avail_out = sizeof chunk;
     status = inflate(&stream, Z_NO_FLUSH);
     if (status != Z_OK && status != Z_STREAM_END) break;
-    text.append(chunk, sizeof chunk - stream.avail_out);
-    if (text.size() > bound) {
+    const size_t produced = sizeof chunk - stream.avail_out;
+    if (text.size() + produced > bound) {
       inflateEnd(&stream);
       throw raise(kErrGzipTooLarge, path);
     }
+    // Grown by hand, so that the text never holds room beyond the bound.
+    if (text.size() + produced > text.capacity())
+      text.reserve(std::min<unsigned long long>(bound, 2ull * text.capacity() + produced));
+    text.append(chunk, produced);
     if (stream.avail_in == 0 && fed < compressed.size()) {
       const size_t more = std::min<size_t>(compressed.size() - fed, 1u << 30);
       stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(compressed.data()) + fed);
@@ -89,7 +93,14 @@ std::string StructureFile::gunzip(const std::string& path, const std::string& co
     }
     if (status == Z_STREAM_END) {
       if (stream.avail_in == 0 && fed == compressed.size()) break;
-      inflateReset(&stream);  // another member follows
+      // Another member follows, or padding: zeros after the last member, which gzip passes over.
+      const size_t rest = compressed.size() - (fed - stream.avail_in);
+      const char* next = reinterpret_cast<const char*>(stream.next_in);
+      if (std::all_of(next, next + std::min<size_t>(rest, stream.avail_in),
+                      [](char c) { return c == 0; }) &&
+          rest == stream.avail_in)
+        break;
+      inflateReset(&stream);
     } else if (stream.avail_in == 0 && stream.avail_out != 0) {
       break;  // the data ends inside a member
     }

@@ -137,8 +137,9 @@ TEST(CifReader, LabelItemsStandInForMissingAuthItems) {
   EXPECT_EQ(fromPymol->numBonds(), fromPdb->numBonds());
 }
 
-// The first model only; covalent _struct_conn entries bond their atoms (within one site, not to
-// a symmetry mate); hydrogen bonds and metal coordination do not.
+// The first model only; covalent and metal _struct_conn entries bond their atoms (within one
+// site, not to a symmetry mate), as a PDB file's CONECT records do; hydrogen bonds do not. A
+// name given as a text field is read without its ";" lines.
 TEST(CifReader, FirstModelAndCovalentConnections) {
   const std::string cif =
       "data_test\n"
@@ -148,7 +149,7 @@ TEST(CifReader, FirstModelAndCovalentConnections) {
       "_atom_site.Cartn_y\n_atom_site.Cartn_z\n_atom_site.pdbx_formal_charge\n"
       "_atom_site.pdbx_PDB_model_num\n"
       "HETATM 1 C C1 . LIG A 1 0.0 0.0 0.0 ? 1\n"
-      "HETATM 2 C C2 . LIG A 1 5.0 0.0 0.0 ? 1\n"
+      "HETATM 2 C\n;C2\n;\n. LIG A 1 5.0 0.0 0.0 ? 1\n"
       "HETATM 3 N N1 . LIG B 2 0.0 5.0 0.0 1 1\n"
       "HETATM 4 ZN ZN . ZN B 3 0.0 9.0 0.0 2 1\n"
       "HETATM 1 C C1 . LIG A 1 9.0 9.0 9.0 ? 2\n"
@@ -161,7 +162,8 @@ TEST(CifReader, FirstModelAndCovalentConnections) {
       "_struct_conn.ptnr2_symmetry\n"
       "c1 covale A LIG 1 C1 1_555 B LIG 2 N1 1_555\n"
       "c2 covale A LIG 1 C2 1_555 B LIG 2 N1 2_555\n"
-      "m1 metalc B LIG 2 N1 1_555 B ZN 3 ZN 1_555\n";
+      "m1 metalc B LIG 2 N1 1_555 B ZN 3 ZN 1_555\n"
+      "h1 hydrog A LIG 1 C2 1_555 B ZN 3 ZN 1_555\n";
   Complex complex;
   testing::internal::CaptureStderr();
   CifReader("test.cif").read(cif, complex, 17);
@@ -171,10 +173,12 @@ TEST(CifReader, FirstModelAndCovalentConnections) {
   ASSERT_EQ(m.numAtoms(), 4u);
   EXPECT_EQ(m.atom(3).getAtomicNum(), 30u);  // "ZN" in the element table's case
   EXPECT_EQ(m.atom(2).getFormalCharge(), 1);
+  EXPECT_EQ(m.atom(1).getName(), "C2");
   EXPECT_TRUE(m.atom(0).hasLink(&m.atom(2)));
   EXPECT_FALSE(m.atom(1).hasLink(&m.atom(2)));
-  EXPECT_FALSE(m.atom(2).hasLink(&m.atom(3)));
-  EXPECT_EQ(m.numBonds(), 1u);
+  EXPECT_TRUE(m.atom(2).hasLink(&m.atom(3)));
+  EXPECT_FALSE(m.atom(1).hasLink(&m.atom(3)));
+  EXPECT_EQ(m.numBonds(), 2u);
 }
 
 TEST(CifReader, BadFilesAreRefusedWithTheirPath) {
@@ -202,6 +206,7 @@ TEST(CifReader, BadFilesAreRefusedWithTheirPath) {
   }
   Complex empty;
   CifReader("empty.cif").read(header, empty, 17);  // a table without rows: no molecule
+  CifReader("empty.cif").read(" \n", empty, 17);   // nothing at all: no molecule either
   EXPECT_TRUE(empty.others.empty());
 }
 
@@ -222,6 +227,10 @@ TEST(StructureFile, GzipFilesAndTheirFaults) {
   ASSERT_TRUE(mol2 && plainMol2);
   expectSame(atomTexts(*mol2), atomTexts(*plainMol2));
   EXPECT_EQ(mol2->numCycles(), plainMol2->numCycles());
+
+  // Zeros after the last member are padding, as gzip takes them.
+  writeFile(dir.file("padded.pdb.gz"), gzipped(pdb) + std::string(1000, '\0'));
+  expectSame(atomTexts(*readAny(dir.file("padded.pdb.gz"))), atomTexts(*plain));
 
   // Two members one after the other are one content.
   const std::string half = pdb.substr(0, pdb.find("HETATM   15"));

@@ -959,7 +959,7 @@ TEST(PdbReader, AmberNamesGetTheirResiduesBondsAndTypes) {
   for (const char* name : {"HID", "HIE", "HIP"}) {
     EXPECT_EQ(find(name, "ND1")->getMOL2type(), rings[r].first) << name;
     EXPECT_EQ(find(name, "NE2")->getMOL2type(), rings[r].second) << name;
-    EXPECT_EQ(find(name, "CG")->getBondType(find(name, "ND1")), kBondAromatic);
+    EXPECT_EQ(find(name, "CG")->getBondType(find(name, "CD2")), kBondDouble);  // Kekulé
     EXPECT_EQ(find(name, "CA")->getResidu()->getKind(), kResiduAminoAcid);
     ++r;
   }
@@ -993,6 +993,10 @@ TEST(PdbReader, ProtonationFollowsTheHydrogensElseTheName) {
       record("ATOM", 9, " CG ", "HIS", 'C', 9, 20.000, 0.000, 0.000, "C"),
       record("ATOM", 10, " ND1", "HIS", 'C', 9, 20.800, 1.100, 0.000, "N"),
       record("ATOM", 11, " NE2", "HIS", 'C', 9, 22.000, -0.300, 0.000, "N"),
+      record("ATOM", 12, " CE1", "HIS", 'C', 9, 22.000, 1.000, 0.000, "C"),
+      record("ATOM", 13, " CD ", "GLU", 'D', 4, 30.000, 0.000, 0.000, "C"),
+      record("ATOM", 14, " OE1", "GLU", 'D', 4, 30.600, 1.040, 0.000, "O") + "1-",
+      record("ATOM", 15, " OE2", "GLU", 'D', 4, 30.600, -1.040, 0.000, "O"),
       "END",
   });
   EXPECT_EQ(atomNamed(*molecule, "N")->getMOL2type(), "N.4");
@@ -1002,6 +1006,14 @@ TEST(PdbReader, ProtonationFollowsTheHydrogensElseTheName) {
   EXPECT_EQ(atomNamed(*molecule, "CG")->getBondType(atomNamed(*molecule, "OD1")), kBondDouble);
   EXPECT_EQ(atomNamed(*molecule, "ND1")->getMOL2type(), "N.2");
   EXPECT_EQ(atomNamed(*molecule, "NE2")->getMOL2type(), "N.pl3");
+  // The HIE ring in its Kekulé form: the double bond to the nitrogen without hydrogen.
+  EXPECT_EQ(atomNamed(*molecule, "CE1")->getBondType(atomNamed(*molecule, "ND1")), kBondDouble);
+  EXPECT_EQ(atomNamed(*molecule, "CE1")->getBondType(atomNamed(*molecule, "NE2")), kBondSingle);
+  // A carboxylate whose charge the file puts on one oxygen is written localized.
+  EXPECT_EQ(atomNamed(*molecule, "OE1")->getMOL2type(), "O.co2");
+  EXPECT_EQ(atomNamed(*molecule, "OE2")->getMOL2type(), "O.2");
+  EXPECT_EQ(atomNamed(*molecule, "CD")->getBondType(atomNamed(*molecule, "OE1")), kBondSingle);
+  EXPECT_EQ(atomNamed(*molecule, "CD")->getBondType(atomNamed(*molecule, "OE2")), kBondDouble);
 }
 
 // A residue the typing does not know and no CONECT record touches gets the bonds its distances

@@ -289,7 +289,8 @@ TEST_F(Mol2Reader, SkipsUnreadableRecordsWithWarning) {
       {"      5 N5     -1.0000    0.0000    0.5000", "      5 N5     -1.0000    0.0000", 4, 3, 2},
       {"      4 H4  ", "     -4 H4  ", 4, 3, 3},
       {"     1     1     2    1\n", "     1     1     2\n", 5, 3, 3},
-      {"     2 GLY2        3 RESIDUE", "     2", 5, 4, 2},
+      // A substructure record left out: its atoms still make the residue they name.
+      {"     2 GLY2        3 RESIDUE", "     2", 5, 4, 3},
   };
   for (const Case& c : cases) {
     const std::string text = mutate(kValid, c.from, c.to);
@@ -317,16 +318,18 @@ TEST_F(Mol2Reader, CommentsAndBlankLinesAreNotRecords) {
 }
 
 TEST_F(Mol2Reader, SubstructureTypesAndPlaceholders) {
-  // A substructure that is no residue is not created; its atoms join the default residue.
+  // Every substructure type makes a residue: DOMAIN and TEMP as RESIDUE and GROUP do.
   Outcome r = read(mutate(kValid, "GLY2        3 RESIDUE", "GLY2        3 DOMAIN "));
   ASSERT_TRUE(r.molecule);
-  EXPECT_EQ(r.molecule->numResidues(), 2u);
-  EXPECT_EQ(r.molecule->atom(2).getResidu(), r.molecule->getDefaultResidu());
-  // The "****" placeholder of substructure 1 is no residue either; "<2>" reads as "X" too.
+  EXPECT_EQ(r.molecule->numResidues(), 3u);
+  EXPECT_EQ(r.molecule->atom(2).getResidu()->getName(), "GLY2");
+  // The "****" placeholder of substructure 1 is no residue, but atoms that name ALA1 make it
+  // from their own records; "<2>" reads as "X", the default residue.
   r = read(mutate(mutate(kValid, "     1 ALA1        1 RESIDUE", "     1 ****        1 TEMP   "),
                   "1 <1> ", "1 <2> "));
   ASSERT_TRUE(r.molecule);
-  EXPECT_EQ(r.molecule->atom(0).getResidu(), r.molecule->getDefaultResidu());
+  EXPECT_EQ(r.molecule->atom(0).getResidu()->getName(), "ALA1");
+  EXPECT_EQ(r.molecule->atom(0).getResidu()->getNum(), 1);
   EXPECT_EQ(r.molecule->atom(4).getResidu(), r.molecule->getDefaultResidu());
 }
 

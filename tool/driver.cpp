@@ -372,6 +372,7 @@ bool carryOthers(const Options& options, RigidBody& fit) {
     }
     if (molecule->numAtoms() == 0) {
       std::cerr << "No Molecule in " << path << std::endl;
+      allWritten = false;
       continue;
     }
     fit.Mobil_To_Ref(molecule);  // also stores both barycentres
@@ -509,9 +510,10 @@ int kestrumMain(int argc, char** argv) {
               << " is neither NAME nor ID: the whole molecules are fitted atom by atom"
               << std::endl;
   if (outputsCollide(options)) return 1;
-  // An interrupted run leaves no temporary output behind.
-  std::signal(SIGINT, removeOutputAndStop);
-  std::signal(SIGTERM, removeOutputAndStop);
+  // An interrupted run leaves no temporary output behind; a signal the caller has the run
+  // ignore (a background job's SIGINT) stays ignored.
+  for (int signal : {SIGINT, SIGTERM})
+    if (std::signal(signal, removeOutputAndStop) == SIG_IGN) std::signal(signal, SIG_IGN);
   try {
     return run(options);
   } catch (const MoleExcept& error) {
