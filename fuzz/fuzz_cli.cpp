@@ -46,12 +46,6 @@ void checkNoTemporaryFiles(const std::string& dir) {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  // Keep pairings within the fuzzer's memory limit; the refusal path is fuzzed all the same.
-  setenv("KESTRUM_PAIRING_MEMORY_MIB", "256", 1);
-  return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 1) return 0;
   const uint8_t control = data[0];
