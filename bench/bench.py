@@ -2,7 +2,8 @@
 """Runs the benchmark scenarios and prints one table: median wall time and peak resident memory
 of Kestrum, of the floor program and of PyMOL, and the ratios that the targets bound.
 
-    bench.py --kestrum PATH --floor PATH --work DIR [--runs N] [--pymol PEER.py] [--wait S]
+    bench.py --kestrum PATH --floor PATH --work DIR [--runs N] [--pymol PEER.py]
+             [--pymol-pair-fit PEER.py] [--wait S]
 
 Each round runs every program of every scenario once, in turn, so that the floor, Kestrum and
 PyMOL see the same machine; the medians are taken over the rounds. Outputs are removed before
@@ -89,6 +90,8 @@ def main():
     parser.add_argument("--work", required=True)
     parser.add_argument("--runs", type=int, default=5)
     parser.add_argument("--pymol", help="the PyMOL peer script; omitted when PyMOL is missing")
+    parser.add_argument("--pymol-pair-fit",
+                        help="the PyMOL peer of scenario E; omitted when PyMOL is missing")
     parser.add_argument("--wait", type=float, default=120,
                         help="seconds to wait for a quiet machine (load below 1.5)")
     args = parser.parse_args()
@@ -126,6 +129,21 @@ def main():
             ("Kestrum", [kestrum, "-r", "protein5k.pdb", "-c", "protein5k_moved.pdb", "-g",
                          "ID"])], []),
     ]
+    large = ["-r", "protein50k.pdb", "-c", "protein50k_moved.pdb"]
+    e = [("Kestrum", [kestrum] + large + ["-g", "ID"])]
+    if args.pymol_pair_fit:
+        e.append(("PyMOL", ["/usr/bin/python3", os.path.abspath(args.pymol_pair_fit),
+                            "protein50k.pdb", "protein50k_moved.pdb"]))
+    scenarios.append(Scenario("E", work, e, []))
+
+    # Outside the timing: in E the clique must drop exactly the displaced atoms.
+    listing = subprocess.run([kestrum] + large + ["-g", "ID", "-l"], cwd=work, check=True,
+                             stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                             universal_newlines=True).stdout
+    dropped = [int(line.split("\t")[1].split("(")[1].split(")")[0])
+               for line in listing.splitlines() if line.endswith("\tdropped")]
+    with open(os.path.join(work, "protein50k_displaced.txt")) as f:
+        displaced = [int(word) for word in f.read().split()]
 
     load = wait_for_quiet(args.wait)
     print("Load average before the runs: %.2f (%d cores); %d rounds, medians shown"
@@ -171,6 +189,15 @@ def main():
         if s.name == "D":
             check(s, "Kestrum time (s)", kt, "<= 10", kt <= 10.0)
             check(s, "Kestrum memory (MiB)", km, "<= 2048", km <= 2048.0)
+        if s.name == "E":
+            if "PyMOL" in s.times:
+                pt, _ = s.median("PyMOL")
+                check(s, "Kestrum / PyMOL time", kt / pt, "<= 4.0", kt / pt <= 4.0)
+            else:
+                rows.append(("", "", "", "", "PyMOL not installed: not compared", "", ""))
+            check(s, "Kestrum memory (MiB)", km, "<= 2048", km <= 2048.0)
+            check(s, "dropped pairs = displaced atoms", len(dropped), "%d, the same"
+                  % len(displaced), dropped == displaced)
 
     header = ("Scenario", "Program", "Median s", "Peak MiB", "Ratio", "Target", "")
     widths = [max(len(str(r[i])) for r in rows + [header]) for i in range(len(header))]
@@ -179,7 +206,8 @@ def main():
     print("Load average after the runs: %.2f" % load_after)
     print("A: ligand pair by NAME + 91,014-atom protein written as MOL2; B: whole-molecule fit of"
           " the protein and its moved copy; C: ligand pair + %d small MOL2 files; D: pairing by"
-          " ID of a 5,000-atom protein and its moved copy" % len(small))
+          " ID of a 5,000-atom protein and its moved copy; E: pairing by ID of a 50,000-atom"
+          " protein and its moved copy with %d atoms displaced" % (len(small), len(displaced)))
     missed = verdicts.count(False)
     print("All targets met" if missed == 0 else "%d target(s) missed" % missed)
     return 0 if missed == 0 else 1
