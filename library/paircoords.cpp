@@ -435,4 +435,19 @@ bool PairCoords::keepAgreeing(size_t i, uint64_t* mask, size_t firstWord, size_t
   return keepScalar(*this, p, i, mask, firstWord, endWord);
 }
 
+BitMatrix PairCoords::agreementMatrix(const ProgressFn& progress) const {
+  BitMatrix matrix(n_);
+  const size_t words = matrix.words();
+  for (size_t i = 0; i < n_; ++i) {
+    uint64_t* row = matrix.row(i);
+    std::fill(row, row + words, ~uint64_t{0});
+    if (n_ % kWordBits != 0) row[words - 1] = (uint64_t{1} << (n_ % kWordBits)) - 1;
+    row[i / kWordBits] &= ~(uint64_t{1} << (i % kWordBits));
+    keepAgreeing(i, row, 0, words);
+    if (progress && i % kProgressRows == 0)
+      progress(static_cast<double>(i) / static_cast<double>(n_));
+  }
+  return matrix;
+}
+
 }  // namespace VXMole

@@ -7,6 +7,7 @@
 #include <functional>
 #include <vector>
 
+#include "bitmatrix.h"
 #include "coords.h"
 
 namespace VXMole {
@@ -55,6 +56,10 @@ class PairCoords {
   // with pair i; returns whether any bit is left there. Only words and bytes with a bit set
   // are tested. Bits past the last pair must be clear.
   bool keepAgreeing(size_t i, uint64_t* mask, size_t firstWord, size_t endWord) const;
+
+  // The correspondence graph as a bit matrix: bit (i, j) set when pairs i and j differ and
+  // agree.
+  BitMatrix agreementMatrix(const ProgressFn& progress = nullptr) const;
 
   Kernel kernel() const { return kernel_; }
   // Chooses the kernel (tests compare them); one the processor lacks falls back to the best

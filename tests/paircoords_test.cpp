@@ -132,4 +132,9 @@ TEST(PairCoords, PermutedCopyKeepsTheRule) {
     for (size_t l = 0; l < order.size(); l += 3)
       EXPECT_EQ(copy.agree(k, l), pairs.agree(order[k], order[l])) << k << "," << l;
   }
+  const BitMatrix matrix = copy.agreementMatrix();
+  for (size_t k = 0; k < order.size(); ++k) {
+    EXPECT_FALSE(matrix.test(k, k));
+    for (size_t l = 0; l < k; ++l) EXPECT_EQ(matrix.test(k, l), agreeByCalcDist(copy, k, l));
+  }
 }
