@@ -443,7 +443,8 @@ std::string calphaLattice(int count) {
 
 // Pairing by name on atoms of one name forms the square of their number of pairs. 22,500 pairs
 // are paired; 2^32 pairs are beyond what any machine holds (and beyond the pair numbers), so
-// the run stops before pairing, with one line.
+// the run stops before pairing, with one line; so does pairing by element, whose bit matrix
+// grows with the square of the pairs.
 TEST_F(KestrumBadInput, PairingBeyondTheMemoryStopsWithAClearMessage) {
   const std::string small = scratch("calpha150.pdb");
   writeFile(small, calphaLattice(150));
@@ -471,6 +472,16 @@ TEST_F(KestrumBadInput, PairingBeyondTheMemoryStopsWithAClearMessage) {
   EXPECT_EQ(line.find('\n'), line.size() - 1) << "one last line: " << line;
   expectNoOutputLeft(out());
 
+  // By element 2,000 carbons give 4 million pairs, whose bit matrix would take terabytes.
+  const std::string carbons = scratch("calpha2000.pdb");
+  writeFile(carbons, calphaLattice(2000));
+  const ToolRun byElement = runKestrum({"-r", carbons, "-c", carbons, "-g", "ELEMENT"});
+  EXPECT_EQ(byElement.status, 1);
+  EXPECT_NE(byElement.err.find("Pairing by ELEMENT found 4000000 atom pairs: their "
+                               "correspondence graph needs "),
+            std::string::npos)
+      << byElement.err;
+  EXPECT_EQ(byElement.out.find("RMSD"), std::string::npos);
 }
 
 // A megabyte of MOL2 that is one fused ring system (a square lattice of 128 x 128 atoms): ring

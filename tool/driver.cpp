@@ -19,9 +19,11 @@
 #include <utility>
 #include <vector>
 
+#include "bitmatrix.h"
 #include "complex.h"
 #include "global.h"
 #include "greedyclique.h"
+#include "maxclique.h"
 #include "molecule.h"
 #include "molereader.h"
 #include "molewriter.h"
@@ -39,7 +41,7 @@ const std::string kOptionNames = "-r -c -p -g ";
 const unsigned kFitType = kMoleCalcs;
 const unsigned kCarriedType = 17;
 
-enum PairingMode { kWholeMolecules = 0, kByName = 1, kByMapNumber = 2 };
+enum PairingMode { kWholeMolecules = 0, kByName = 1, kByMapNumber = 2, kByElement = 3 };
 
 struct Options {
   std::string referencePath;
@@ -113,6 +115,7 @@ bool parseOptions(int argc, char** argv, Options& options) {
         options.pairingText = value;
         if (value == "NAME") options.pairingMode = kByName;
         if (value == "ID") options.pairingMode = kByMapNumber;
+        if (value == "ELEMENT") options.pairingMode = kByElement;
       }
       i += 2;
       continue;
@@ -151,11 +154,19 @@ bool pairable(const Atom& atom) {
 }
 
 const char* modeName(int mode) {
-  return mode == kByName ? "NAME" : "ID";
+  switch (mode) {
+    case kByName:
+      return "NAME";
+    case kByMapNumber:
+      return "ID";
+    default:
+      return "ELEMENT";
+  }
 }
 
-// Comparison atoms that can be paired, grouped by the key of the pairing mode, each group in
-// molecule order.
+// Comparison atoms that can be paired, grouped by the key of the pairing mode (name, map number
+// or atomic number), each group in molecule order. An atom of no known element (atomic number
+// 0) has no element to share and is not paired by element.
 class PartnerIndex {
  public:
   PartnerIndex(Molecule& comparison, int mode) : mode_(mode) {
@@ -164,8 +175,10 @@ class PartnerIndex {
       if (!pairable(atom)) continue;
       if (mode_ == kByName) {
         byName_[atom.getName()].push_back(&atom);
-      } else {
+      } else if (mode_ == kByMapNumber) {
         byNumber_[atom.getMapNum()].push_back(&atom);
+      } else if (atom.getAtomicNum() != kNoElement) {
+        byNumber_[atom.getAtomicNum()].push_back(&atom);
       }
     }
   }
@@ -176,14 +189,17 @@ class PartnerIndex {
       auto it = byName_.find(atom.getName());
       return it == byName_.end() ? nullptr : &it->second;
     }
-    auto it = byNumber_.find(atom.getMapNum());
+    const unsigned key = mode_ == kByMapNumber ? atom.getMapNum() : atom.getAtomicNum();
+    if (mode_ == kByElement && key == kNoElement) return nullptr;
+    auto it = byNumber_.find(key);
     return it == byNumber_.end() ? nullptr : &it->second;
   }
 
  private:
+  static constexpr unsigned kNoElement = 0;
   int mode_;
   std::unordered_map<std::string, std::vector<Atom*>> byName_;
-  std::unordered_map<unsigned, std::vector<Atom*>> byNumber_;  // by map number
+  std::unordered_map<unsigned, std::vector<Atom*>> byNumber_;  // map or atomic number
 };
 
 // Memory the process can still take, in bytes: the least of what the system has available, of
@@ -235,11 +251,14 @@ constexpr double kDriverBytesPerPair = 4 * sizeof(Atom*) + 1;
 // Pair positions are unsigned.
 constexpr size_t kMaxPairs = std::numeric_limits<unsigned>::max();
 
-// Memory the pairing of n pairs needs, in bytes: their coordinates and what the search keeps.
-double pairingBytes(size_t n) {
+// Memory the pairing of n pairs needs, in bytes: their coordinates and what the search of the
+// mode keeps (by element, the correspondence graph as a bit matrix and its renumbered copy).
+double pairingBytes(size_t n, int mode) {
   const double coordinates =
       static_cast<double>((n + 63) / 64 * 64) * 6 * (sizeof(double) + sizeof(float));
-  return static_cast<double>(n) * kDriverBytesPerPair + coordinates + GreedyClique::bytesNeeded(n);
+  const double search = mode == kByElement ? BitMatrix::bytesNeeded(n) + MaxClique::bytesNeeded(n)
+                                           : GreedyClique::bytesNeeded(n);
+  return static_cast<double>(n) * kDriverBytesPerPair + coordinates + search;
 }
 
 // The progress of a long stage on the error stream: a percentage that rewrites one line, shown
@@ -282,15 +301,50 @@ class ProgressLine {
   int percent_ = -1;  // the percentage shown; -1 while nothing is shown
 };
 
+// RMSD of the least-squares fit of a set of pairs.
+double fittedRmsd(const PairCoords& coords, const std::vector<unsigned>& set) {
+  std::vector<Coords> rigid, mobile;
+  rigid.reserve(set.size());
+  mobile.reserve(set.size());
+  for (unsigned k : set) {
+    rigid.push_back(coords.reference(k));
+    mobile.push_back(coords.comparison(k));
+  }
+  RigidBody fit;
+  fit.Load_Coords_To_Rigid(rigid);
+  fit.Load_Coords_To_Mobile(mobile);
+  return fit.Calc_Rotation(-1.0);
+}
+
 // The pairs formed, in pair-list order, and whether the clique kept each.
 struct Pairing {
   std::vector<std::pair<Atom*, Atom*>> pairs;
   std::vector<bool> kept;
 };
 
-// Pairs the atoms, keeps the first clique of their correspondence graph and loads its
-// coordinates into the fit. Returns false after a message when the pairing cannot be held in memory
-// or no consistent set of three pairs exists.
+// By name or number the kept set is the greedy clique, whichever atoms it takes. Says so when
+// it may have missed a larger set: some atom took part in more than one pair, and fewer pairs
+// were kept than reference atoms found a partner.
+void warnIfAmbiguous(const Pairing& pairing, size_t kept, int mode) {
+  std::unordered_map<const Atom*, unsigned> referenceUses, comparisonUses;
+  bool shared = false;
+  for (const auto& [reference, comparison] : pairing.pairs) {
+    shared = ++referenceUses[reference] > 1 || shared;
+    shared = ++comparisonUses[comparison] > 1 || shared;
+  }
+  if (!shared || kept >= referenceUses.size()) return;
+  std::cout.flush();  // the lines of both streams in order on a terminal
+  std::cerr << "WARNING : pairing by " << modeName(mode)
+            << " is ambiguous: atoms took part in more than one pair, and the " << kept
+            << " pairs kept are fewer than the " << referenceUses.size()
+            << " reference atoms that found a partner; -g ELEMENT finds the largest consistent "
+               "set"
+            << std::endl;
+}
+
+// Pairs the atoms, keeps the consistent set of the mode and loads its coordinates into the
+// fit. Returns false after a message when the pairing cannot be held in memory or no
+// consistent set of three pairs exists.
 bool loadPairedAtoms(Molecule& reference, Molecule& comparison, int mode, RigidBody& fit,
                      Pairing& pairing) {
   const PartnerIndex index(comparison, mode);
@@ -300,7 +354,7 @@ bool loadPairedAtoms(Molecule& reference, Molecule& comparison, int mode, RigidB
     if (!pairable(atom)) continue;
     if (const std::vector<Atom*>* partners = index.partners(atom)) count += partners->size();
   }
-  const double need = pairingBytes(count);
+  const double need = pairingBytes(count, mode);
   const double available = availableMemory();
   if (count > kMaxPairs || need > available) {
     constexpr double kMiB = 1024.0 * 1024.0;
@@ -330,13 +384,34 @@ bool loadPairedAtoms(Molecule& reference, Molecule& comparison, int mode, RigidB
   if (count < 2) throw raise(kErrNotEnoughPairs);
 
   std::vector<unsigned> clique;
+  bool proved = true;
   {
     ProgressLine progress("Pairing");
-    clique = GreedyClique(coords).run(progress.function());
+    if (mode == kByElement) {
+      ProgressFn show = progress.function();
+      const BitMatrix graph = coords.agreementMatrix(
+          show ? ProgressFn([&show](double done) { show(0.5 * done); }) : nullptr);
+      MaxClique search(graph);
+      // Of the largest sets, the one that fits best. Distances alone cannot tell a set from its
+      // mirror image (two sulfonyl oxygens swapped about the plane of the rest); the fit can.
+      search.breakTiesBy(
+          [&coords](const std::vector<unsigned>& set) { return fittedRmsd(coords, set); });
+      clique =
+          search.run(show ? ProgressFn([&show](double done) { show(0.5 + 0.5 * done); }) : nullptr);
+      proved = search.proved();
+    } else {
+      clique = GreedyClique(coords).run(progress.function());
+    }
   }
   if (clique.size() < GreedyClique::kMinSize) {
     std::cerr << "No consistent set of at least three atom pairs" << std::endl;
     return false;
+  }
+  if (!proved) {
+    std::cout.flush();
+    std::cerr << "WARNING : the search for the largest consistent set of pairs reached its limit "
+                 "before proving its set the largest; it keeps the largest it found, "
+              << clique.size() << " of " << count << " pairs" << std::endl;
   }
 
   std::vector<Coords> rigid;
@@ -349,6 +424,7 @@ bool loadPairedAtoms(Molecule& reference, Molecule& comparison, int mode, RigidB
     mobile.push_back(pairing.pairs[position].second->getFixedCoords());
     pairing.kept[position] = true;
   }
+  if (mode != kByElement) warnIfAmbiguous(pairing, clique.size(), mode);
   fit.Load_Coords_To_Rigid(rigid);
   fit.Load_Coords_To_Mobile(mobile);
   return true;
