@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Benchmark inputs: a ~90,000-atom protein, its rigidly moved copy, a 5,000-atom protein and its
-moved copy, the ligand pair, 1,000 small MOL2 files, and a 50,000-atom protein with a moved copy
-in which some atoms are displaced.
+moved copy, the ligand pair, 1,000 small MOL2 files, a 50,000-atom protein with a moved copy
+in which some atoms are displaced, and 100 ligand pairs for pairing by element.
 
 The large protein repeats the chains of example/comp_protein.pdb (4,334 atoms with hydrogens)
 21 times on a grid 80 A apart, each copy with its own chain letter and atoms renumbered from 1.
@@ -12,6 +12,7 @@ import math
 import os
 import random
 import shutil
+import subprocess
 import sys
 
 COPIES = 21
@@ -31,6 +32,17 @@ LARGE_COPY_ATOMS = 5000
 LARGE_GRID = 120.0
 DISPLACED_EVERY = 1000
 DISPLACEMENT = 3.0
+
+# Scenario F: 100 ligands of Debian's rdkit-data, each with a moved, shuffled and shaken copy
+# (scripts/make_ligand_pairs.py): every 5th record of bzr.sdf, every 2nd of cdk2.sdf, every
+# 10th of egfr.sdf (3-D), and the 6 largest of the NCI set (2-D, given 3-D coordinates by
+# obabel), up to 51 heavy atoms.
+RDKIT = "/usr/share/RDKit"
+LIGAND_SOURCES = [("Projects/DbCLI/testData/bzr.sdf", 5), ("Contrib/Fastcluster/testdata/cdk2.sdf", 2),
+                  ("Contrib/PBF/testData/egfr.sdf", 10)]
+LIGAND_LARGEST = ("Data/NCI/first_200.props.sdf", 6)
+LIGAND_PAIRS = 100
+LIGAND_SEED = 23
 
 
 def rotation(axis, degrees):
@@ -126,6 +138,29 @@ def displaced(lines, rng):
     return out, moved_serials
 
 
+def sdf_atom_counts(path):
+    """The atom count of each record of an SDF file."""
+    with open(path) as f:
+        records = f.read().split("$$$$\n")
+    return [int(r.split("\n")[3][0:3]) for r in records if r.strip()]
+
+
+def ligand_pairs(root, out):
+    shutil.rmtree(out, ignore_errors=True)
+    sources = []
+    for name, step in LIGAND_SOURCES:
+        path = os.path.join(RDKIT, name)
+        count = len(sdf_atom_counts(path))
+        sources.append("%s:%s" % (path, ",".join(str(k) for k in range(1, count + 1, step))))
+    path = os.path.join(RDKIT, LIGAND_LARGEST[0])
+    counts = sdf_atom_counts(path)
+    largest = sorted(range(len(counts)), key=lambda k: -counts[k])[:LIGAND_LARGEST[1]]
+    sources.append("%s:%s" % (path, ",".join(str(k + 1) for k in sorted(largest))))
+    subprocess.run(["/usr/bin/python3", os.path.join(root, "scripts", "make_ligand_pairs.py"), out,
+                    str(LIGAND_PAIRS), str(LIGAND_SEED)] + sources, check=True,
+                   stdout=subprocess.DEVNULL)
+
+
 def write(path, lines):
     with open(path, "w") as f:
         f.write("\n".join(lines) + "\nEND\n")
@@ -189,6 +224,8 @@ def main():
     with open(os.path.join(work, "protein50k_displaced.txt"), "w") as f:
         f.write("\n".join(str(serial) for serial in moved_serials) + "\n")
 
+    ligand_pairs(root, os.path.join(work, "ligands"))
+
     ligand = os.path.join(example, "comp_ligand.pdb")
     ligand_records, bonds = atom_records(ligand), conect_bonds(ligand)
     small_dir = os.path.join(work, "small")
@@ -202,9 +239,10 @@ def main():
 
     atoms = sum(1 for line in big if line.startswith("ATOM"))
     print("inputs: protein of %d atoms in %d chains, protein of %d atoms, %d small MOL2 files,"
-          " protein of %d heavy atoms with %d displaced in its copy; moved copies: %g deg about"
-          " %s, then + %s" % (atoms, COPIES, len(small), SMALL_FILES, len(large),
-                              len(moved_serials), ANGLE_DEG, AXIS, SHIFT))
+          " protein of %d heavy atoms with %d displaced in its copy, %d ligand pairs; moved"
+          " copies: %g deg about %s, then + %s" % (atoms, COPIES, len(small), SMALL_FILES,
+                                                 len(large), len(moved_serials), LIGAND_PAIRS,
+                                                 ANGLE_DEG, AXIS, SHIFT))
 
 
 if __name__ == "__main__":
