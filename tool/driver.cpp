@@ -245,9 +245,9 @@ double availableMemory() {
   return available;
 }
 
-// What the driver itself keeps per pair besides the searches: the two atoms of each pair, in
-// the pair list and in the report, and its kept flag.
-constexpr double kDriverBytesPerPair = 4 * sizeof(Atom*) + 1;
+// What the driver itself keeps per pair besides the searches: its two atoms and kept flag, and,
+// kept, its coordinates in the two point lists and in the fit's copies of them.
+constexpr double kDriverBytesPerPair = 2 * sizeof(Atom*) + 1 + 4 * sizeof(Coords);
 // Pair positions are unsigned.
 constexpr size_t kMaxPairs = std::numeric_limits<unsigned>::max();
 
