@@ -2,7 +2,8 @@
 """Runs the benchmark scenarios and prints one table: median wall time and peak resident memory
 of Kestrum, of the floor program and of PyMOL, and the ratios that the targets bound.
 
-    bench.py --kestrum PATH --floor PATH --work DIR [--runs N] [--pymol PEER.py] [--wait S]
+    bench.py --kestrum PATH --floor PATH --work DIR [--runs N] [--pymol PEER.py]
+             [--pymol-pair-fit PEER.py] [--wait S]
 
 Each round runs every program of every scenario once, in turn, so that the floor, Kestrum and
 PyMOL see the same machine; the medians are taken over the rounds. Outputs are removed before
@@ -53,6 +54,15 @@ def fresh(directory):
     os.makedirs(directory)
 
 
+def heavy_atoms(path):
+    """Atoms of a MOL2 file whose type is not H."""
+    with open(path) as f:
+        lines = f.read().split("\n")
+    start = lines.index("@<TRIPOS>ATOM") + 1
+    end = next(i for i in range(start, len(lines)) if lines[i].startswith("@<TRIPOS>"))
+    return sum(1 for line in lines[start:end] if len(line.split()) > 5 and line.split()[5] != "H")
+
+
 def mol2_counts(path):
     """Bond and substructure counts of a written MOL2 file, from its MOLECULE record."""
     with open(path) as f:
@@ -89,6 +99,8 @@ def main():
     parser.add_argument("--work", required=True)
     parser.add_argument("--runs", type=int, default=5)
     parser.add_argument("--pymol", help="the PyMOL peer script; omitted when PyMOL is missing")
+    parser.add_argument("--pymol-pair-fit",
+                        help="the PyMOL peer of scenario E; omitted when PyMOL is missing")
     parser.add_argument("--wait", type=float, default=120,
                         help="seconds to wait for a quiet machine (load below 1.5)")
     args = parser.parse_args()
@@ -126,18 +138,48 @@ def main():
             ("Kestrum", [kestrum, "-r", "protein5k.pdb", "-c", "protein5k_moved.pdb", "-g",
                          "ID"])], []),
     ]
+    large = ["-r", "protein50k.pdb", "-c", "protein50k_moved.pdb"]
+    e = [("Kestrum", [kestrum] + large + ["-g", "ID"])]
+    if args.pymol_pair_fit:
+        e.append(("PyMOL", ["/usr/bin/python3", os.path.abspath(args.pymol_pair_fit),
+                            "protein50k.pdb", "protein50k_moved.pdb"]))
+    scenarios.append(Scenario("E", work, e, []))
+    pairs = sorted(os.path.relpath(p, work) for p in glob.glob(os.path.join(work, "ligands", "*.mol2"))
+                   if not p.endswith("_moved.mol2"))
+    scenarios.append(Scenario("F", work, [
+        (os.path.basename(p), [kestrum, "-r", p, "-c", p[:-len(".mol2")] + "_moved.mol2", "-g",
+                               "ELEMENT"]) for p in pairs], []))
 
-    # F: reading the ~150,000-atom protein (twice: as reference and as comparison) from PDB,
+    # Outside the timing: in F each fit must reach the noise with 90% of the heavy atoms kept.
+    at_noise = 0
+    for p in pairs:
+        out = subprocess.run([kestrum, "-r", p, "-c", p[:-len(".mol2")] + "_moved.mol2", "-g",
+                              "ELEMENT", "-l"], cwd=work, check=True, stdout=subprocess.PIPE,
+                             stderr=subprocess.DEVNULL, universal_newlines=True).stdout
+        words = next(line for line in out.splitlines() if line.startswith("Pairs : ")).split()
+        kept, rmsd = int(words[4]), float(words[7])
+        at_noise += rmsd < 0.1 and kept >= 0.9 * heavy_atoms(os.path.join(work, p))
+
+    # Outside the timing: in E the clique must drop exactly the displaced atoms.
+    listing = subprocess.run([kestrum] + large + ["-g", "ID", "-l"], cwd=work, check=True,
+                             stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                             universal_newlines=True).stdout
+    dropped = [int(line.split("\t")[1].split("(")[1].split(")")[0])
+               for line in listing.splitlines() if line.endswith("\tdropped")]
+    with open(os.path.join(work, "protein50k_displaced.txt")) as f:
+        displaced = [int(word) for word in f.read().split()]
+
+    # G: reading the ~150,000-atom protein (twice: as reference and as comparison) from PDB,
     # mmCIF, and both gzip-compressed.
     large = {"PDB": "protein150k.pdb", "mmCIF": "protein150k.cif",
              "PDB.gz": "protein150k.pdb.gz", "mmCIF.gz": "protein150k.cif.gz"}
-    scenarios.append(Scenario("F", work, [
+    scenarios.append(Scenario("G", work, [
         (label, [kestrum, "-r", name, "-c", name]) for label, name in large.items()], []))
     # The mmCIF file is carried whole: every atom of it is written.
-    fresh(os.path.join(work, "outF"))
+    fresh(os.path.join(work, "outG"))
     measure([kestrum, "-r", "protein150k.cif.gz", "-c", "protein150k.cif.gz", "-a",
-             "protein150k.cif.gz", "-p", "outF"], work)
-    with open(os.path.join(work, "outF", "rot_protein150k.mol2")) as f:
+             "protein150k.cif.gz", "-p", "outG"], work)
+    with open(os.path.join(work, "outG", "rot_protein150k.mol2")) as f:
         written = f.read().split("\n")
     carried = int(written[written.index("@<TRIPOS>MOLECULE") + 2].split()[0])
 
@@ -164,10 +206,21 @@ def main():
                      "MISSED"))
 
     for s in scenarios:
+        if s.name == "F":  # one median per ligand pair: their median and the worst
+            medians = sorted(s.median(label) for label, _ in s.programs)
+            mid, worst = medians[len(medians) // 2], medians[-1]
+            rows.append((s.name, "Kestrum, median pair", "%.3f" % mid[0], "%.1f" % mid[1], "", "",
+                         ""))
+            rows.append((s.name, "Kestrum, worst pair", "%.3f" % worst[0], "%.1f" % worst[1], "",
+                         "", ""))
+            check(s, "worst pair time (s)", worst[0], "< 1.0", worst[0] < 1.0)
+            check(s, "pairs at noise (RMSD < 0.1, 90% kept)", at_noise, "%d" % len(pairs),
+                  at_noise == len(pairs))
+            continue
         for label, _ in s.programs:
             t, m = s.median(label)
             rows.append((s.name, label, "%.3f" % t, "%.1f" % m, "", "", ""))
-        if s.name == "F":
+        if s.name == "G":
             pdb, cif = s.median("PDB")[0], s.median("mmCIF")[0]
             check(s, "mmCIF / PDB time", cif / pdb, "<= 1.5", cif / pdb <= 1.5)
             for plain, packed in (("PDB", "PDB.gz"), ("mmCIF", "mmCIF.gz")):
@@ -193,6 +246,15 @@ def main():
         if s.name == "D":
             check(s, "Kestrum time (s)", kt, "<= 10", kt <= 10.0)
             check(s, "Kestrum memory (MiB)", km, "<= 2048", km <= 2048.0)
+        if s.name == "E":
+            if "PyMOL" in s.times:
+                pt, _ = s.median("PyMOL")
+                check(s, "Kestrum / PyMOL time", kt / pt, "<= 4.0", kt / pt <= 4.0)
+            else:
+                rows.append(("", "", "", "", "PyMOL not installed: not compared", "", ""))
+            check(s, "Kestrum memory (MiB)", km, "<= 2048", km <= 2048.0)
+            check(s, "dropped pairs = displaced atoms", len(dropped), "%d, the same"
+                  % len(displaced), dropped == displaced)
 
     header = ("Scenario", "Program", "Median s", "Peak MiB", "Ratio", "Target", "")
     widths = [max(len(str(r[i])) for r in rows + [header]) for i in range(len(header))]
@@ -201,8 +263,10 @@ def main():
     print("Load average after the runs: %.2f" % load_after)
     print("A: ligand pair by NAME + 91,014-atom protein written as MOL2; B: whole-molecule fit of"
           " the protein and its moved copy; C: ligand pair + %d small MOL2 files; D: pairing by"
-          " ID of a 5,000-atom protein and its moved copy; F: reading a 151,690-atom protein from PDB,"
-          " mmCIF and both gzip-compressed" % len(small))
+          " ID of a 5,000-atom protein and its moved copy; E: pairing by ID of a 50,000-atom"
+          " protein and its moved copy with %d atoms displaced; F: %d ligand pairs (moved, atoms"
+          " shuffled) paired by ELEMENT, one run each; G: reading a 151,690-atom protein from PDB,"
+          " mmCIF and both gzip-compressed" % (len(small), len(displaced), len(pairs)))
     missed = verdicts.count(False)
     print("All targets met" if missed == 0 else "%d target(s) missed" % missed)
     return 0 if missed == 0 else 1

@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Benchmark inputs: a ~90,000-atom protein, its rigidly moved copy, a 5,000-atom protein and its
-moved copy, the ligand pair, 1,000 small MOL2 files, and a ~150,000-atom protein as PDB and
-mmCIF (gemmi's conversion), each also gzip-compressed.
+moved copy, the ligand pair, 1,000 small MOL2 files, a 50,000-atom protein with a moved copy
+in which some atoms are displaced, 100 ligand pairs for pairing by element, and a ~150,000-atom
+protein as PDB and mmCIF (gemmi's conversion), each also gzip-compressed.
 
 The large protein repeats the chains of example/comp_protein.pdb (4,334 atoms with hydrogens)
 21 times on a grid 80 A apart, each copy with its own chain letter and atoms renumbered from 1.
@@ -26,6 +27,27 @@ SHIFT = (15.0, -30.0, 45.0)
 LARGE_COPIES = 35  # 151,690 atoms: past 99,999, so atom numbers are written in hybrid-36
 LARGE_CHAINS = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789"
 HY36_DIGITS = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ"
+
+# Scenario E: ten copies of the first 5,000 atoms of PDB entry 1TII (heavy atoms only) from
+# Debian's pymol-data, on a grid; in the moved copy every DISPLACED_EVERY-th atom (from a seeded
+# random start) is further displaced by DISPLACEMENT A in a random direction.
+LARGE_SOURCE = "/usr/share/pymol/test/dat/1tii.pdb"
+LARGE_COPIES = 10
+LARGE_COPY_ATOMS = 5000
+LARGE_GRID = 120.0
+DISPLACED_EVERY = 1000
+DISPLACEMENT = 3.0
+
+# Scenario F: 100 ligands of Debian's rdkit-data, each with a moved, shuffled and shaken copy
+# (scripts/make_ligand_pairs.py): every 5th record of bzr.sdf, every 2nd of cdk2.sdf, every
+# 10th of egfr.sdf (3-D), and the 6 largest of the NCI set (2-D, given 3-D coordinates by
+# obabel), up to 51 heavy atoms.
+RDKIT = "/usr/share/RDKit"
+LIGAND_SOURCES = [("Projects/DbCLI/testData/bzr.sdf", 5), ("Contrib/Fastcluster/testdata/cdk2.sdf", 2),
+                  ("Contrib/PBF/testData/egfr.sdf", 10)]
+LIGAND_LARGEST = ("Data/NCI/first_200.props.sdf", 6)
+LIGAND_PAIRS = 100
+LIGAND_SEED = 23
 
 
 def rotation(axis, degrees):
@@ -108,6 +130,67 @@ def moved(lines, matrix):
     return out
 
 
+def large_protein(records):
+    """LARGE_COPIES copies of the records on a grid, atoms numbered from 1 across the protein and
+    residue numbers offset by 1000 per copy, so that no two copies share a residue."""
+    lines = []
+    serial = 0
+    for copy in range(LARGE_COPIES):
+        shift = (LARGE_GRID * (copy % 3), LARGE_GRID * (copy // 3 % 3), LARGE_GRID * (copy // 9))
+        for line in records:
+            serial += 1
+            x, y, z = coords(line)
+            residue = int(line[22:26]) + 1000 * copy
+            line = "%s%4d%s" % (line[:22], residue, line[26:])
+            lines.append(with_fields(line, serial, line[21], (x + shift[0], y + shift[1],
+                                                               z + shift[2])))
+    return lines
+
+
+def displaced(lines, rng):
+    """The lines with every DISPLACED_EVERY-th atom moved by DISPLACEMENT in a random direction;
+    returns them and the serial numbers moved."""
+    out, moved_serials = [], []
+    start = rng.randrange(DISPLACED_EVERY)
+    for i, line in enumerate(lines):
+        if i % DISPLACED_EVERY == start:
+            while True:
+                d = [rng.gauss(0, 1) for _ in range(3)]
+                n = math.sqrt(sum(c * c for c in d))
+                if n > 1e-3:
+                    break
+            x, y, z = coords(line)
+            line = "%s%8.3f%8.3f%8.3f%s" % (line[:30], x + DISPLACEMENT * d[0] / n,
+                                            y + DISPLACEMENT * d[1] / n,
+                                            z + DISPLACEMENT * d[2] / n, line[54:])
+            moved_serials.append(int(line[6:11]))
+        out.append(line)
+    return out, moved_serials
+
+
+def sdf_atom_counts(path):
+    """The atom count of each record of an SDF file."""
+    with open(path) as f:
+        records = f.read().split("$$$$\n")
+    return [int(r.split("\n")[3][0:3]) for r in records if r.strip()]
+
+
+def ligand_pairs(root, out):
+    shutil.rmtree(out, ignore_errors=True)
+    sources = []
+    for name, step in LIGAND_SOURCES:
+        path = os.path.join(RDKIT, name)
+        count = len(sdf_atom_counts(path))
+        sources.append("%s:%s" % (path, ",".join(str(k) for k in range(1, count + 1, step))))
+    path = os.path.join(RDKIT, LIGAND_LARGEST[0])
+    counts = sdf_atom_counts(path)
+    largest = sorted(range(len(counts)), key=lambda k: -counts[k])[:LIGAND_LARGEST[1]]
+    sources.append("%s:%s" % (path, ",".join(str(k + 1) for k in sorted(largest))))
+    subprocess.run(["/usr/bin/python3", os.path.join(root, "scripts", "make_ligand_pairs.py"), out,
+                    str(LIGAND_PAIRS), str(LIGAND_SEED)] + sources, check=True,
+                   stdout=subprocess.DEVNULL)
+
+
 def write(path, lines):
     with open(path, "w") as f:
         f.write("\n".join(lines) + "\nEND\n")
@@ -162,6 +245,17 @@ def main():
     write(os.path.join(work, "protein5k.pdb"), small)
     write(os.path.join(work, "protein5k_moved.pdb"), moved(small, matrix))
 
+    large_records = [line for line in atom_records(LARGE_SOURCE)
+                     if line.startswith("ATOM") and line[76:78].strip() != "H"][:LARGE_COPY_ATOMS]
+    large = large_protein(large_records)
+    write(os.path.join(work, "protein50k.pdb"), large)
+    large_moved, moved_serials = displaced(moved(large, matrix), random.Random(16))
+    write(os.path.join(work, "protein50k_moved.pdb"), large_moved)
+    with open(os.path.join(work, "protein50k_displaced.txt"), "w") as f:
+        f.write("\n".join(str(serial) for serial in moved_serials) + "\n")
+
+    ligand_pairs(root, os.path.join(work, "ligands"))
+
     ligand = os.path.join(example, "comp_ligand.pdb")
     ligand_records, bonds = atom_records(ligand), conect_bonds(ligand)
     small_dir = os.path.join(work, "small")
@@ -182,9 +276,11 @@ def main():
             shutil.copyfileobj(plain, packed)
 
     atoms = sum(1 for line in big if line.startswith("ATOM"))
-    print("inputs: protein of %d atoms in %d chains, protein of %d atoms, %d small MOL2 files;"
-          " moved copies: %g deg about %s, then + %s" % (atoms, COPIES, len(small), SMALL_FILES,
-                                                       ANGLE_DEG, AXIS, SHIFT))
+    print("inputs: protein of %d atoms in %d chains, protein of %d atoms, %d small MOL2 files,"
+          " protein of %d heavy atoms with %d displaced in its copy, %d ligand pairs; moved"
+          " copies: %g deg about %s, then + %s" % (atoms, COPIES, len(small), SMALL_FILES,
+                                                 len(large), len(moved_serials), LIGAND_PAIRS,
+                                                 ANGLE_DEG, AXIS, SHIFT))
 
 
 if __name__ == "__main__":

@@ -5,7 +5,8 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 . "$root/scripts/deps.sh"
-need_packages "${BUILD_PACKAGES[@]}" python3 time gemmi
+# pymol-data holds the protein of scenario E; gemmi converts the protein of scenario G to mmCIF.
+need_packages "${BUILD_PACKAGES[@]}" python3 time pymol-data gemmi
 
 build="${KESTRUM_BENCH_BUILD:-$root/build-bench}"
 work="$root/bench/work"
@@ -25,9 +26,9 @@ if ! /usr/bin/python3 -c 'import pymol2' 2>/dev/null; then
   (need_packages python3-pymol) || true
 fi
 if /usr/bin/python3 -c 'import pymol2' 2>/dev/null; then
-  peer=(--pymol "$root/bench/pymol_peer.py")
+  peer=(--pymol "$root/bench/pymol_peer.py" --pymol-pair-fit "$root/bench/pymol_pair_fit.py")
 else
-  echo "PyMOL cannot be installed here: scenario A runs without its peer"
+  echo "PyMOL cannot be installed here: scenarios A and E run without their peer"
 fi
 
 echo "== running"

@@ -545,43 +545,60 @@ TEST_F(KestrumBadInput, SameFileEverywhere) {
   for (const std::string& name : filesIn(scratch_.path())) EXPECT_NE(name[0], '.') << name;
 }
 
-// Pairing by name on many atoms of one name: the correspondence graph would grow with the square
-// of the pairs, so the run stops with one line instead of exhausting memory.
-TEST_F(KestrumBadInput, PairingTooLargeStopsWithAClearMessage) {
+// A PDB text of `count` CA atoms on a grid 1.5 Å apart, residues numbered apart.
+std::string calphaLattice(int count) {
   std::string text;
-  for (int i = 0; i < 150; ++i) {
+  for (int i = 0; i < count; ++i) {
     char record[82];
     snprintf(record, sizeof record,
-             "HETATM%5d  CA  GLY A%4d    %8.3f%8.3f%8.3f  1.00  0.00           C\n", i + 1, i,
-             (i % 10) * 1.5, (i / 10 % 10) * 1.5, (i / 100) * 1.5);
+             "ATOM  %5d  CA  GLY %c%4d    %8.3f%8.3f%8.3f  1.00  0.00           C\n", i % 100000,
+             'A' + i / 9999, i % 9999, (i % 10) * 1.5, (i / 10 % 10) * 1.5, (i / 100) * 1.5);
     text += record;
   }
-  const std::string path = scratch("calpha.pdb");
-  writeFile(path, text);
-  const ToolRun run = runKestrum({"-r", path, "-c", path, "-g", "NAME", "-a", path, "-p", out()});
-  expectCleanEnd(run);
-  EXPECT_EQ(run.status, 1);
-  EXPECT_NE(run.err.find("Pairing by NAME found 22500 atom pairs, too many: their correspondence "
-                         "graph could need "),
+  return text;
+}
+
+// Pairing by name on atoms of one name forms the square of their number of pairs. 22,500 pairs
+// are paired; 2^32 pairs are beyond what any machine holds (and beyond the pair numbers), so
+// the run stops before pairing, with one line; so does pairing by element, whose bit matrix
+// grows with the square of the pairs.
+TEST_F(KestrumBadInput, PairingBeyondTheMemoryStopsWithAClearMessage) {
+  const std::string small = scratch("calpha150.pdb");
+  writeFile(small, calphaLattice(150));
+  const ToolRun run = runKestrum({"-r", small, "-c", small, "-g", "NAME"});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.out.find("RMSD : "), std::string::npos) << run.out;
+
+  const std::string large = scratch("calpha65536.pdb");
+  writeFile(large, calphaLattice(65536));
+  const ToolRun refused =
+      runKestrum({"-r", large, "-c", large, "-g", "NAME", "-a", small, "-p", out()});
+  expectCleanEnd(refused);
+  EXPECT_EQ(refused.status, 1);
+  const std::string head =
+      "Pairing by NAME found 4294967296 atom pairs: their correspondence "
+      "graph needs ";
+  const size_t at = refused.err.find(head);
+  ASSERT_NE(at, std::string::npos) << refused.err;
+  const std::string line = refused.err.substr(at);
+  EXPECT_NE(line.find(" MiB, more than the "), std::string::npos) << line;
+  EXPECT_NE(line.find(" MiB of memory available; pair by ID (-g ID) or fit whole molecules (no "
+                      "-g) instead\n"),
             std::string::npos)
-      << run.err;
-  EXPECT_NE(run.err.find("MiB, above the limit of 4096 MiB (KESTRUM_PAIRING_MEMORY_MIB); pair by "
-                         "ID (-g ID) or fit whole molecules (no -g) instead\n"),
-            std::string::npos)
-      << run.err;
+      << line;
+  EXPECT_EQ(line.find('\n'), line.size() - 1) << "one last line: " << line;
   expectNoOutputLeft(out());
 
-  // By ID the same atoms pair one to one, well within the limit.
-  const ToolRun byId = runKestrum({"-r", path, "-c", path, "-g", "ID"});
-  EXPECT_EQ(byId.status, 0) << byId.err;
-
-  // The limit is the environment's when it sets one.
-  setenv("KESTRUM_PAIRING_MEMORY_MIB", "0.01", 1);
-  const ToolRun small = runKestrum({"-r", path, "-c", path, "-g", "ID"});
-  unsetenv("KESTRUM_PAIRING_MEMORY_MIB");
-  EXPECT_EQ(small.status, 1);
-  EXPECT_NE(small.err.find("Pairing by ID found 150 atom pairs, too many"), std::string::npos)
-      << small.err;
+  // By element 2,000 carbons give 4 million pairs, whose bit matrix would take terabytes.
+  const std::string carbons = scratch("calpha2000.pdb");
+  writeFile(carbons, calphaLattice(2000));
+  const ToolRun byElement = runKestrum({"-r", carbons, "-c", carbons, "-g", "ELEMENT"});
+  EXPECT_EQ(byElement.status, 1);
+  EXPECT_NE(byElement.err.find("Pairing by ELEMENT found 4000000 atom pairs: their "
+                               "correspondence graph needs "),
+            std::string::npos)
+      << byElement.err;
+  EXPECT_EQ(byElement.out.find("RMSD"), std::string::npos);
 }
 
 // A megabyte of MOL2 that is one fused ring system (a square lattice of 128 x 128 atoms): ring

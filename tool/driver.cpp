@@ -1,27 +1,37 @@
 // Kestrum's run: options, reading, pairing, fit, and writing the carried molecules.
 #include "driver.h"
 
+#include <sys/resource.h>  // for getrlimit
+#include <unistd.h>        // for isatty
+
+#include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <exception>
 #include <filesystem>
+#include <fstream>
 #include <iostream>
+#include <limits>
 #include <string>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
+#include "bitmatrix.h"
 #include "complex.h"
-#include "edge.h"
 #include "global.h"
-#include "graph.h"
+#include "greedyclique.h"
+#include "maxclique.h"
 #include "molecule.h"
 #include "molereader.h"
 #include "molewriter.h"
+#include "paircoords.h"
 #include "rigidbody.h"
 #include "structurefile.h"
-#include "vertex.h"
 
 using namespace VXMole;
 
@@ -34,10 +44,7 @@ const std::string kOptionNames = "-r -c -p -g ";
 const unsigned kFitType = kMoleCalcs;
 const unsigned kCarriedType = 17;
 
-// Two pairs are consistent when their intra-molecular distances differ by less than this (Å).
-const double kDistanceTolerance = 1.0;
-
-enum PairingMode { kWholeMolecules = 0, kByName = 1, kByMapNumber = 2 };
+enum PairingMode { kWholeMolecules = 0, kByName = 1, kByMapNumber = 2, kByElement = 3 };
 
 struct Options {
   std::string referencePath;
@@ -48,13 +55,6 @@ struct Options {
   std::vector<std::string> otherPaths;
   bool printTransform = false;  // -m
   bool printPairs = false;      // -l
-};
-
-// One tentative correspondence: its position in the pair list is its vertex's number.
-struct Pair {
-  Atom* reference;
-  Atom* comparison;
-  Vertex* vertex;  // owned by the graph
 };
 
 void printUsage() {
@@ -119,6 +119,7 @@ bool parseOptions(int argc, char** argv, Options& options) {
         options.pairingText = value;
         if (value == "NAME") options.pairingMode = kByName;
         if (value == "ID") options.pairingMode = kByMapNumber;
+        if (value == "ELEMENT") options.pairingMode = kByElement;
       }
       i += 2;
       continue;
@@ -156,8 +157,20 @@ bool pairable(const Atom& atom) {
   return !atom.isHydrogen() && !atom.excluded;
 }
 
-// Comparison atoms that can be paired, grouped by the key of the pairing mode, each group in
-// molecule order.
+const char* modeName(int mode) {
+  switch (mode) {
+    case kByName:
+      return "NAME";
+    case kByMapNumber:
+      return "ID";
+    default:
+      return "ELEMENT";
+  }
+}
+
+// Comparison atoms that can be paired, grouped by the key of the pairing mode (name, map number
+// or atomic number), each group in molecule order. An atom of no known element (atomic number
+// 0) has no element to share and is not paired by element.
 class PartnerIndex {
  public:
   PartnerIndex(Molecule& comparison, int mode) : mode_(mode) {
@@ -166,8 +179,10 @@ class PartnerIndex {
       if (!pairable(atom)) continue;
       if (mode_ == kByName) {
         byName_[atom.getName()].push_back(&atom);
-      } else {
-        byMapNum_[atom.getMapNum()].push_back(&atom);
+      } else if (mode_ == kByMapNumber) {
+        byNumber_[atom.getMapNum()].push_back(&atom);
+      } else if (atom.getAtomicNum() != kNoElement) {
+        byNumber_[atom.getAtomicNum()].push_back(&atom);
       }
     }
   }
@@ -178,34 +193,131 @@ class PartnerIndex {
       auto it = byName_.find(atom.getName());
       return it == byName_.end() ? nullptr : &it->second;
     }
-    auto it = byMapNum_.find(atom.getMapNum());
-    return it == byMapNum_.end() ? nullptr : &it->second;
+    const unsigned key = mode_ == kByMapNumber ? atom.getMapNum() : atom.getAtomicNum();
+    if (mode_ == kByElement && key == kNoElement) return nullptr;
+    auto it = byNumber_.find(key);
+    return it == byNumber_.end() ? nullptr : &it->second;
   }
 
  private:
+  static constexpr unsigned kNoElement = 0;
   int mode_;
   std::unordered_map<std::string, std::vector<Atom*>> byName_;
-  std::unordered_map<unsigned, std::vector<Atom*>> byMapNum_;
+  std::unordered_map<unsigned, std::vector<Atom*>> byNumber_;  // map or atomic number
 };
 
-// What the correspondence graph of n pairs may need at most: its vertices and pairs, two n x n
-// byte matrices, and an edge (with its place in the graph and in two vertex lists) for every two
-// pairs.
-double pairingBytes(double n) {
-  const double kBytesPerPair = sizeof(Pair) + sizeof(Vertex) + 48;
-  const double kBytesPerEdge = sizeof(Edge) + 48;
-  return n * kBytesPerPair + 2 * n * n + n * (n - 1) / 2 * kBytesPerEdge;
+// Memory the process can still take, in bytes: the least of what the system has available, of
+// what its control group allows beyond what the group uses, and of its address-space and data
+// limits beyond what it holds. Infinity where none of these can be read.
+double availableMemory() {
+  constexpr double kKiB = 1024.0;
+  double available = std::numeric_limits<double>::infinity();
+  // The value after `key` on the line that starts with it, in kB.
+  auto kilobytes = [](const char* path, const std::string& key) {
+    std::ifstream in(path);
+    std::string line;
+    while (std::getline(in, line)) {
+      if (line.compare(0, key.size(), key) == 0)
+        return std::strtod(line.c_str() + key.size(), nullptr);
+    }
+    return -1.0;
+  };
+  auto number = [](const char* path) {
+    std::ifstream in(path);
+    double value = -1;
+    return in >> value ? value : -1.0;  // "max" (no limit) reads as no number
+  };
+  const double system = kilobytes("/proc/meminfo", "MemAvailable:");
+  if (system >= 0) available = std::min(available, system * kKiB);
+  for (const auto& [limit, usage] :
+       {std::pair<const char*, const char*>{"/sys/fs/cgroup/memory.max",
+                                            "/sys/fs/cgroup/memory.current"},
+        {"/sys/fs/cgroup/memory/memory.limit_in_bytes",
+         "/sys/fs/cgroup/memory/memory.usage_in_bytes"}}) {
+    const double most = number(limit);
+    const double used = number(usage);
+    if (most >= 0 && used >= 0) available = std::min(available, std::max(0.0, most - used));
+  }
+  for (const auto& [resource, key] :
+       {std::pair<int, const char*>{RLIMIT_AS, "VmSize:"}, {RLIMIT_DATA, "VmData:"}}) {
+    rlimit bound{};
+    if (getrlimit(resource, &bound) != 0 || bound.rlim_cur == RLIM_INFINITY) continue;
+    const double held = kilobytes("/proc/self/status", key);
+    available = std::min(
+        available, std::max(0.0, static_cast<double>(bound.rlim_cur) - std::max(0.0, held) * kKiB));
+  }
+  return available;
 }
 
-// The limit on that estimate, in MiB: KESTRUM_PAIRING_MEMORY_MIB, else 4096.
-double pairingLimitMib() {
-  const char* text = std::getenv("KESTRUM_PAIRING_MEMORY_MIB");
-  if (text != nullptr) {
-    char* end = nullptr;
-    const double value = std::strtod(text, &end);
-    if (end != text && value > 0) return value;
+// What the driver itself keeps per pair besides the searches: its two atoms and kept flag, and,
+// kept, its coordinates in the two point lists and in the fit's copies of them.
+constexpr double kDriverBytesPerPair = 2 * sizeof(Atom*) + 1 + 4 * sizeof(Coords);
+// Pair positions are unsigned.
+constexpr size_t kMaxPairs = std::numeric_limits<unsigned>::max();
+
+// Memory the pairing of n pairs needs, in bytes: their coordinates and what the search of the
+// mode keeps (by element, the correspondence graph as a bit matrix and its renumbered copy).
+double pairingBytes(size_t n, int mode) {
+  const double coordinates =
+      static_cast<double>((n + 63) / 64 * 64) * 6 * (sizeof(double) + sizeof(float));
+  const double search = mode == kByElement ? BitMatrix::bytesNeeded(n) + MaxClique::bytesNeeded(n)
+                                           : GreedyClique::bytesNeeded(n);
+  return static_cast<double>(n) * kDriverBytesPerPair + coordinates + search;
+}
+
+// The progress of a long stage on the error stream: a percentage that rewrites one line, shown
+// only on a terminal and once the stage has run for about a second, and erased at its end.
+class ProgressLine {
+ public:
+  explicit ProgressLine(const char* label)
+      : label_(label), onTerminal_(isatty(STDERR_FILENO) == 1), start_(Clock::now()) {}
+  ~ProgressLine() { erase(); }
+  ProgressLine(const ProgressLine&) = delete;
+  ProgressLine& operator=(const ProgressLine&) = delete;
+
+  void update(double done) {
+    if (!onTerminal_) return;
+    if (percent_ < 0 && Clock::now() - start_ < kDelay) return;
+    const int percent = std::clamp(static_cast<int>(done * 100), 0, 99);
+    if (percent == percent_) return;
+    percent_ = percent;
+    char line[64];
+    std::snprintf(line, sizeof line, "\r%s: %3d%%", label_, percent);
+    std::cerr << line << std::flush;
   }
-  return 4096;
+
+  void erase() {
+    if (percent_ < 0) return;
+    std::cerr << "\r" << std::string(std::strlen(label_) + 6, ' ') << "\r" << std::flush;
+    percent_ = -1;
+  }
+
+  ProgressFn function() {
+    return onTerminal_ ? ProgressFn([this](double done) { update(done); }) : ProgressFn();
+  }
+
+ private:
+  using Clock = std::chrono::steady_clock;
+  static constexpr std::chrono::milliseconds kDelay{1000};
+  const char* label_;
+  bool onTerminal_;
+  Clock::time_point start_;
+  int percent_ = -1;  // the percentage shown; -1 while nothing is shown
+};
+
+// RMSD of the least-squares fit of a set of pairs.
+double fittedRmsd(const PairCoords& coords, const std::vector<unsigned>& set) {
+  std::vector<Coords> rigid, mobile;
+  rigid.reserve(set.size());
+  mobile.reserve(set.size());
+  for (unsigned k : set) {
+    rigid.push_back(coords.reference(k));
+    mobile.push_back(coords.comparison(k));
+  }
+  RigidBody fit;
+  fit.Load_Coords_To_Rigid(rigid);
+  fit.Load_Coords_To_Mobile(mobile);
+  return fit.Calc_Rotation(-1.0);
 }
 
 // The pairs formed, in pair-list order, and whether the clique kept each.
@@ -214,9 +326,29 @@ struct Pairing {
   std::vector<bool> kept;
 };
 
-// Builds the correspondence graph of the pairs, finds its first clique and loads the paired
-// coordinates into the fit. Returns false after a message when the pairing is too large or no
-// clique of three pairs exists.
+// By name or number the kept set is the greedy clique, whichever atoms it takes. Says so when
+// it may have missed a larger set: some atom took part in more than one pair, and fewer pairs
+// were kept than reference atoms found a partner.
+void warnIfAmbiguous(const Pairing& pairing, size_t kept, int mode) {
+  std::unordered_map<const Atom*, unsigned> referenceUses, comparisonUses;
+  bool shared = false;
+  for (const auto& [reference, comparison] : pairing.pairs) {
+    shared = ++referenceUses[reference] > 1 || shared;
+    shared = ++comparisonUses[comparison] > 1 || shared;
+  }
+  if (!shared || kept >= referenceUses.size()) return;
+  std::cout.flush();  // the lines of both streams in order on a terminal
+  std::cerr << "WARNING : pairing by " << modeName(mode)
+            << " is ambiguous: atoms took part in more than one pair, and the " << kept
+            << " pairs kept are fewer than the " << referenceUses.size()
+            << " reference atoms that found a partner; -g ELEMENT finds the largest consistent "
+               "set"
+            << std::endl;
+}
+
+// Pairs the atoms, keeps the consistent set of the mode and loads its coordinates into the
+// fit. Returns false after a message when the pairing cannot be held in memory or no
+// consistent set of three pairs exists.
 bool loadPairedAtoms(Molecule& reference, Molecule& comparison, int mode, RigidBody& fit,
                      Pairing& pairing) {
   const PartnerIndex index(comparison, mode);
@@ -226,60 +358,77 @@ bool loadPairedAtoms(Molecule& reference, Molecule& comparison, int mode, RigidB
     if (!pairable(atom)) continue;
     if (const std::vector<Atom*>* partners = index.partners(atom)) count += partners->size();
   }
-  const double needMib = pairingBytes(static_cast<double>(count)) / (1024.0 * 1024.0);
-  const double limitMib = pairingLimitMib();
-  if (needMib > limitMib) {
-    std::cerr << "Pairing by " << (mode == kByName ? "NAME" : "ID") << " found " << count
-              << " atom pairs, too many: their correspondence graph could need "
-              << static_cast<long long>(needMib) << " MiB, above the limit of "
-              << static_cast<long long>(limitMib)
-              << " MiB (KESTRUM_PAIRING_MEMORY_MIB); pair by ID (-g ID) or fit whole molecules "
-                 "(no -g) instead"
+  const double need = pairingBytes(count, mode);
+  const double available = availableMemory();
+  if (count > kMaxPairs || need > available) {
+    constexpr double kMiB = 1024.0 * 1024.0;
+    std::cerr << "Pairing by " << modeName(mode) << " found " << count
+              << " atom pairs: their correspondence graph needs "
+              << static_cast<long long>(std::ceil(need / kMiB)) << " MiB, more than the "
+              << static_cast<long long>(available / kMiB)
+              << " MiB of memory available; pair by ID (-g ID) or fit whole molecules (no -g) "
+                 "instead"
               << std::endl;
     return false;
   }
 
-  Graph graph(0, 0);
-  std::vector<Pair> pairs;
-  pairs.reserve(count);
+  PairCoords coords;
+  coords.reserve(count);
+  pairing.pairs.reserve(count);
   for (size_t i = 0; i < reference.numAtoms(); ++i) {
     Atom& atom = reference.atom(i);
     if (!pairable(atom)) continue;
     const std::vector<Atom*>* partners = index.partners(atom);
     if (partners == nullptr) continue;
     for (Atom* partner : *partners) {
-      const auto position = static_cast<unsigned>(pairs.size());
-      auto* vertex = new Vertex(position, position);
-      pairs.push_back(Pair{&atom, partner, vertex});
-      graph.addVertex(vertex);
+      pairing.pairs.emplace_back(&atom, partner);
+      coords.add(atom.getFixedCoords(), partner->getFixedCoords());
     }
   }
-  for (size_t i = 0; i < pairs.size(); ++i) {
-    const Coords& refI = pairs[i].reference->getFixedCoords();
-    const Coords& compI = pairs[i].comparison->getFixedCoords();
-    for (size_t j = i + 1; j < pairs.size(); ++j) {
-      const double dR = refI.calcDist(pairs[j].reference->getFixedCoords());
-      const double dC = compI.calcDist(pairs[j].comparison->getFixedCoords());
-      if (std::fabs(dR - dC) < kDistanceTolerance)
-        graph.addEdge(new Edge(pairs[i].vertex, pairs[j].vertex));
+  if (count < 2) throw raise(kErrNotEnoughPairs);
+
+  std::vector<unsigned> clique;
+  bool proved = true;
+  {
+    ProgressLine progress("Pairing");
+    if (mode == kByElement) {
+      ProgressFn show = progress.function();
+      const BitMatrix graph = coords.agreementMatrix(
+          show ? ProgressFn([&show](double done) { show(0.5 * done); }) : nullptr);
+      MaxClique search(graph);
+      // Of the largest sets, the one that fits best. Distances alone cannot tell a set from its
+      // mirror image (two sulfonyl oxygens swapped about the plane of the rest); the fit can.
+      search.breakTiesBy(
+          [&coords](const std::vector<unsigned>& set) { return fittedRmsd(coords, set); });
+      clique =
+          search.run(show ? ProgressFn([&show](double done) { show(0.5 + 0.5 * done); }) : nullptr);
+      proved = search.proved();
+    } else {
+      clique = GreedyClique(coords).run(progress.function());
     }
   }
-  graph.createMatrix();
-  graph.Run_Search_All_Max_Cliques();
-  if (graph.getCliques().empty()) {
+  if (clique.size() < GreedyClique::kMinSize) {
     std::cerr << "No consistent set of at least three atom pairs" << std::endl;
     return false;
   }
+  if (!proved) {
+    std::cout.flush();
+    std::cerr << "WARNING : the search for the largest consistent set of pairs reached its limit "
+                 "before proving its set the largest; it keeps the largest it found, "
+              << clique.size() << " of " << count << " pairs" << std::endl;
+  }
+
   std::vector<Coords> rigid;
   std::vector<Coords> mobile;
-  pairing.kept.assign(pairs.size(), false);
-  for (unsigned position : graph.getCliques().front()) {
-    rigid.push_back(pairs[position].reference->getFixedCoords());
-    mobile.push_back(pairs[position].comparison->getFixedCoords());
+  rigid.reserve(clique.size());
+  mobile.reserve(clique.size());
+  pairing.kept.assign(count, false);
+  for (unsigned position : clique) {
+    rigid.push_back(pairing.pairs[position].first->getFixedCoords());
+    mobile.push_back(pairing.pairs[position].second->getFixedCoords());
     pairing.kept[position] = true;
   }
-  pairing.pairs.reserve(pairs.size());
-  for (const Pair& pair : pairs) pairing.pairs.emplace_back(pair.reference, pair.comparison);
+  if (mode != kByElement) warnIfAmbiguous(pairing, clique.size(), mode);
   fit.Load_Coords_To_Rigid(rigid);
   fit.Load_Coords_To_Mobile(mobile);
   return true;
@@ -507,7 +656,7 @@ int kestrumMain(int argc, char** argv) {
   }
   if (!options.pairingText.empty() && options.pairingMode == kWholeMolecules)
     std::cerr << "WARNING : -g " << options.pairingText
-              << " is neither NAME nor ID: the whole molecules are fitted atom by atom"
+              << " is not NAME, ID or ELEMENT: the whole molecules are fitted atom by atom"
               << std::endl;
   if (outputsCollide(options)) return 1;
   // An interrupted run leaves no temporary output behind; a signal the caller has the run
