@@ -591,6 +591,11 @@ TEST(KestrumReadBack, FirstModelOfAMultiModelFileIsFittedAndCarried) {
   const auto run = runKestrum({"-r", dataPath("e2e_1c9_4i23.pdb"), "-c", poses, "-g", "NAME", "-a",
                                poses, "-p", dir.path()});
   ASSERT_EQ(run.status, 0) << run.err;
+  // The other models are said to be left out, on the error stream.
+  EXPECT_NE(run.err.find("WARNING : " + poses + " holds 3 molecules: only the first one is fitted"),
+            std::string::npos)
+      << run.err;
+  EXPECT_NE(run.err.find("holds 3 molecules: only the first one is carried"), std::string::npos);
   EXPECT_EQ(numbersAfter(run.out, "RMSD : "), numbersAfter(single.out, "RMSD : "));
   auto carried = readFirstMolecule(dir.file("rot_poses.mol2"));
   ASSERT_TRUE(carried);

@@ -135,6 +135,19 @@ void printPoint(const Coords& c) {
 
 // Reads every molecule of a file and returns the first "other" molecule after printing its
 // barycentre, or null after the driver's message. The complex keeps ownership.
+// The molecules a complex holds, in all three lists.
+size_t moleculesIn(const Complex& complex) {
+  return complex.proteins.size() + complex.ligands.size() + complex.others.size();
+}
+
+// Only one molecule of a file is fitted or carried: a file of several (docking poses, models,
+// a multi-molecule MOL2 file) is said, on the error stream only.
+void warnOthersLeftOut(const std::string& path, size_t count, const char* use) {
+  if (count > 1)
+    std::cerr << "WARNING : " << path << " holds " << count << " molecules: only the first one is "
+              << use << std::endl;
+}
+
 Molecule* readFittedMolecule(const std::string& path, Complex& complex, const char* noMolecule,
                              const char* noAtoms, const char* barycenterLabel) {
   MoleReader reader;  // for compressed PDB or MOL2 text; a plain file gets a reader of its own
@@ -148,6 +161,7 @@ Molecule* readFittedMolecule(const std::string& path, Complex& complex, const ch
     std::cerr << noAtoms << std::endl;
     return nullptr;
   }
+  warnOthersLeftOut(path, moleculesIn(complex), "fitted");
   std::cout << barycenterLabel;
   printPoint(molecule->calcBarycenter(false, false));
   return molecule;
@@ -519,6 +533,7 @@ bool carryOthers(const Options& options, RigidBody& fit) {
       allWritten = false;
       continue;
     }
+    warnOthersLeftOut(path, moleculesIn(complex), "carried");
     if (molecule->numAtoms() == 0) {
       std::cerr << "No Molecule in " << path << std::endl;
       allWritten = false;
