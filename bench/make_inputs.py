@@ -24,8 +24,8 @@ SMALL_PROTEIN_ATOMS = 5000
 ANGLE_DEG = 35.0
 AXIS = (2.0, -1.0, 3.0)
 SHIFT = (15.0, -30.0, 45.0)
-LARGE_COPIES = 35  # 151,690 atoms: past 99,999, so atom numbers are written in hybrid-36
-LARGE_CHAINS = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789"
+HUGE_COPIES = 35  # 151,690 atoms: past 99,999, so atom numbers are written in hybrid-36
+HUGE_CHAINS = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789"
 HY36_DIGITS = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ"
 
 # Scenario E: ten copies of the first 5,000 atoms of PDB entry 1TII (heavy atoms only) from
@@ -106,15 +106,15 @@ def hybrid36(number, width):
     return text
 
 
-def large_protein(records):
-    """LARGE_COPIES copies of the records, each its own chain, on a grid 60 A apart."""
+def huge_protein(records):
+    """HUGE_COPIES copies of the records, each its own chain, on a grid 60 A apart."""
     lines, serial = [], 0
-    for copy in range(LARGE_COPIES):
+    for copy in range(HUGE_COPIES):
         for line in records:
             serial += 1
             x, y, z = coords(line)
             lines.append("%s%s%s%s%s%8.3f%8.3f%8.3f%s" % (
-                line[:6], hybrid36(serial, 5), line[11:21], LARGE_CHAINS[copy], line[22:30],
+                line[:6], hybrid36(serial, 5), line[11:21], HUGE_CHAINS[copy], line[22:30],
                 x + 60.0 * (copy % 6), y + 60.0 * (copy // 6), z, line[54:]))
     return lines
 
@@ -267,11 +267,11 @@ def main():
         with open(os.path.join(small_dir, name + ".mol2"), "w") as f:
             f.write(small_mol2(ligand_records, bonds, name, shift))
 
-    large = os.path.join(work, "protein150k.pdb")
-    write(large, large_protein(records))
+    huge = os.path.join(work, "protein150k.pdb")
+    write(huge, huge_protein(records))
     cif = os.path.join(work, "protein150k.cif")
-    subprocess.run(["gemmi", "convert", large, cif], check=True)
-    for path in (large, cif):
+    subprocess.run(["gemmi", "convert", huge, cif], check=True)
+    for path in (huge, cif):
         with open(path, "rb") as plain, gzip.open(path + ".gz", "wb", compresslevel=6) as packed:
             shutil.copyfileobj(plain, packed)
 
