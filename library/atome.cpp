@@ -1,7 +1,7 @@
 // Atom: element lookup, MOL2 typing with property derivation, bonds and text dumps.
 #include "atome.h"
 
-#include <cctype>  // for std::tolower, std::isalpha
+#include <cctype>  // for std::isalpha
 #include <iostream>
 #include <iterator>  // for std::size
 #include <sstream>
@@ -24,15 +24,6 @@ bool contains(std::string_view text, std::string_view part) {
   return text.find(part) != std::string_view::npos;
 }
 
-bool sameLetters(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (std::tolower(static_cast<unsigned char>(a[i])) !=
-        std::tolower(static_cast<unsigned char>(b[i])))
-      return false;
-  return true;
-}
-
 // The row of the type table for a type text: the first row whose type contains the text, as
 // the table's vocabulary is used; else, for the spellings other programs write ("BR", "CL",
 // "S.O2"), the row whose type is the text in another case. Null when none is.
@@ -40,14 +31,7 @@ const Mol2SpecRow* mol2Row(std::string_view type) {
   for (const Mol2SpecRow& row : MOL2_SPEC)
     if (contains(row.type, type)) return &row;
   for (const Mol2SpecRow& row : MOL2_SPEC)
-    if (sameLetters(row.type, type)) return &row;
-  return nullptr;
-}
-
-// The element row of a symbol written in any case ("CL", "cl", "Cl"), or null.
-const AtomDataRow* elementRow(std::string_view symbol) {
-  for (const AtomDataRow& row : AtomData)
-    if (row.atomicNum != DUMMY_ATOMIC_NUM && sameLetters(row.symbol, symbol)) return &row;
+    if (sameLettersAnyCase(row.type, type)) return &row;
   return nullptr;
 }
 
@@ -120,14 +104,14 @@ void Atom::setAtomicNum(unsigned z) {
 
 bool Atom::setElementFromTypeOrName() {
   const std::string_view beforeDot = std::string_view(mol2type_).substr(0, mol2type_.find('.'));
-  const AtomDataRow* row = elementRow(beforeDot);
+  const AtomDataRow* row = elementOfSymbol(beforeDot);
   if (row == nullptr) {
     size_t letters = 0;
     while (letters < name_.size() && letters < 2 &&
            std::isalpha(static_cast<unsigned char>(name_[letters])))
       ++letters;
-    if (letters == 2) row = elementRow(std::string_view(name_).substr(0, 2));
-    if (row == nullptr && letters >= 1) row = elementRow(std::string_view(name_).substr(0, 1));
+    if (letters == 2) row = elementOfSymbol(std::string_view(name_).substr(0, 2));
+    if (row == nullptr && letters >= 1) row = elementOfSymbol(std::string_view(name_).substr(0, 1));
   }
   if (row == nullptr) return false;
   setAtomicNum(row->atomicNum);

@@ -118,17 +118,10 @@ std::string_view either(cif::Table::Row& row, size_t auth, size_t label) {
   return row.has2(auth) ? unquoted(row[auth]) : text(row, label);
 }
 
-// The leading number of a text, as the standard conversions read it; 0 for none.
-long leadingNumber(std::string_view value) {
-  long number = 0;
-  size_t i = 0;
-  const bool negative = !value.empty() && value[0] == '-';
-  if (!value.empty() && (value[0] == '-' || value[0] == '+')) ++i;
-  for (; i < value.size() && value[i] >= '0' && value[i] <= '9'; ++i) {
-    number = number * 10 + (value[i] - '0');
-    if (number > 0x7FFFFFFFl) return 0;
-  }
-  return negative ? -number : number;
+// The leading number of a value; 0 for none, or when it does not fit an int.
+long leadingInt(std::string_view value) {
+  const long long number = leadingNumber(value);
+  return number > 0x7FFFFFFF || number < -0x7FFFFFFF ? 0 : static_cast<long>(number);
 }
 
 char letter(std::string_view value) {
@@ -200,7 +193,7 @@ void CifReader::read(const std::string& data, Complex& complex, unsigned type) c
     const double z = cif::as_number(row[kZ]);
     if (!std::isfinite(x) || !std::isfinite(y) || !std::isfinite(z))
       throw raise(kErrCifCoordinate, path_);
-    const long serial = leadingNumber(text(row, kId));
+    const long serial = leadingInt(text(row, kId));
     AtomRecord record;
     record.serial = serial > 0 ? static_cast<unsigned>(serial) : 0;
     record.name = either(row, kAuthAtom, kLabelAtom);
@@ -208,10 +201,10 @@ void CifReader::read(const std::string& data, Complex& complex, unsigned type) c
     record.altLoc = letter(text(row, kAltId));
     record.residueName = either(row, kAuthComp, kLabelComp);
     record.chain = either(row, kAuthAsym, kLabelAsym);
-    record.residueNumber = static_cast<int>(leadingNumber(either(row, kAuthSeq, kLabelSeq)));
+    record.residueNumber = static_cast<int>(leadingInt(either(row, kAuthSeq, kLabelSeq)));
     record.insertionCode = letter(text(row, kInsCode));
     record.at = Coords(x, y, z);
-    record.formalCharge = static_cast<double>(leadingNumber(text(row, kFormalCharge)));
+    record.formalCharge = static_cast<double>(leadingInt(text(row, kFormalCharge)));
     assembler.add(record);
     fileNames.push_back(record.name);
   }
@@ -242,7 +235,7 @@ void CifReader::read(const std::string& data, Complex& complex, unsigned type) c
     for (size_t p = 0; p < 2; ++p) {
       const size_t at = 1 + p * kPartnerColumns;
       const std::string key = siteKey(
-          either(row, at, at + 1), leadingNumber(either(row, at + 4, at + 5)),
+          either(row, at, at + 1), leadingInt(either(row, at + 4, at + 5)),
           letter(text(row, at + 9)), either(row, at + 2, at + 3), either(row, at + 6, at + 7));
       auto found = atomsBySite.find(key);
       if (found != atomsBySite.end()) partners[p] = &found->second;

@@ -59,6 +59,19 @@ void Token_Str(const std::string& text, std::vector<std::string>& out,
   forEachToken(text, delimiters, [&](const std::string& token) { out.push_back(token); });
 }
 
+long long leadingNumber(std::string_view text) {
+  size_t i = 0;
+  while (i < text.size() && text[i] == ' ') ++i;
+  const bool negative = i < text.size() && text[i] == '-';
+  if (i < text.size() && (text[i] == '-' || text[i] == '+')) ++i;
+  long long value = 0;
+  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+    value = value * 10 + (text[i] - '0');
+    if (value > 0xFFFFFFFFll) return 0;
+  }
+  return negative ? -value : value;
+}
+
 std::string get_Vexil_LIB_Path(std::string variable) {
   if (variable.empty()) variable = "VEXIL_LIB";
   const char* value = std::getenv(variable.c_str());

@@ -148,6 +148,10 @@ void Tokenize(const std::string& text, std::vector<uint32_t>& out,
 void Token_Str(const std::string& text, std::vector<std::string>& out,
                const std::string& delimiters = " ");
 
+// The leading decimal number of a text (blanks and a sign allowed before it), as the
+// standard conversions read it; 0 when the text holds none or its magnitude passes 32 bits.
+long long leadingNumber(std::string_view text);
+
 // Value of the environment variable `variable` (VEXIL_LIB when empty), unchanged. When the
 // variable is not set, writes "NO <name> DEFINED" to standard error and exits with status 1.
 std::string get_Vexil_LIB_Path(std::string variable = {});

@@ -46,11 +46,6 @@ const std::string kCofactors =
     "NDP MCA SCA TPP UMP ";
 // Record names that carry an atom.
 const std::string kAtomRecords = "ATOM , HETATM";
-// The last four characters of a path (the whole path when shorter): its format tag.
-std::string lastFour(const std::string& path) {
-  return path.size() < 4 ? path : path.substr(path.size() - 4);
-}
-
 // A raw column range: `width` characters from `start`, shortened at the end of the line. A start
 // beyond the end of the line is an out-of-range error.
 std::string columns(const std::string& line, size_t start, size_t width) {
@@ -129,8 +124,8 @@ std::string_view elementColumn(std::string_view line) {
 
 // The fields of a record that starts "ATOM  " or "HETATM", as tokenize would store them, except
 // that a blank atom number or residue number is read as empty (they read as 0), the occupancy
-// and temperature factor are not looked at, and the element column is taken only when it holds
-// an element. False for any other record and where the record is unreadable (cut short, or a
+// and temperature factor are not looked at, and the fixed columns (readFixedColumns) are left
+// to read. False for any other record and where the record is unreadable (cut short, or a
 // blank name, residue name or coordinate): tokenize then names the fault.
 bool cutAtomRecord(std::string_view line, AtomFields& f) {
   if (line.compare(0, 6, "ATOM  ") == 0) {
@@ -155,26 +150,28 @@ bool cutAtomRecord(std::string_view line, AtomFields& f) {
       !trimmedView(line, 46, 8, f.z))
     return false;
   // Occupancy and temperature factor are not read: a blank field is no fault.
-  f.element = elementColumn(line);
-  f.charge = line.size() > 78 ? line.substr(78, 2) : std::string_view();
-  f.altLoc = line.size() > 16 ? line[16] : ' ';
-  f.insertionCode = line.size() > 26 ? line[26] : ' ';
   return true;
 }
 
 // The same fields from the map that tokenize filled; the views live as long as the map.
-AtomFields viewsOf(const std::map<std::string, std::string>& fields, std::string_view line) {
+AtomFields viewsOf(const std::map<std::string, std::string>& fields) {
   auto view = [&fields](const char* key) {
     auto it = fields.find(key);
     return it == fields.end() ? std::string_view() : std::string_view(it->second);
   };
-  AtomFields f{view("Type"),  view("Num"),         view("Name"),      view("Res"),
-               view("Chain"), view("ResId"),       view("X"),         view("Y"),
-               view("Z"),     elementColumn(line), std::string_view()};
+  // Element and charge come from the fixed columns.
+  return AtomFields{
+      view("Type"), view("Num"), view("Name"), view("Res"), view("Chain"), view("ResId"), view("X"),
+      view("Y"),    view("Z"),   {},           {}};
+}
+
+// The fields read from fixed columns alone, whichever way the rest was cut: element, charge,
+// alternate site and insertion code.
+void readFixedColumns(std::string_view line, AtomFields& f) {
+  f.element = elementColumn(line);
   f.charge = line.size() > 78 ? line.substr(78, 2) : std::string_view();
   f.altLoc = line.size() > 16 ? line[16] : ' ';
   f.insertionCode = line.size() > 26 ? line[26] : ' ';
-  return f;
 }
 
 // The formal charge of columns 79-80: a digit and a sign ("2+", "1-"), as the format writes it,
@@ -195,17 +192,6 @@ double readFormalCharge(std::string_view text) {
   }
   if (sign == 0) return 0;
   return sign == '-' ? -magnitude : magnitude;
-}
-
-// Whether a two-letter text names an element in any case ("CL", "Na").
-bool isTwoLetterElement(std::string_view text) {
-  if (text.size() != 2) return false;
-  for (const AtomDataRow& row : AtomData)
-    if (row.atomicNum != DUMMY_ATOMIC_NUM && row.symbol[1] != '\0' &&
-        std::toupper(static_cast<unsigned char>(text[0])) == row.symbol[0] &&
-        std::tolower(static_cast<unsigned char>(text[1])) == row.symbol[1])
-      return true;
-  return false;
 }
 
 bool isDigit(char c) {
@@ -243,22 +229,6 @@ bool readHybrid36(std::string_view text, size_t width, long long& value) {
   return true;
 }
 
-// The leading decimal number of a text (blanks and a sign allowed before it), as the standard
-// conversions read it; 0 when the text holds none or it does not fit 32 bits.
-long long readLeadingNumber(std::string_view text) {
-  size_t i = 0;
-  while (i < text.size() && text[i] == ' ') ++i;
-  const bool negative = i < text.size() && text[i] == '-';
-  if (i < text.size() && (text[i] == '-' || text[i] == '+')) ++i;
-  long long value = 0;
-  size_t digits = 0;
-  for (; i < text.size() && isDigit(text[i]); ++i, ++digits) {
-    value = value * 10 + (text[i] - '0');
-    if (value > 0xFFFFFFFFll) return 0;
-  }
-  return negative ? -value : value;
-}
-
 // An atom number (serial): plain decimal, hybrid-36, or the leading number of anything else;
 // 0 for none ("*****", a blank field, a negative number).
 unsigned readAtomNumber(std::string_view text) {
@@ -275,7 +245,7 @@ unsigned readAtomNumber(std::string_view text) {
     if (plain) return value;
   }
   long long value = 0;
-  if (!readHybrid36(text, 5, value)) value = readLeadingNumber(text);
+  if (!readHybrid36(text, 5, value)) value = leadingNumber(text);
   return value > 0 && value <= 0xFFFFFFFFll ? static_cast<unsigned>(value) : 0;
 }
 
@@ -314,7 +284,7 @@ int readResidueNumber(std::string_view text) {
   while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
   while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
   long long value = 0;
-  if (!readHybrid36(text, 4, value)) value = readLeadingNumber(text);
+  if (!readHybrid36(text, 4, value)) value = leadingNumber(text);
   if (value > 0x7FFFFFFFll || value < -0x7FFFFFFFll) return 0;
   return static_cast<int>(value);
 }
@@ -532,7 +502,7 @@ MoleReader::MoleReader() = default;
 MoleReader::MoleReader(std::string filePath, unsigned formatCode) {
   if (filePath.empty()) throw raise(kErrReaderNoFile);
   path = std::move(filePath);
-  if (!setFormat(formatCode)) throw raise(kErrReaderUnknownFormat, lastFour(path));
+  if (!setFormat(formatCode)) throw raise(kErrReaderUnknownFormat, formatTag(path));
   atEnd = false;
   opened = false;
   fromLines = false;
@@ -560,15 +530,21 @@ bool MoleReader::setFormat(unsigned code) {
     format = code;
     return true;
   }
-  const std::string tag = lastFour(path);
-  if (tag.size() == 4 && (tag == "mol2" || tag == "MOL2")) {
-    format = kFormatMol2;
-  } else if (tag.size() == 4 && (tag == ".pdb" || tag == ".PDB")) {
-    format = kFormatPdb;
-  } else {
-    return false;
-  }
+  const unsigned detected = formatOfName(path);
+  if (detected == 0) return false;
+  format = detected;
   return true;
+}
+
+unsigned MoleReader::formatOfName(const std::string& name) {
+  const std::string tag = formatTag(name);
+  if (tag == "mol2" || tag == "MOL2") return kFormatMol2;
+  if (tag == ".pdb" || tag == ".PDB") return kFormatPdb;
+  return 0;
+}
+
+std::string MoleReader::formatTag(const std::string& name) {
+  return name.size() < 4 ? name : name.substr(name.size() - 4);
 }
 
 bool MoleReader::Open() {
@@ -592,6 +568,11 @@ bool MoleReader::Open() {
     file.setstate(std::ios::failbit);
     return false;
   }
+  startReading();
+  return true;
+}
+
+void MoleReader::startReading() {
   if (!block_) block_ = std::make_unique<char[]>(kReadBufferBytes);
   resetBlock(0);
   conectAfterModels_.clear();
@@ -599,7 +580,6 @@ bool MoleReader::Open() {
   modelsEnded_ = 0;
   atEnd = false;
   opened = true;
-  return true;
 }
 
 void MoleReader::close() {
@@ -612,7 +592,7 @@ void MoleReader::loadNewFile(std::string filePath, unsigned formatCode) {
   const std::string previousPath = path;
   path = filePath;
   if (!setFormat(formatCode)) {
-    const std::string tag = lastFour(path);
+    const std::string tag = formatTag(path);
     path = previousPath;
     throw raise(kErrReaderLoadUnknownFormat, tag);
   }
@@ -634,13 +614,7 @@ void MoleReader::loadText(std::string textPath, unsigned formatCode, std::string
   text_ = std::move(text);
   fromText_ = true;
   fromLines = false;
-  if (!block_) block_ = std::make_unique<char[]>(kReadBufferBytes);
-  resetBlock(0);
-  conectAfterModels_.clear();
-  conectAfterModelsRead_ = false;
-  modelsEnded_ = 0;
-  atEnd = false;
-  opened = true;
+  startReading();
 }
 
 std::uintmax_t MoleReader::inputSize() const {
@@ -1093,8 +1067,9 @@ Molecule* MoleReader::readPDB(unsigned type, bool keepCofactors, bool keepWaters
           fields.clear();
           tokenize(line, fields, kPdbDelimiters);  // throws for an unreadable record
           if (fields.size() < 8) continue;
-          f = viewsOf(fields, line);
+          f = viewsOf(fields);
         }
+        readFixedColumns(line, f);
 
         const std::string_view residueName = f.res;
         std::string_view name = f.name;
@@ -1119,7 +1094,7 @@ Molecule* MoleReader::readPDB(unsigned type, bool keepCofactors, bool keepWaters
         // An ion without an element column is named as its residue ("CA", "CL", "NA"): the name
         // is then the element's two letters, not calcium read as carbon.
         if (record.element.empty() && f.type == "HETATM" && name.size() == 2 &&
-            name == residueName && isTwoLetterElement(name))
+            name == residueName && elementOfSymbol(name) != nullptr)
           record.element = name;
         // "nan" and "inf" read as numbers but are no positions.
         if (!std::isfinite(record.at.x) || !std::isfinite(record.at.y) ||

@@ -80,10 +80,19 @@ class MoleReader {
   // Bytes of the input file, or of the text in memory; 0 when unknown.
   std::uintmax_t inputSize() const;
 
+  // The format a file name's last four characters announce ("mol2", ".pdb", in either case);
+  // 0 when they announce none.
+  static unsigned formatOfName(const std::string& name);
+  // The last four characters of a name (the whole name when shorter): the tag that names
+  // the format in messages.
+  static std::string formatTag(const std::string& name);
+
  private:
   // Sets `format` from a code, detecting from the path for codes of 10 or more; false when the
   // path's ending is not recognised.
   bool setFormat(unsigned code);
+  // Starts reading the input from its first byte, with nothing read from it yet.
+  void startReading();
   // The MOL2 reader's residue index and substructure roots, emptied between molecules.
   void forgetResidues();
   // Goes back to the start of the line last read, so that the next getLine returns it again.

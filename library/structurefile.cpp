@@ -38,14 +38,6 @@ bool readWhole(const std::string& path, std::string& bytes) {
   return !in.bad();
 }
 
-// MoleReader's format of a name, from its last four characters; 0 when it has none.
-unsigned moleFormat(const std::string& name) {
-  const std::string tag = name.size() < 4 ? name : name.substr(name.size() - 4);
-  if (tag == "mol2" || tag == "MOL2") return kFormatMol2;
-  if (tag == ".pdb" || tag == ".PDB") return kFormatPdb;
-  return 0;
-}
-
 }  // namespace
 
 std::string StructureFile::withoutGzip(const std::string& path) {
@@ -111,24 +103,24 @@ std::string StructureFile::gunzip(const std::string& path, const std::string& co
 }
 
 void StructureFile::load(const std::string& path, Complex& complex, unsigned type,
-                         MoleReader& reader, bool fresh) {
+                         MoleReader* reader) {
+  const bool fresh = reader == nullptr;
   const bool gzip = endsWithNoCase(path, ".gz");
   if (!gzip && !isCif(path)) {
     // PDB and MOL2 files go through the reader as they always did, with its own messages.
     if (fresh) {
-      MoleReader own(path, kFormatDetect);
-      own.loadInComplex(complex, type);
+      MoleReader(path, kFormatDetect).loadInComplex(complex, type);
     } else {
-      reader.loadNewFile(path, kFormatDetect);
-      reader.loadInComplex(complex, type);
+      reader->loadNewFile(path, kFormatDetect);
+      reader->loadInComplex(complex, type);
     }
     return;
   }
   const std::string name = withoutGzip(path);
-  const unsigned format = isCif(path) ? 0 : moleFormat(name);
+  const unsigned format = isCif(path) ? 0 : MoleReader::formatOfName(name);
   if (!isCif(path) && format == 0)
     throw raise(fresh ? kErrReaderUnknownFormat : kErrReaderLoadUnknownFormat,
-                name.size() < 4 ? name : name.substr(name.size() - 4));
+                MoleReader::formatTag(name));
   std::string bytes;
   if (path.empty() || !readWhole(path, bytes))
     throw raise(fresh ? kErrReaderCannotOpen : kErrReaderLoadCannotOpen, path);
@@ -137,8 +129,10 @@ void StructureFile::load(const std::string& path, Complex& complex, unsigned typ
     CifReader(path).read(bytes, complex, type);
     return;
   }
-  reader.loadText(path, format, std::move(bytes));
-  reader.loadInComplex(complex, type);
+  MoleReader own;
+  MoleReader& text = fresh ? own : *reader;
+  text.loadText(path, format, std::move(bytes));
+  text.loadInComplex(complex, type);
 }
 
 }  // namespace VXMole

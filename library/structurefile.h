@@ -20,11 +20,11 @@ class StructureFile {
   static constexpr unsigned long long kMaxDecompressedBytes = 4ull << 30;
 
   // Reads every molecule of `path` into `complex` with the molecule type code `type`. PDB and
-  // MOL2 text goes through `reader`, pointed at the file with loadNewFile; with `fresh` set, a
-  // new reader is made instead, with the constructor's messages (110011 to 110013). Throws what
-  // the readers throw, and 111011, 111012 for gzip data that is corrupt or too large.
-  static void load(const std::string& path, Complex& complex, unsigned type, MoleReader& reader,
-                   bool fresh);
+  // MOL2 text goes through `reader`, pointed at the file with loadNewFile; without one, a new
+  // reader is made, with the constructor's messages (110011 to 110013). Throws what the
+  // readers throw, and 111011, 111012 for gzip data that is corrupt or too large.
+  static void load(const std::string& path, Complex& complex, unsigned type,
+                   MoleReader* reader = nullptr);
 
   // The name without a trailing ".gz" (in either case).
   static std::string withoutGzip(const std::string& path);

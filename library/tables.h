@@ -126,6 +126,26 @@ inline constexpr AtomDataRow AtomData[ATOM_DATA_SIZE] = {
 static_assert(ATOM_DATA_SIZE == 88, "element table has 88 rows");
 static_assert(AtomData[ATOM_DATA_SIZE - 1].atomicNum == DUMMY_ATOMIC_NUM, "dummy row is last");
 
+// Whether two texts are the same letters in any case ("CL", "Cl"), as files spell symbols
+// and types.
+constexpr bool sameLettersAnyCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    const char x = a[i] >= 'A' && a[i] <= 'Z' ? static_cast<char>(a[i] - 'A' + 'a') : a[i];
+    const char y = b[i] >= 'A' && b[i] <= 'Z' ? static_cast<char>(b[i] - 'A' + 'a') : b[i];
+    if (x != y) return false;
+  }
+  return true;
+}
+
+// The row of the element a symbol names, written in any case ("CL", "cl", "Cl"); null when
+// it names none. The dummy row names no element.
+constexpr const AtomDataRow* elementOfSymbol(std::string_view symbol) {
+  for (const AtomDataRow& row : AtomData)
+    if (row.atomicNum != DUMMY_ATOMIC_NUM && sameLettersAnyCase(row.symbol, symbol)) return &row;
+  return nullptr;
+}
+
 // ---------------------------------------------------------------------------------------------
 // MOL2 (SYBYL) atom types. A given type text is matched by substring against `type`, first row
 // wins, so the order of the rows matters ("S.o" is found in "S.o2", "C" in "C.3").

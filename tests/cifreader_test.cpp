@@ -32,9 +32,8 @@ namespace {
 // The first molecule of a file of any format, read as the tool reads carried files.
 std::unique_ptr<Molecule> readAny(const std::string& path) {
   Complex complex;
-  MoleReader reader;
   testing::internal::CaptureStderr();
-  StructureFile::load(path, complex, 17, reader, true);
+  StructureFile::load(path, complex, 17);
   testing::internal::GetCapturedStderr();
   if (complex.others.empty()) return nullptr;
   return std::unique_ptr<Molecule>(complex.others.release(complex.others.begin()).release());
@@ -247,21 +246,17 @@ TEST(StructureFile, GzipFilesAndTheirFaults) {
       {"cut.pdb.gz", 111011}, {"corrupt.pdb.gz", 111011}, {"bomb.cif.gz", 111012}};
   for (const auto& [name, code] : refused) {
     Complex complex;
-    MoleReader reader;
-    const MoleExcept e =
-        thrown([&] { StructureFile::load(dir.file(name), complex, 17, reader, true); });
+    const MoleExcept e = thrown([&] { StructureFile::load(dir.file(name), complex, 17); });
     EXPECT_EQ(e.code, code) << name;
     EXPECT_NE(e.message.find(dir.file(name)), std::string::npos) << e.message;
   }
   Complex complex;
   MoleReader reader;
-  EXPECT_EQ(thrown([&] {
-              StructureFile::load(dir.file("missing.cif.gz"), complex, 17, reader, false);
-            }).code,
-            110023u);
   EXPECT_EQ(
-      thrown([&] { StructureFile::load(dir.file("x.xyz.gz"), complex, 17, reader, true); }).message,
-      "Unrecognized file format.xyz");
+      thrown([&] { StructureFile::load(dir.file("missing.cif.gz"), complex, 17, &reader); }).code,
+      110023u);
+  EXPECT_EQ(thrown([&] { StructureFile::load(dir.file("x.xyz.gz"), complex, 17); }).message,
+            "Unrecognized file format.xyz");
 }
 
 // The whole run on compressed and mmCIF files: the same fit and the same written molecule as

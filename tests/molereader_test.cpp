@@ -54,6 +54,11 @@ std::string mutate(std::string line, size_t start, const std::string& text) {
   return line.replace(start, text.size(), text);
 }
 
+// The record as one alternate site of its atom: the letter in column 17.
+std::string site(std::string line, char altLoc) {
+  return mutate(std::move(line), 16, std::string(1, altLoc));
+}
+
 // Reads one molecule of PDB text given as lines (the first line counts as already read, so a
 // leading REMARK stands in front).
 std::unique_ptr<Molecule> readLines(std::vector<std::string> body, unsigned type = 17) {
@@ -350,9 +355,6 @@ TEST(PdbReader, ReadsTheValidBlock) {
 // within its own conformation: to the atoms without sites and to those of its own letter, never
 // to another letter.
 TEST(PdbReader, AlternateSitesAreAtomsBondedWithinTheirSite) {
-  auto site = [](std::string line, char altLoc) {
-    return mutate(line, 16, std::string(1, altLoc));
-  };
   auto molecule = readLines({
       record("ATOM", 1, " N  ", "SER", 'A', 5, 0.000, 0.000, 0.000, "N"),
       record("ATOM", 2, " CA ", "SER", 'A', 5, 1.458, 0.000, 0.000, "C"),
@@ -1083,9 +1085,6 @@ TEST(PdbReader, UnorderedNumbersChargesAndIons) {
 // Where alternate sites hold two different amino acids at one position, both join the chain:
 // each bonds to the carbonyl before it and to the nitrogen after it, within its own site.
 TEST(PdbReader, TwoAminoAcidsAtOnePositionBothJoinTheChain) {
-  auto site = [](std::string line, char altLoc) {
-    return mutate(line, 16, std::string(1, altLoc));
-  };
   auto molecule = readLines({
       record("ATOM", 1, " N  ", "GLY", 'A', 1, 0.000, 0.000, 0.000, "N"),
       record("ATOM", 2, " CA ", "GLY", 'A', 1, 1.450, 0.000, 0.000, "C"),

@@ -150,8 +150,7 @@ void warnOthersLeftOut(const std::string& path, size_t count, const char* use) {
 
 Molecule* readFittedMolecule(const std::string& path, Complex& complex, const char* noMolecule,
                              const char* noAtoms, const char* barycenterLabel) {
-  MoleReader reader;  // for compressed PDB or MOL2 text; a plain file gets a reader of its own
-  StructureFile::load(path, complex, kFitType, reader, true);
+  StructureFile::load(path, complex, kFitType);
   if (complex.others.empty()) {
     std::cerr << noMolecule << std::endl;
     return nullptr;
@@ -526,7 +525,7 @@ bool carryOthers(const Options& options, RigidBody& fit) {
   bool allWritten = true;
   for (const std::string& path : options.otherPaths) {
     complex.clear();
-    StructureFile::load(path, complex, kCarriedType, reader, false);
+    StructureFile::load(path, complex, kCarriedType, &reader);
     Molecule* molecule = carriedMolecule(complex);
     if (molecule == nullptr) {
       std::cerr << "No molecule in " << path << std::endl;
