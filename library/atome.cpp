@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "bond.h"
+#include "diagnostics.h"
 #include "edge.h"
 #include "global.h"
 #include "molecule.h"
@@ -145,8 +146,8 @@ void Atom::loadAtomicData() {
   }
   if (found == nullptr) {
     found = &AtomData[0];
-    std::cerr << "WARNING : Unknown " << symbol_ << " for atomic name of atom " << getNum()
-              << " ; Giving property of an hydrogen" << std::endl;
+    diagnostics() << "WARNING : Unknown " << symbol_ << " for atomic name of atom " << getNum()
+                  << " ; Giving property of an hydrogen" << std::endl;
   }
   copyElement(*found);
 }
@@ -253,8 +254,8 @@ void Atom::setMOL2type(std::string type) {
   try {
     checkMOL2type(type);
   } catch (MoleExcept& error) {
-    if (debug) std::cerr << "ATOM::Set_mol2type, parameter :" << type << std::endl;
-    std::cerr << error.code << std::endl;
+    if (debug) diagnostics() << "ATOM::Set_mol2type, parameter :" << type << std::endl;
+    diagnostics() << error.code << std::endl;
     throw;
   }
 }

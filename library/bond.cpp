@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "atome.h"
+#include "diagnostics.h"
 #include "edge.h"
 #include "global.h"
 #include "vertex.h"
@@ -43,9 +44,9 @@ Bond::Bond(Atom* first, Atom* second, int type, unsigned num, unsigned mapNum)
   try {
     if (first == second) throw raise(kErrBondSameAtom);
   } catch (MoleExcept& error) {
-    if (debug) std::cerr << error.location << std::endl;
-    std::cerr << error.message << std::endl;
-    if (first != nullptr) std::cerr << first->toString() << std::endl;
+    if (debug) diagnostics() << error.location << std::endl;
+    diagnostics() << error.message << std::endl;
+    if (first != nullptr) diagnostics() << first->toString() << std::endl;
     throw;
   }
   // A missing atom gives the edge no vertex, which it refuses (102023) instead of a crash here.

@@ -3,6 +3,7 @@
 
 #include <iostream>
 
+#include "diagnostics.h"
 #include "global.h"
 #include "molereader.h"
 
@@ -36,7 +37,7 @@ void Complex::addFile(const std::string& path, unsigned type) {
     MoleReader reader(path, kFormatDetect);
     reader.loadInComplex(*this, type);
   } catch (const MoleExcept& error) {
-    std::cerr << error.code << "\t" << error.location << "\t" << error.message << std::endl;
+    diagnostics() << error.code << "\t" << error.location << "\t" << error.message << std::endl;
   }
 }
 

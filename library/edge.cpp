@@ -4,6 +4,7 @@
 #include <iostream>
 #include <sstream>
 
+#include "diagnostics.h"
 #include "global.h"
 #include "vertex.h"
 
@@ -13,7 +14,8 @@ namespace {
 
 // Writes the failure of a constructor to standard error, with the first vertex's dump.
 void reportConstructionFailure(const MoleExcept& e, const Vertex* a) {
-  std::cerr << e.message << "\n" << (a != nullptr ? a->toString() : "VERTEX - none") << std::endl;
+  diagnostics() << e.message << "\n"
+                << (a != nullptr ? a->toString() : "VERTEX - none") << std::endl;
 }
 
 }  // namespace

@@ -6,6 +6,8 @@
 #include <iostream>
 #include <utility>
 
+#include "diagnostics.h"
+
 namespace VXMole {
 
 MoleExcept::MoleExcept(unsigned code, std::string location, std::string message)
@@ -76,7 +78,7 @@ std::string get_Vexil_LIB_Path(std::string variable) {
   if (variable.empty()) variable = "VEXIL_LIB";
   const char* value = std::getenv(variable.c_str());
   if (value == nullptr) {
-    std::cerr << "NO " << variable << " DEFINED" << std::endl;
+    diagnostics() << "NO " << variable << " DEFINED" << std::endl;
     std::exit(1);
   }
   return value;

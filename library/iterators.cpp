@@ -5,6 +5,7 @@
 
 #include "atome.h"
 #include "bond.h"
+#include "diagnostics.h"
 #include "edge.h"
 #include "graph.h"
 #include "molecule.h"
@@ -16,11 +17,11 @@ namespace VXMole {
 namespace detail {
 
 void reportNullOwner() {
-  std::cerr << "No vertex given for iteration" << std::endl;
+  diagnostics() << "No vertex given for iteration" << std::endl;
 }
 
 void reportNoAtom() {
-  std::cerr << "No atom given for iteration" << std::endl;
+  diagnostics() << "No atom given for iteration" << std::endl;
 }
 
 }  // namespace detail

@@ -6,6 +6,7 @@
 #include <map>
 #include <sstream>
 
+#include "diagnostics.h"
 #include "edge.h"
 #include "global.h"
 #include "tables.h"
@@ -209,7 +210,7 @@ void Molecule::checkMol2() {
     try {
       atom.checkMOL2type(std::string());
     } catch (const MoleExcept& error) {
-      std::cerr << error.code << "\t" << error.location << "\t" << error.message << std::endl;
+      diagnostics() << error.code << "\t" << error.location << "\t" << error.message << std::endl;
     }
   }
 }

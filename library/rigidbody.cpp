@@ -12,8 +12,8 @@
 #include <algorithm>  // for std::max
 #include <cmath>
 #include <cstdio>  // for std::printf
-#include <iostream>
 
+#include "diagnostics.h"
 #include "molecule.h"
 
 namespace VXMole {
@@ -195,7 +195,7 @@ double RigidBody::InnerProduct() {
   double G1 = 0.0, G2 = 0.0;
   const bool weighted = weights_.size() == n;
   if (!weighted && !weights_.empty())
-    std::cerr << "Weigths not fit size : " << weights_.size() << " " << n << "\n";
+    diagnostics() << "Weigths not fit size : " << weights_.size() << " " << n << "\n";
   for (size_t i = 0; i < n; ++i) {
     const double w = weighted ? weights_[i] : 1.0;
     const Coords& r = rigid_[i];
@@ -219,8 +219,8 @@ double RigidBody::InnerProduct() {
 
 double RigidBody::Calc_Rotation(double minScore) {
   if (rigid_.size() != mobile_.size()) {
-    std::cerr << "Mobile and Fixed have different size : " << rigid_.size() << " " << mobile_.size()
-              << "\n";
+    diagnostics() << "Mobile and Fixed have different size : " << rigid_.size() << " "
+                  << mobile_.size() << "\n";
     return kSizeMismatch;
   }
   const double E0 = InnerProduct();
