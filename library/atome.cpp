@@ -1,6 +1,7 @@
 // Atom: element lookup, MOL2 typing with property derivation, bonds and text dumps.
 #include "atome.h"
 
+#include <array>
 #include <cctype>  // for std::isalpha
 #include <iostream>
 #include <iterator>  // for std::size
@@ -38,7 +39,7 @@ const Mol2SpecRow* mol2Row(std::string_view type) {
 
 }  // namespace
 
-Atom::Atom() : vertex_(new Vertex(0, 0, this, 1.0)) {}
+Atom::Atom() : vertex_(0, 0, this, 1.0) {}
 
 Atom::Atom(unsigned num, unsigned mapNum, std::string symbol, double x, double y, double z,
            std::string name, std::string mol2type)
@@ -54,31 +55,29 @@ Atom::Atom(unsigned num, unsigned mapNum, std::string symbol, const Coords& posi
       name_(std::move(name)),
       mol2type_(std::move(mol2type)),
       fixed_(position),
-      vertex_(new Vertex(num, mapNum, this, 1.0)) {
+      vertex_(num, mapNum, this, 1.0) {
   if (!symbol_.empty()) loadAtomicData();
 }
 
-// The atom owns its vertex. Bonds must be gone first (a molecule frees its bonds before its
-// atoms), so that no edge is left pointing at the vertex.
-Atom::~Atom() {
-  delete vertex_;
-}
+// The vertex goes with the atom. Bonds must be gone first (a molecule frees its bonds before
+// its atoms), so that no edge is left pointing at the vertex.
+Atom::~Atom() = default;
 
 unsigned Atom::getNum() const {
-  return vertex_->num;
+  return vertex_.num;
 }
 unsigned Atom::getMapNum() const {
-  return vertex_->mapNum;
+  return vertex_.mapNum;
 }
 void Atom::setNum(unsigned num) {
-  vertex_->num = num;
+  vertex_.num = num;
 }
 void Atom::setMapNum(unsigned mapNum) {
-  vertex_->mapNum = mapNum;
+  vertex_.mapNum = mapNum;
   if (parent_ != nullptr) parent_->atomNumbersChanged();  // its lookup by number is stale
 }
 unsigned Atom::numBonds() const {
-  return static_cast<unsigned>(vertex_->edges.size());
+  return static_cast<unsigned>(vertex_.edges.size());
 }
 
 std::string Atom::getLongName() const {
@@ -88,12 +87,30 @@ std::string Atom::getLongName() const {
 
 void Atom::copyElement(const AtomDataRow& row) {
   atomicNum_ = row.atomicNum;
-  color_[0] = row.red;
-  color_[1] = row.green;
-  color_[2] = row.blue;
-  vdwRadius_ = row.vdwRadius;
-  atomicRadius_ = row.atomicRadius;
-  mass_ = row.mass;
+  element_ = &row;
+}
+
+double Atom::getMass() const {
+  return element_ != nullptr ? element_->mass : 0.0;
+}
+double Atom::getVdwRadius() const {
+  return element_ != nullptr ? element_->vdwRadius : 0.0;
+}
+double Atom::getAtomicRadius() const {
+  return element_ != nullptr ? element_->atomicRadius : 0.0;
+}
+
+const unsigned* Atom::getColor() const {
+  // The table's colours as unsigned triples, row by row; the last triple is no element's.
+  static const auto colours = [] {
+    std::array<std::array<unsigned, 3>, std::size(AtomData) + 1> table{};
+    for (size_t i = 0; i < std::size(AtomData); ++i)
+      table[i] = {static_cast<unsigned>(AtomData[i].red), static_cast<unsigned>(AtomData[i].green),
+                  static_cast<unsigned>(AtomData[i].blue)};
+    return table;
+  }();
+  if (element_ == nullptr) return colours.back().data();
+  return colours[static_cast<size_t>(element_ - AtomData)].data();
 }
 
 // An atomic number outside the table leaves the atom as it was rather than read past the rows.
@@ -211,7 +228,7 @@ void Atom::checkMOL2type(std::string type) {
   }
   if (contains(props, "H")) {
     bool polar = false;
-    for (const Edge* edge : vertex_->edges) {
+    for (const Edge* edge : vertex_.edges) {
       const Bond* bond = edge->bond;
       if (bond == nullptr) continue;
       const Atom* other = bond->getOther(this);
@@ -239,8 +256,8 @@ void Atom::checkMOL2type(std::string type) {
   }
   if (contains(props, "D") &&
       (row->atomicNum == 7 || row->atomicNum == 8 || row->atomicNum == 16)) {
-    for (const Edge* edge : vertex_->edges) {
-      const Vertex* other = edge->getOtherVertex(vertex_);
+    for (const Edge* edge : vertex_.edges) {
+      const Vertex* other = edge->getOtherVertex(&vertex_);
       if (other != nullptr && other->atom != nullptr && other->atom->mol2type_ == "H") {
         properties_.donor = 1;
         break;
@@ -261,17 +278,17 @@ void Atom::setMOL2type(std::string type) {
 }
 
 bool Atom::hasLink(const Atom* other) const {
-  return other != nullptr && vertex_->hasEdgewith(other->vertex_);
+  return other != nullptr && vertex_.hasEdgewith(&other->vertex_);
 }
 
 Bond* Atom::getBond(const Atom* other) const {
   if (other == nullptr) return nullptr;
-  const Edge* edge = vertex_->getEdgewith(other->vertex_);
+  const Edge* edge = vertex_.getEdgewith(&other->vertex_);
   return edge == nullptr ? nullptr : edge->bond;
 }
 
 int Atom::getBondType(const Atom* other) const {
-  for (const Edge* edge : vertex_->edges) {
+  for (const Edge* edge : vertex_.edges) {
     if (edge->bond != nullptr && edge->bond->getOther(this) == other && other != nullptr)
       return edge->bond->getType();
   }
@@ -279,7 +296,7 @@ int Atom::getBondType(const Atom* other) const {
 }
 
 void Atom::removeLink(Bond* bond) {
-  if (bond != nullptr) vertex_->delEdge(bond->getEdge());
+  if (bond != nullptr) vertex_.delEdge(bond->getEdge());
 }
 
 std::string Atom::getIdentifier() const {
@@ -297,7 +314,7 @@ std::string Atom::toString() const {
       << "\t Formal Charge : " << formalCharge_ << "\t Atomic Num : " << atomicNum_ << "\n";
   out << "  Name : " << name_ << "   \t    Atom : " << symbol_
       << "\tPartial Charge : " << partialCharge_ << "\t  Long Name : " << getLongName() << "\n";
-  out << " Mol2 TYPE : " << mol2type_ << "\t Weight:" << mass_ << "\n";
+  out << " Mol2 TYPE : " << mol2type_ << "\t Weight:" << getMass() << "\n";
   out << "FIX Coords : " << fixed_.toString();
   out << "ROT Coords : " << rotated_.toString();
   out << "Properties : " << properties_.toString() << "\n";
@@ -305,7 +322,7 @@ std::string Atom::toString() const {
     out << "    Parent : " << static_cast<const void*>(parent_) << ":" << parent_->getLongMoletype()
         << "\n";
   if (residue_ != nullptr) out << "    Residu : " << residue_->getIdentifier() << "\n";
-  for (const Edge* edge : vertex_->edges) {
+  for (const Edge* edge : vertex_.edges) {
     if (edge->bond != nullptr) out << "      " << edge->bond->toString() << "\n";
   }
   out << "\n";
@@ -314,12 +331,9 @@ std::string Atom::toString() const {
 
 void Atom::clone(const Atom& other) {
   atomicNum_ = other.atomicNum_;
-  for (int i = 0; i < 3; ++i) color_[i] = other.color_[i];
+  element_ = other.element_;
   partialCharge_ = other.partialCharge_;
   formalCharge_ = other.formalCharge_;
-  vdwRadius_ = other.vdwRadius_;
-  atomicRadius_ = other.atomicRadius_;
-  mass_ = other.mass_;
   symbol_ = other.symbol_;
   name_ = other.name_;
   mol2type_ = other.mol2type_;
@@ -328,8 +342,8 @@ void Atom::clone(const Atom& other) {
   properties_ = other.properties_;
   fixed_ = other.fixed_;
   rotated_ = other.rotated_;
-  vertex_->clone(*other.vertex_);
-  vertex_->atom = this;
+  vertex_.clone(other.vertex_);
+  vertex_.atom = this;
   if (parent_ != nullptr) parent_->atomNumbersChanged();  // the map number may have changed
 }
 

@@ -5,6 +5,8 @@
 
 #include "coords.h"
 #include "physprop.h"
+#include "slabpool.h"
+#include "vertex.h"
 
 namespace VXMole {
 
@@ -12,12 +14,13 @@ struct AtomDataRow;
 class Bond;
 class Molecule;
 class Residu;
-class Vertex;
 
 // An atom of the molecular model. Its number and map number live in its graph vertex, which
 // also carries its bonds (each edge of the vertex points to a Bond). The number is the atom's
 // index given by the reader; the map number is the atom number written in the file.
 class Atom {
+  VXMOLE_POOLED(Atom)
+
  public:
   static int debug;  // class-wide diagnostic switch, 0 = off
 
@@ -37,17 +40,17 @@ class Atom {
   void setNum(unsigned num);
   void setMapNum(unsigned mapNum);  // also tells the parent molecule, whose lookup uses it
   unsigned numBonds() const;
-  Vertex* getVertex() const { return vertex_; }
+  Vertex* getVertex() const { return &vertex_; }
 
   // Element.
   unsigned getAtomicNum() const { return atomicNum_; }
   const std::string& getAtomicName() const { return symbol_; }  // element symbol
   std::string getLongName() const;                              // element name, e.g. "Carbon"
-  double getMass() const { return mass_; }
-  double getVdwRadius() const { return vdwRadius_; }
-  double getAtomicRadius() const { return atomicRadius_; }
-  const unsigned* getColor() const { return color_; }  // red, green, blue
-  void setAtomicNum(unsigned z);                       // z in 1..88; others are ignored
+  double getMass() const;
+  double getVdwRadius() const;
+  double getAtomicRadius() const;
+  const unsigned* getColor() const;  // red, green, blue
+  void setAtomicNum(unsigned z);     // z in 1..88; others are ignored
   // For an atom whose type names no row of the type table: the element of the text before the
   // type's dot ("Ni", "Fe" of "Fe.oh"), else of the atom name's first letters, in any case.
   // False, the atom unchanged, when neither names an element.
@@ -131,23 +134,23 @@ class Atom {
   // Atomic number, colour, radii and mass from a row of the element table (not the symbol).
   void copyElement(const AtomDataRow& row);
 
+  // The element's row of the element table, whose colour, radii and mass the atom has; null
+  // until an element is looked up (colour, radii and mass then read 0).
+  const AtomDataRow* element_ = nullptr;
   unsigned atomicNum_ = 1;
-  unsigned color_[3] = {0, 0, 0};
+  char altLoc_ = '\0';  // alternate location letter, '\0' if not set
   double partialCharge_ = 0;
   double formalCharge_ = 0;
-  double vdwRadius_ = 0;       // ångström, 0 where unknown
-  double atomicRadius_ = 0;    // ångström, 0 where unknown
-  double mass_ = 0;            // g/mol, 0 where unknown
   std::string symbol_;         // element symbol as given ("Ca", "Fe", "C", or "CA" from a PDB file)
   std::string name_;           // atom name from the file ("CA", "OG1")
   std::string mol2type_;       // Tripos type ("C.ar", "N.pl3"), empty when untyped
-  char altLoc_ = '\0';         // alternate location letter, '\0' if not set
   Residu* residue_ = nullptr;  // not owning
   Molecule* parent_ = nullptr;  // not owning
   PhysProp properties_;
   Coords fixed_;
   Coords rotated_;
-  Vertex* vertex_;  // owned
+  // The atom's node in the molecular graph: its numbers and, through its edges, its bonds.
+  mutable Vertex vertex_;
 };
 
 }  // namespace VXMole

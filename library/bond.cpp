@@ -39,25 +39,33 @@ const char* typeName(int type) {
 
 }  // namespace
 
-Bond::Bond(Atom* first, Atom* second, int type, unsigned num, unsigned mapNum)
-    : first_(first), second_(second), edge_(nullptr), type_(type) {
+namespace {
+
+// Refuses one atom given twice, with its report; otherwise the atom's vertex, null for no atom.
+Vertex* firstVertex(Atom* first, Atom* second) {
   try {
     if (first == second) throw raise(kErrBondSameAtom);
   } catch (MoleExcept& error) {
-    if (debug) diagnostics() << error.location << std::endl;
+    if (Bond::debug) diagnostics() << error.location << std::endl;
     diagnostics() << error.message << std::endl;
     if (first != nullptr) diagnostics() << first->toString() << std::endl;
     throw;
   }
-  // A missing atom gives the edge no vertex, which it refuses (102023) instead of a crash here.
-  edge_ = new Edge(first != nullptr ? first->getVertex() : nullptr,
-                   second != nullptr ? second->getVertex() : nullptr, this, num, mapNum, 1.0);
+  return first != nullptr ? first->getVertex() : nullptr;
 }
 
-// Freeing the edge detaches it from both atoms' vertices.
-Bond::~Bond() {
-  delete edge_;
-}
+}  // namespace
+
+// A missing atom gives the edge no vertex, which it refuses (102023) instead of a crash here.
+Bond::Bond(Atom* first, Atom* second, int type, unsigned num, unsigned mapNum)
+    : first_(first),
+      second_(second),
+      type_(type),
+      edge_(firstVertex(first, second), second != nullptr ? second->getVertex() : nullptr, this,
+            num, mapNum, 1.0) {}
+
+// The edge detaches itself from both atoms' vertices as the bond goes.
+Bond::~Bond() = default;
 
 Atom* Bond::getOther(const Atom* atom) const {
   if (atom == first_) return second_;
@@ -66,10 +74,10 @@ Atom* Bond::getOther(const Atom* atom) const {
 }
 
 unsigned Bond::getNum() const {
-  return edge_->num;
+  return edge_.num;
 }
 unsigned Bond::getMapNum() const {
-  return edge_->mapNum;
+  return edge_.mapNum;
 }
 
 std::string Bond::toString() const {

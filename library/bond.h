@@ -3,10 +3,12 @@
 
 #include <string>
 
+#include "edge.h"
+#include "slabpool.h"
+
 namespace VXMole {
 
 class Atom;
-class Edge;
 
 // Bond type codes, as MOL2 files know them.
 enum BondType : int {
@@ -20,9 +22,11 @@ enum BondType : int {
   kBondUndefined = 8,
 };
 
-// A bond between two atoms (not owned). The bond owns the edge that stands for it in the
-// molecular graph; the edge is attached to both atoms' vertices while the bond lives.
+// A bond between two atoms (not owned). The edge that stands for it in the molecular graph is
+// part of the bond; it is attached to both atoms' vertices while the bond lives.
 class Bond {
+  VXMOLE_POOLED(Bond)
+
  public:
   static int debug;  // class-wide diagnostic switch, 0 = off
 
@@ -41,15 +45,15 @@ class Bond {
   void setType(int type) { type_ = type; }
   unsigned getNum() const;
   unsigned getMapNum() const;
-  Edge* getEdge() const { return edge_; }
+  Edge* getEdge() const { return &edge_; }
 
   std::string toString() const;
 
  private:
   Atom* first_;
   Atom* second_;
-  Edge* edge_;  // owned
   int type_;
+  mutable Edge edge_;
 };
 
 }  // namespace VXMole

@@ -8,6 +8,52 @@
 
 namespace VXMole {
 
+IncidentEdges::IncidentEdges(const IncidentEdges& other) {
+  reserve(other.size_);
+  std::copy(other.begin(), other.end(), data());
+  size_ = other.size_;
+}
+
+IncidentEdges& IncidentEdges::operator=(const IncidentEdges& other) {
+  if (this != &other) {
+    size_ = 0;
+    reserve(other.size_);
+    std::copy(other.begin(), other.end(), data());
+    size_ = other.size_;
+  }
+  return *this;
+}
+
+IncidentEdges::~IncidentEdges() {
+  if (capacity_ > kInline) delete[] heap_;
+}
+
+void IncidentEdges::reserve(size_t n) {
+  if (n <= capacity_) return;
+  auto* grown = new Edge*[n];
+  std::copy(begin(), end(), grown);
+  if (capacity_ > kInline) delete[] heap_;
+  heap_ = grown;
+  capacity_ = static_cast<uint32_t>(n);
+}
+
+void IncidentEdges::push_back(Edge* edge) {
+  if (size_ == capacity_) reserve(size_t{capacity_} * 2);
+  data()[size_++] = edge;
+}
+
+IncidentEdges::iterator IncidentEdges::erase(const_iterator first, const_iterator last) {
+  Edge** from = data() + (first - data());
+  Edge** to = data() + (last - data());
+  Edge** kept = std::copy(to, end(), from);
+  size_ = static_cast<uint32_t>(kept - data());
+  return from;
+}
+
+bool operator==(const IncidentEdges& a, const std::vector<Edge*>& b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin());
+}
+
 Vertex::Vertex(uint32_t num, uint32_t mapNum) : num(num), mapNum(mapNum) {}
 
 Vertex::Vertex(uint32_t num, uint32_t mapNum, Atom* atom, double weight)

@@ -105,6 +105,29 @@ TEST(Graph, EdgesAttachInOrderAndDetachOnDestruction) {
   EXPECT_TRUE(c.edges.empty());
 }
 
+// A hub (a metal, a ring centroid's neighbours) holds more edges than fit inline: they move to
+// the heap in order, and removing one from the middle keeps the order of the rest.
+TEST(Graph, HubKeepsItsEdgesInOrderBeyondTheInlineRoom) {
+  Vertex hub(0, 0);
+  std::vector<std::unique_ptr<Vertex>> spokes;
+  std::vector<std::unique_ptr<Edge>> edges;
+  std::vector<Edge*> expected;
+  for (unsigned i = 1; i <= 9; ++i) {
+    spokes.push_back(std::make_unique<Vertex>(i, 0));
+    edges.push_back(std::make_unique<Edge>(&hub, spokes.back().get()));
+    expected.push_back(edges.back().get());
+  }
+  EXPECT_EQ(hub.edges, expected);
+  const IncidentEdges copy = hub.edges;
+  edges[2].reset();
+  expected.erase(expected.begin() + 2);
+  EXPECT_EQ(hub.edges, expected);
+  EXPECT_EQ(copy.size(), 9u);
+  EXPECT_EQ(hub.getEdgewith(spokes[8].get()), edges[8].get());
+  while (!edges.empty()) edges.pop_back();
+  EXPECT_TRUE(hub.edges.empty());
+}
+
 TEST(Graph, VertexDestroyedFirstLeavesNoDanglingEnd) {
   Vertex a(1, 0);
   auto b = std::make_unique<Vertex>(2, 0);
