@@ -545,8 +545,9 @@ TEST_F(Mol2Writer, RewritesWhatItReadsUnchanged) {
   }
 }
 
-// A residue named after its substructure and numbered as the file's first one ("LEU14", 1)
-// keeps its label; with ALA1 numbered 1 and a PDB-style "ALA" numbered 12 as before.
+// A residue named after its substructure ("LEU14" numbered 1) or ending in its own number
+// ("ALA2" numbered 2) keeps its name as its label; a PDB-style name takes its number ("ALA"
+// numbered 12 gives "ALA12").
 TEST_F(Mol2Writer, LabelsOfResiduesReadFromMol2DoNotGrow) {
   Molecule m(kMoleProtein, 0, 0, 0, "LABELS");
   addAtom(m, 1, "C", "CA", "C.3", Coords(), m.addResidu(1, "LEU14", "A"));
