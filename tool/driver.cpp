@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "complex.h"
+#include "diagnostics.h"
 #include "global.h"
 #include "molecule.h"
 #include "molereader.h"
@@ -468,6 +469,7 @@ void removeOutputAndStop(int signal) {
 }  // namespace
 
 int kestrumMain(int argc, char** argv) {
+  setDiagnostics(std::cerr);  // the library's warnings and reports go to the error stream
   if (argc < 3) {
     printUsage();
     return 1;
