@@ -95,10 +95,11 @@ struct PairingResult {
   }
 };
 
-// Pairs the atoms of the two molecules as the mode says and keeps the largest consistent set
-// the mode's search finds (PairCoords gives the rule of consistency). The memory is checked
-// before any pair is formed. Fewer than two pairs raise MoleExcept kErrNotEnoughPairs. Prints
-// nothing.
+// Pairs the atoms of the two molecules as the mode says and keeps a consistent set of pairs
+// (PairCoords gives the rule): by name and map number the first clique of the greedy descent
+// (GreedyClique), by element the largest clique (MaxClique), ties broken by the lowest RMSD of
+// its fit. The memory is checked before any pair is formed. Fewer than two pairs raise
+// MoleExcept kErrNotEnoughPairs. Prints nothing.
 PairingResult pairAtoms(const Molecule& reference, const Molecule& comparison,
                         const PairingOptions& options);
 

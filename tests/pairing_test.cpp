@@ -4,9 +4,9 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <limits>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "atome.h"
@@ -113,14 +113,6 @@ TEST_F(PairingModes, EachModeFormsEveryMatchInReferenceOrderLeavingOutHydrogensA
             (Pairs{{"C1", 3}, {"C1", 4}, {"C1", 5}, {"C2", 3}, {"C2", 4}, {"C2", 5}, {"N1", 1}}));
 }
 
-TEST_F(PairingModes, NamesOfTheModesAreExact) {
-  for (PairingMode mode :
-       {PairingMode::kByName, PairingMode::kByMapNumber, PairingMode::kByElement})
-    EXPECT_EQ(pairingModeNamed(pairingModeName(mode)), mode);
-  for (const char* other : {"name", "Element", "ID ", "", "SEQUENCE"})
-    EXPECT_FALSE(pairingModeNamed(other).has_value()) << other;
-}
-
 TEST_F(PairingModes, MemoryIsCheckedBeforeAnyPairIsFormed) {
   PairingOptions options = withMode(PairingMode::kByElement);
   const double need = pairingBytesNeeded(7, PairingMode::kByElement);
@@ -135,19 +127,6 @@ TEST_F(PairingModes, MemoryIsCheckedBeforeAnyPairIsFormed) {
 
   options.memoryAvailable = need;
   EXPECT_EQ(pairAtoms(reference, comparison, options).outcome, PairingResult::Outcome::kKept);
-}
-
-TEST(PairingMemory, GrowsWithThePairsAndByElementWithTheirSquare) {
-  for (PairingMode mode : {PairingMode::kByName, PairingMode::kByElement}) {
-    EXPECT_GT(pairingBytesNeeded(1000, mode), pairingBytesNeeded(999, mode));
-    // The pairs' coordinates and the greedy search's bit sets alone take more than 48 bytes a
-    // pair.
-    EXPECT_GT(pairingBytesNeeded(100000, mode), 100000 * 48.0);
-  }
-  // 10^5 pairs: the greedy search stays within some hundred bytes a pair; the correspondence
-  // graph and its renumbered copy are two matrices of 10^10 bits.
-  EXPECT_LT(pairingBytesNeeded(100000, PairingMode::kByName), 100000 * 300.0);
-  EXPECT_GT(pairingBytesNeeded(100000, PairingMode::kByElement), 2 * 1e10 / 8);
 }
 
 TEST(PairingOutcome, FewerThanTwoPairsRaiseNotEnoughPairs) {
@@ -258,20 +237,6 @@ TEST_F(PairingLigands, SearchStoppedAtItsLimitKeepsAConsistentSetUnproved) {
   EXPECT_FALSE(result.proved);
   EXPECT_GE(result.kept.size(), 3u);
   expectConsistentKeptSet(result);
-}
-
-// Progress reaches the caller through both stages of the exact search, within [0, 1], never
-// going back.
-TEST_F(PairingLigands, ProgressRisesWithinTheUnitInterval) {
-  PairingOptions options = withMode(PairingMode::kByElement);
-  std::vector<double> reported;
-  options.progress = [&reported](double done) { reported.push_back(done); };
-  pairAtoms(references.others[1], copies.others[1], options);
-  ASSERT_FALSE(reported.empty());
-  for (size_t i = 0; i < reported.size(); ++i) {
-    EXPECT_GE(reported[i], i == 0 ? 0.0 : reported[i - 1]) << i;
-    EXPECT_LE(reported[i], 1.0) << i;
-  }
 }
 
 }  // namespace
