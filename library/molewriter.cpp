@@ -23,6 +23,7 @@
 
 #include "atome.h"
 #include "bond.h"
+#include "diagnostics.h"
 #include "molecule.h"
 #include "residu.h"
 #include "search_arom.h"
@@ -200,6 +201,16 @@ void appendFixed(std::string& out, double value, int width, int precision) {
 // Lines gathered before they are written in one call.
 const size_t kLineBufferBytes = 64 * 1024;
 
+// The local time as strftime's "%c" writes it; "" when it cannot be had.
+std::string timeStamp() {
+  const time_t now = time(nullptr);
+  struct tm local;
+  char stamp[256];
+  if (localtime_r(&now, &local) == nullptr || strftime(stamp, sizeof stamp, "%c", &local) == 0)
+    return std::string();
+  return stamp;
+}
+
 }  // namespace
 
 std::string_view elementMol2Type(const Atom& atom) {
@@ -265,7 +276,7 @@ bool MoleWriter::newFile(std::string path, unsigned mode) {
 
 void MoleWriter::finishPending() {
   if (file_ != nullptr && !closeFile())
-    std::cerr << "Error Writing to " << path_ << " : " << error_ << std::endl;
+    diagnostics() << "Error Writing to " << path_ << " : " << error_ << std::endl;
 }
 
 bool MoleWriter::openFile() {
@@ -376,53 +387,83 @@ void MoleWriter::writeMOL2(Molecule* molecule, bool withDummies, bool rotated) {
   }
 }
 
-// Everything is worked out before the first byte is written, so that the counts announced in
-// the MOLECULE record are those of the records that follow. Written atom numbers run 1, 2, 3...
-// over every atom in molecule order, a dummy left out using up its number all the same. Bonds,
-// roots and rings find them from the atom itself, through its map number or index checked
-// against the atom's position (no search); this gives the numbers a lookup by map number would,
-// and stays right when a file repeated a map number.
-void MoleWriter::writeMolecule(Molecule& molecule, bool withDummies, bool rotated) {
-  const bool protein = molecule.getType() == kMoleProtein;
-  const std::string& name = molecule.getName();
+// What the records of one molecule need, worked out before the first byte is written, so that
+// the counts announced in the MOLECULE record are those of the records that follow. Written atom
+// numbers run 1, 2, 3... over every atom in molecule order, a dummy left out using up its number
+// all the same. Bonds, roots and rings find them from the atom itself, through its map number or
+// index checked against the atom's position (no search); this gives the numbers a lookup by map
+// number would, and stays right when a file repeated a map number.
+struct MoleWriter::Layout {
+  explicit Layout(const Molecule& m)
+      : molecule(m),
+        protein(m.getType() == kMoleProtein),
+        defaultResidue(m.getDefaultResidu()),
+        numAtoms(m.numAtoms()) {}
 
-  const time_t now = time(nullptr);
-  struct tm local;
-  char stamp[256];
-  if (localtime_r(&now, &local) == nullptr || strftime(stamp, sizeof stamp, "%c", &local) == 0)
-    stamp[0] = '\0';
-  molecule.cleanResidu();
+  // One substructure per residue, numbered from 1 in molecule order. Residues are never merged,
+  // whatever their labels.
+  void numberSubstructures();
+  // Numbers the atoms written, with their substructures and types. Returns why the molecule
+  // cannot be written ("" when it can); throws std::out_of_range for an atom whose residue is
+  // not one of the molecule's.
+  std::string numberAtoms(bool withDummies, bool rotated);
+  // The bonds between written atoms, and the bonds that leave each substructure.
+  void listBonds();
 
-  // Substructures: one per residue, numbered from 1 in molecule order. Residues are never
-  // merged, whatever their labels.
-  const Residu* const defaultResidue = molecule.getDefaultResidu();
-  std::vector<Substructure> substructures;
-  std::unordered_map<const Residu*, int> substructureOf;
-  {
-    std::string scratch;
-    for (size_t i = 0; i < molecule.numResidues(); ++i) {
-      const Residu& residue = molecule.residu(i);
-      std::string label = asField(substructureLabel(residue), scratch, kDefaultLabel);
-      substructures.push_back(Substructure{&residue, std::move(label)});
-      substructureOf.emplace(&residue, static_cast<int>(substructures.size()));
-    }
+  // Position of an atom of the molecule, numAtoms for any other. An atom's number (its index as
+  // read) or its map number less one is its position in nearly every molecule; checking that
+  // costs nothing, and a hash of every atom is built only when it fails.
+  size_t positionOf(const Atom* atom) const;
+  // The written number of an atom of the molecule; 0 for an atom left out or of another.
+  int writtenNumOf(const Atom* atom) const {
+    const size_t position = positionOf(atom);
+    return position < numAtoms ? writtenNum[position] : 0;
   }
+  // The label of an atom's substructure.
+  const char* labelOf(size_t i) const {
+    const Residu* residue = molecule.atom(i).getResidu();
+    return residue == nullptr || residue == defaultResidue
+               ? kDefaultLabel
+               : substructures[atomSubstructure[i] - 1].label.c_str();
+  }
+
+  const Molecule& molecule;
+  const bool protein;
+  const Residu* const defaultResidue;
+  const size_t numAtoms;
+  std::vector<Substructure> substructures;
+  std::unordered_map<const Residu*, int> substructureOf;  // residue -> its number
   // Atoms outside any residue, or in the default residue, take the label "<1>" and the number
   // of a substructure of that label, else 1, which they then share with the first residue.
   int defaultSubstructure = 1;
+  std::vector<int> writtenNum;        // by position: 1, 2, 3...; 0 for an atom left out
+  std::vector<int> atomSubstructure;  // by position: 1, 2, 3...; 0 for an atom left out
+  std::vector<std::string> types;     // by position: the type written; "" for an atom left out
+  int atomCount = 0;                  // atoms written
+  bool charged = false;               // a written atom has a partial charge
+  std::vector<WrittenBond> bonds;
+  mutable std::unordered_map<const Atom*, size_t> positionIndex;  // built when first needed
+};
+
+void MoleWriter::Layout::numberSubstructures() {
+  std::string scratch;
+  for (size_t i = 0; i < molecule.numResidues(); ++i) {
+    const Residu& residue = molecule.residu(i);
+    std::string label = asField(substructureLabel(residue), scratch, kDefaultLabel);
+    substructures.push_back(Substructure{&residue, std::move(label)});
+    substructureOf.emplace(&residue, static_cast<int>(substructures.size()));
+  }
   for (size_t i = 0; i < substructures.size(); ++i) {
     if (substructures[i].label == kDefaultLabel) {
       defaultSubstructure = static_cast<int>(i) + 1;
       break;
     }
   }
+}
 
-  // Atoms: written number (0 when left out) and substructure of each, by position.
-  const size_t numAtoms = molecule.numAtoms();
-  std::vector<int> writtenNum(numAtoms, 0);
-  std::vector<int> atomSubstructure(numAtoms, 0);
-  int atomCount = 0;
-  bool charged = false;
+std::string MoleWriter::Layout::numberAtoms(bool withDummies, bool rotated) {
+  writtenNum.assign(numAtoms, 0);
+  atomSubstructure.assign(numAtoms, 0);
   for (size_t i = 0; i < numAtoms; ++i) {
     const Atom& atom = molecule.atom(i);
     if (!withDummies && isDummyName(atom.getName())) continue;
@@ -430,11 +471,9 @@ void MoleWriter::writeMolecule(Molecule& molecule, bool withDummies, bool rotate
     ++atomCount;
     const Coords& at = rotated ? atom.getRotatedCoords() : atom.getFixedCoords();
     if (!std::isfinite(at.x) || !std::isfinite(at.y) || !std::isfinite(at.z) ||
-        !std::isfinite(atom.getPartialCharge())) {
-      fail("atom " + std::to_string(i + 1) + " (" + atom.getName() +
-           ") has a coordinate or charge that is not a number");
-      return;
-    }
+        !std::isfinite(atom.getPartialCharge()))
+      return "atom " + std::to_string(i + 1) + " (" + atom.getName() +
+             ") has a coordinate or charge that is not a number";
     if (atom.getPartialCharge() != 0) charged = true;
     const Residu* residue = atom.getResidu();
     if (residue == nullptr || residue == defaultResidue) {
@@ -443,31 +482,28 @@ void MoleWriter::writeMolecule(Molecule& molecule, bool withDummies, bool rotate
       atomSubstructure[i] = substructureOf.at(residue);  // std::out_of_range: a foreign residue
     }
   }
+  types.resize(numAtoms);
+  for (size_t i = 0; i < numAtoms; ++i)
+    if (writtenNum[i] != 0) types[i] = writtenType(molecule.atom(i));
+  return std::string();
+}
 
-  // Position of an atom of the molecule, numAtoms for any other. An atom's number (its index as
-  // read) or its map number less one is its position in nearly every molecule; checking that
-  // costs nothing, and a hash of every atom is built only when it fails.
-  std::unordered_map<const Atom*, size_t> positionIndex;
-  auto positionOf = [&](const Atom* atom) -> size_t {
-    if (atom == nullptr) return numAtoms;
-    for (size_t guess : {size_t{atom->getNum()}, size_t{atom->getMapNum()} - 1})
-      if (guess < numAtoms && &molecule.atom(guess) == atom) return guess;
-    if (positionIndex.empty()) {
-      positionIndex.reserve(numAtoms);
-      for (size_t i = 0; i < numAtoms; ++i) positionIndex.emplace(&molecule.atom(i), i);
-    }
-    const auto found = positionIndex.find(atom);
-    return found == positionIndex.end() ? numAtoms : found->second;
-  };
-  auto writtenNumOf = [&](const Atom* atom) -> int {
-    const size_t position = positionOf(atom);
-    return position < numAtoms ? writtenNum[position] : 0;
-  };
+size_t MoleWriter::Layout::positionOf(const Atom* atom) const {
+  if (atom == nullptr) return numAtoms;
+  for (size_t guess : {size_t{atom->getNum()}, size_t{atom->getMapNum()} - 1})
+    if (guess < numAtoms && &molecule.atom(guess) == atom) return guess;
+  if (positionIndex.empty()) {
+    positionIndex.reserve(numAtoms);
+    for (size_t i = 0; i < numAtoms; ++i) positionIndex.emplace(&molecule.atom(i), i);
+  }
+  const auto found = positionIndex.find(atom);
+  return found == positionIndex.end() ? numAtoms : found->second;
+}
 
-  // Bonds, in molecule order, each written from its first atom to its second as it was made
-  // (as read from a file). A bond to an atom that is not written would name a missing atom:
-  // it is left out.
-  std::vector<WrittenBond> bonds;
+// Bonds, in molecule order, each written from its first atom to its second as it was made (as
+// read from a file). A bond to an atom that is not written would name a missing atom: it is
+// left out.
+void MoleWriter::Layout::listBonds() {
   bonds.reserve(molecule.numBonds());
   for (size_t i = 0; i < molecule.numBonds(); ++i) {
     const Bond& bond = molecule.bond(i);
@@ -487,34 +523,52 @@ void MoleWriter::writeMolecule(Molecule& molecule, bool withDummies, bool rotate
         ++substructures[sb - 1].interBonds;
     }
   }
+}
 
-  std::vector<std::string> types(numAtoms);
-  for (size_t i = 0; i < numAtoms; ++i)
-    if (writtenNum[i] != 0) types[i] = writtenType(molecule.atom(i));
+void MoleWriter::writeMolecule(Molecule& molecule, bool withDummies, bool rotated) {
+  const std::string stamp = timeStamp();
+  molecule.cleanResidu();
+  Layout layout(molecule);
+  layout.numberSubstructures();
+  const std::string fault = layout.numberAtoms(withDummies, rotated);
+  if (!fault.empty()) {
+    fail(fault);
+    return;
+  }
+  layout.listBonds();
 
-  // Header.
+  writeHeader(layout, stamp);
+  writeAtoms(layout, rotated);
+  writeFormalCharges(layout);
+  writeBonds(layout);
+  writeSubstructures(layout);
+  if (!molecule.getComment().empty() && error_.empty())
+    put("@<TRIPOS>COMMENT\n%s\n", molecule.getComment().c_str());
+  if (withDummies && error_.empty()) writeRingSets(layout);
+  if (error_.empty() && ferror(file_)) fail("write error");
+}
+
+void MoleWriter::writeHeader(const Layout& layout, const std::string& stamp) {
+  const std::string& name = layout.molecule.getName();
   if (!name.empty()) put("#    Name: %s\n", asLine(name).c_str());
-  put("#    Modification time : %s\n\n", stamp);
+  put("#    Modification time : %s\n\n", stamp.c_str());
   put("@<TRIPOS>MOLECULE\n%s\n%5d %5d %5d %5d %5d\n",
-      name.size() < 2 ? "unnamed" : asLine(name).c_str(), atomCount, static_cast<int>(bonds.size()),
-      static_cast<int>(substructures.size()), 0, 0);
-  put("%s", protein ? "PROTEIN\n" : "SMALL\n");
-  put("%s", charged ? "USER_CHARGES\n" : "NO_CHARGES\n");
-  if (protein) put("@<TRIPOS>DICT\nBIOPOLYMER macromol\n");
+      name.size() < 2 ? "unnamed" : asLine(name).c_str(), layout.atomCount,
+      static_cast<int>(layout.bonds.size()), static_cast<int>(layout.substructures.size()), 0, 0);
+  put("%s", layout.protein ? "PROTEIN\n" : "SMALL\n");
+  put("%s", layout.charged ? "USER_CHARGES\n" : "NO_CHARGES\n");
+  if (layout.protein) put("@<TRIPOS>DICT\nBIOPOLYMER macromol\n");
+}
 
-  // Atoms.
+void MoleWriter::writeAtoms(const Layout& layout, bool rotated) {
   put("@<TRIPOS>ATOM\n");
   std::string nameScratch;
   std::string lines;
   lines.reserve(kLineBufferBytes + 256);
-  for (size_t i = 0; i < numAtoms && error_.empty(); ++i) {
-    if (writtenNum[i] == 0) continue;
-    const Atom& atom = molecule.atom(i);
+  for (size_t i = 0; i < layout.numAtoms && error_.empty(); ++i) {
+    if (layout.writtenNum[i] == 0) continue;
+    const Atom& atom = layout.molecule.atom(i);
     const Coords& at = rotated ? atom.getRotatedCoords() : atom.getFixedCoords();
-    const Residu* residue = atom.getResidu();
-    const char* label = residue == nullptr || residue == defaultResidue
-                            ? kDefaultLabel
-                            : substructures[atomSubstructure[i] - 1].label.c_str();
     // A nameless atom is called by its element's symbol (looked up only then).
     const char* atomName =
         isCleanField(atom.getName())
@@ -523,7 +577,7 @@ void MoleWriter::writeMolecule(Molecule& molecule, bool withDummies, bool rotate
                   atom.getName(), nameScratch,
                   elementMol2Type(atom) == "Du" ? "Du" : AtomData[atom.getAtomicNum() - 1].symbol);
     // "%7d %-8s %9.4f %9.4f %9.4f %-5s %5d %-9s %8.4f\n"
-    appendInt(lines, writtenNum[i], 7);
+    appendInt(lines, layout.writtenNum[i], 7);
     lines += ' ';
     appendPadded(lines, atomName, 8, true);
     lines += ' ';
@@ -533,32 +587,37 @@ void MoleWriter::writeMolecule(Molecule& molecule, bool withDummies, bool rotate
     lines += ' ';
     appendFixed(lines, at.z, 9, 4);
     lines += ' ';
-    appendPadded(lines, types[i], 5, true);
+    appendPadded(lines, layout.types[i], 5, true);
     lines += ' ';
-    appendInt(lines, atomSubstructure[i], 5);
+    appendInt(lines, layout.atomSubstructure[i], 5);
     lines += ' ';
-    appendPadded(lines, label, 9, true);
+    appendPadded(lines, layout.labelOf(i), 9, true);
     lines += ' ';
     appendFixed(lines, atom.getPartialCharge(), 8, 4);
     lines += '\n';
     if (lines.size() >= kLineBufferBytes) putLines(lines);
   }
   putLines(lines);
+}
 
-  // Formal charges, as atom attributes.
+// Formal charges, as atom attributes.
+void MoleWriter::writeFormalCharges(const Layout& layout) {
   bool attributes = false;
-  for (size_t i = 0; i < numAtoms && error_.empty(); ++i) {
-    const double charge = molecule.atom(i).getFormalCharge();
-    if (writtenNum[i] == 0 || charge == 0 || !std::isfinite(charge)) continue;
+  for (size_t i = 0; i < layout.numAtoms && error_.empty(); ++i) {
+    const double charge = layout.molecule.atom(i).getFormalCharge();
+    if (layout.writtenNum[i] == 0 || charge == 0 || !std::isfinite(charge)) continue;
     if (!attributes) put("@<TRIPOS>UNITY_ATOM_ATTR\n");
     attributes = true;
-    put("%d 1\ncharge %s\n", writtenNum[i], chargeText(charge).c_str());
+    put("%d 1\ncharge %s\n", layout.writtenNum[i], chargeText(charge).c_str());
   }
+}
 
-  // Bonds.
+void MoleWriter::writeBonds(const Layout& layout) {
   put("@<TRIPOS>BOND\n");
-  for (size_t i = 0; i < bonds.size() && error_.empty(); ++i) {
-    const WrittenBond& bond = bonds[i];
+  std::string lines;
+  lines.reserve(kLineBufferBytes + 256);
+  for (size_t i = 0; i < layout.bonds.size() && error_.empty(); ++i) {
+    const WrittenBond& bond = layout.bonds[i];
     // "%6d %4d %4d " then "%-3d\n" for codes 1 to 3, else "%-3s\n" with the type's word
     appendInt(lines, static_cast<int>(i) + 1, 6);
     lines += ' ';
@@ -574,66 +633,65 @@ void MoleWriter::writeMolecule(Molecule& molecule, bool withDummies, bool rotate
     if (lines.size() >= kLineBufferBytes) putLines(lines);
   }
   putLines(lines);
+}
 
-  // Substructures. The status is "ROOT" for the first substructure of each chain, where the
-  // chain starts, and "****" (no status) for the others; the comment that closes the record
-  // repeats the residue's three-letter name, chain and number.
-  if (molecule.numResidues() == 0) {
+// The status is "ROOT" for the first substructure of each chain, where the chain starts, and
+// "****" (no status) for the others; the comment that closes the record repeats the residue's
+// three-letter name, chain and number. A molecule without residues has a blank line in place
+// of the section.
+void MoleWriter::writeSubstructures(const Layout& layout) {
+  if (layout.molecule.numResidues() == 0) {
     put("\n");
-  } else {
-    put("@<TRIPOS>SUBSTRUCTURE\n");
-    std::unordered_set<std::string> chainsStarted;
-    std::string chainScratch, name3Scratch, commentScratch;
-    for (size_t i = 0; i < substructures.size() && error_.empty(); ++i) {
-      const Substructure& sub = substructures[i];
-      const Residu& residue = *sub.residue;
-      if ((protein && residue.getNum() == 0) || (!protein && &residue == defaultResidue)) {
-        put("      1 ****           1\n");
-        continue;
-      }
-      int root = writtenNumOf(residue.getRoot());
-      for (size_t k = 0; root == 0 && k < residue.getAtoms().size(); ++k)
-        root = writtenNumOf(residue.getAtoms()[k]);
-      if (root == 0) root = 1;
-      const char* status = chainsStarted.insert(residue.getChain()).second ? "ROOT" : kEmptyField;
-      const char* name3 = asField(residue.getName3(), name3Scratch, kEmptyField);
-      put("%6d %-6s %6d %-7s %11d %-4s  %3s%6d %4s %3s %1s%4d\n", static_cast<int>(i) + 1,
-          sub.label.c_str(), root, substructureType(residue.getKind()), 4,
-          asField(residue.getChain(), chainScratch, kEmptyField), name3, sub.interBonds, status,
-          name3, asField(residue.getChain(), commentScratch, ""), residue.getNum());
-    }
+    return;
   }
-
-  if (!molecule.getComment().empty() && error_.empty())
-    put("@<TRIPOS>COMMENT\n%s\n", molecule.getComment().c_str());
-
-  // Rings: a SET of member atoms and a CENTROID record for each ring's dummy atom.
-  if (withDummies && error_.empty()) {
-    std::string centroids, sets;
-    for (size_t n = 1; n <= molecule.numCycles(); ++n) {
-      const Cycle& ring = molecule.cycle(n - 1);
-      std::string members;
-      int count = 0;
-      for (const Atom* member : ring.atoms) {
-        const int number = writtenNumOf(member);
-        if (number == 0) continue;
-        members += ' ';
-        members += std::to_string(number);
-        ++count;
-      }
-      sets += "CYCLE" + std::to_string(n) + " STATIC ATOMS CENTROID **** " +
-              (ring.aromatic ? "AROMATIC CYCLE" : "CYCLE") + "\n" + std::to_string(count) +
-              members + "\n";
-      const int centroid = writtenNumOf(ring.centroid);
-      if (centroid != 0)
-        centroids += "CENTR_CYCLE" + std::to_string(n) + "\n" + std::to_string(centroid) + " " +
-                     std::to_string(n) + "\n";
+  put("@<TRIPOS>SUBSTRUCTURE\n");
+  std::unordered_set<std::string> chainsStarted;
+  std::string chainScratch, name3Scratch, commentScratch;
+  for (size_t i = 0; i < layout.substructures.size() && error_.empty(); ++i) {
+    const Substructure& sub = layout.substructures[i];
+    const Residu& residue = *sub.residue;
+    if ((layout.protein && residue.getNum() == 0) ||
+        (!layout.protein && &residue == layout.defaultResidue)) {
+      put("      1 ****           1\n");
+      continue;
     }
-    put("@<TRIPOS>CENTROID\n%s", centroids.c_str());
-    put("@<TRIPOS>SET\n%s", sets.c_str());
+    int root = layout.writtenNumOf(residue.getRoot());
+    for (size_t k = 0; root == 0 && k < residue.getAtoms().size(); ++k)
+      root = layout.writtenNumOf(residue.getAtoms()[k]);
+    if (root == 0) root = 1;
+    const char* status = chainsStarted.insert(residue.getChain()).second ? "ROOT" : kEmptyField;
+    const char* name3 = asField(residue.getName3(), name3Scratch, kEmptyField);
+    put("%6d %-6s %6d %-7s %11d %-4s  %3s%6d %4s %3s %1s%4d\n", static_cast<int>(i) + 1,
+        sub.label.c_str(), root, substructureType(residue.getKind()), 4,
+        asField(residue.getChain(), chainScratch, kEmptyField), name3, sub.interBonds, status,
+        name3, asField(residue.getChain(), commentScratch, ""), residue.getNum());
   }
+}
 
-  if (error_.empty() && ferror(file_)) fail("write error");
+// Rings: a SET of member atoms and a CENTROID record for each ring's dummy atom.
+void MoleWriter::writeRingSets(const Layout& layout) {
+  std::string centroids, sets;
+  for (size_t n = 1; n <= layout.molecule.numCycles(); ++n) {
+    const Cycle& ring = layout.molecule.cycle(n - 1);
+    std::string members;
+    int count = 0;
+    for (const Atom* member : ring.atoms) {
+      const int number = layout.writtenNumOf(member);
+      if (number == 0) continue;
+      members += ' ';
+      members += std::to_string(number);
+      ++count;
+    }
+    sets += "CYCLE" + std::to_string(n) + " STATIC ATOMS CENTROID **** " +
+            (ring.aromatic ? "AROMATIC CYCLE" : "CYCLE") + "\n" + std::to_string(count) + members +
+            "\n";
+    const int centroid = layout.writtenNumOf(ring.centroid);
+    if (centroid != 0)
+      centroids += "CENTR_CYCLE" + std::to_string(n) + "\n" + std::to_string(centroid) + " " +
+                   std::to_string(n) + "\n";
+  }
+  put("@<TRIPOS>CENTROID\n%s", centroids.c_str());
+  put("@<TRIPOS>SET\n%s", sets.c_str());
 }
 
 }  // namespace VXMole

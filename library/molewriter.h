@@ -70,9 +70,19 @@ class MoleWriter {
   // Writes the buffered `lines` to the open file, recording a failure as `put` does, and
   // empties the buffer.
   void putLines(std::string& lines);
-  // Finishes an open file as `closeFile` does, saying on the error stream when that fails.
+  // Finishes an open file as `closeFile` does, saying through diagnostics() when that fails.
   void finishPending();
+
+  // The molecule's records, phase by phase: what they need is worked out first (Layout), then
+  // each section is written from it.
+  struct Layout;
   void writeMolecule(Molecule& molecule, bool withDummies, bool rotated);
+  void writeHeader(const Layout& layout, const std::string& stamp);
+  void writeAtoms(const Layout& layout, bool rotated);
+  void writeFormalCharges(const Layout& layout);
+  void writeBonds(const Layout& layout);
+  void writeSubstructures(const Layout& layout);
+  void writeRingSets(const Layout& layout);
 
   std::string path_;
   FILE* file_ = nullptr;      // the temporary file while an output is open, else null

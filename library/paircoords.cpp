@@ -332,6 +332,11 @@ void PairCoords::useKernel(Kernel kernel) {
   kernel_ = std::min(kernel, bestKernel());
 }
 
+double PairCoords::bytesNeeded(size_t n) {
+  const double padded = static_cast<double>((n + kWordBits - 1) / kWordBits * kWordBits);
+  return padded * 6 * (sizeof(double) + sizeof(float));
+}
+
 void PairCoords::reserve(size_t n) {
   const size_t padded = (n + kWordBits - 1) / kWordBits * kWordBits;
   for (std::vector<double>* axis : {&rx_, &ry_, &rz_, &cx_, &cy_, &cz_}) axis->reserve(padded);

@@ -32,6 +32,10 @@ class PairCoords {
 
   PairCoords();
 
+  // Memory n pairs take, in bytes: their coordinates in double precision, padded to whole mask
+  // words, and the single-precision copy the vector kernels make of them.
+  static double bytesNeeded(size_t n);
+
   void reserve(size_t n);
   void add(const Coords& reference, const Coords& comparison);
   size_t size() const { return n_; }

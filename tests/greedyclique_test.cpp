@@ -22,8 +22,8 @@ struct Atom3 {
   Coords xyz;
 };
 
-// Pairs as the driver forms them: each reference atom in order with each comparison atom of
-// its name, in order.
+// Pairs as pairing by name forms them: each reference atom in order with each comparison atom
+// of its name, in order.
 PairCoords pairByName(const std::vector<Atom3>& reference, const std::vector<Atom3>& comparison) {
   PairCoords pairs;
   for (const Atom3& r : reference) {
@@ -34,7 +34,8 @@ PairCoords pairByName(const std::vector<Atom3>& reference, const std::vector<Ato
   return pairs;
 }
 
-// The first clique of the correspondence Graph, built edge by edge as the driver built it.
+// The first clique of the correspondence Graph, built edge by edge from the agreement rule:
+// the reference implementation of the greedy search.
 std::vector<unsigned> graphClique(const PairCoords& pairs, Graph& graph) {
   for (unsigned k = 0; k < pairs.size(); ++k) graph.addVertex(new Vertex(k, k));
   for (unsigned i = 0; i < pairs.size(); ++i) {

@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "diagnostics.h"
 #include "molecule.h"
 #include "molereader.h"
 #include "tables.h"
@@ -71,6 +72,20 @@ std::vector<std::string> section(const std::vector<std::string>& lines, const st
   }
   return out;
 }
+
+// The library's diagnostics, caught in a string while the object lives.
+class CapturedDiagnostics {
+ public:
+  CapturedDiagnostics() : previous_(setDiagnostics(text_)) {}
+  ~CapturedDiagnostics() { setDiagnostics(previous_); }
+  CapturedDiagnostics(const CapturedDiagnostics&) = delete;
+  CapturedDiagnostics& operator=(const CapturedDiagnostics&) = delete;
+  std::string text() const { return text_.str(); }
+
+ private:
+  std::ostringstream text_;
+  std::ostream& previous_;
+};
 
 std::vector<std::string> fields(const std::string& line) {
   std::vector<std::string> out;
@@ -545,8 +560,9 @@ TEST_F(Mol2Writer, RewritesWhatItReadsUnchanged) {
   }
 }
 
-// A residue named after its substructure and numbered as the file's first one ("LEU14", 1)
-// keeps its label; with ALA1 numbered 1 and a PDB-style "ALA" numbered 12 as before.
+// A residue named after its substructure ("LEU14" numbered 1) or ending in its own number
+// ("ALA2" numbered 2) keeps its name as its label; a PDB-style name takes its number ("ALA"
+// numbered 12 gives "ALA12").
 TEST_F(Mol2Writer, LabelsOfResiduesReadFromMol2DoNotGrow) {
   Molecule m(kMoleProtein, 0, 0, 0, "LABELS");
   addAtom(m, 1, "C", "CA", "C.3", Coords(), m.addResidu(1, "LEU14", "A"));
@@ -750,13 +766,13 @@ TEST_F(Mol2Writer, NonFiniteCoordinatesLeaveNoOutput) {
     EXPECT_NE(std::string::npos, writer.getError().find("atom 5")) << writer.getError();
     EXPECT_FALSE(writer.closeFile());
   }
+  CapturedDiagnostics diagnostics;
   {
-    testing::internal::CaptureStderr();
     MoleWriter writer(out.string(), 1);  // the destructor discards a failed file too
     m.atom(2).setPartialCharge(std::numeric_limits<double>::infinity());
     writer.writeMOL2(&m, false, false);
   }
-  EXPECT_EQ(0u, testing::internal::GetCapturedStderr().find("Error Writing to " + out.string()));
+  EXPECT_EQ(0u, diagnostics.text().find("Error Writing to " + out.string())) << diagnostics.text();
   EXPECT_TRUE(listing().empty());
 }
 
@@ -771,10 +787,12 @@ TEST_F(Mol2Writer, AtomOfForeignResidueThrowsAndLeavesNoOutput) {
   ASSERT_TRUE(writer.newFile((dir_ / "bad.mol2").string(), 1));
   EXPECT_THROW(writer.writeMOL2(&m, false, false), std::out_of_range);
   EXPECT_TRUE(writer.hasFailed());
-  // The next output starts afresh; the failed one is thrown away.
-  testing::internal::CaptureStderr();
-  ASSERT_TRUE(writer.newFile((dir_ / "good.mol2").string(), 1));
-  EXPECT_NE(std::string::npos, testing::internal::GetCapturedStderr().find("bad.mol2"));
+  // The next output starts afresh; the failed one is thrown away, and said to be.
+  {
+    CapturedDiagnostics diagnostics;
+    ASSERT_TRUE(writer.newFile((dir_ / "good.mol2").string(), 1));
+    EXPECT_NE(std::string::npos, diagnostics.text().find("bad.mol2"));
+  }
   EXPECT_FALSE(writer.hasFailed());
   m.delAtom(&m.atom(9));
   writer.writeMOL2(&m, false, false);

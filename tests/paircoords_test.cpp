@@ -13,7 +13,7 @@ using namespace VXMole;
 
 namespace {
 
-// The rule as the pairing has always written it.
+// The rule written out with Coords::calcDist.
 bool agreeByCalcDist(const PairCoords& p, size_t i, size_t j) {
   return std::fabs(p.reference(i).calcDist(p.reference(j)) -
                    p.comparison(i).calcDist(p.comparison(j))) < 1.0;

@@ -1,8 +1,7 @@
 // Kestrum's run: options, reading, pairing, fit, and writing the carried molecules.
 #include "driver.h"
 
-#include <sys/resource.h>  // for getrlimit
-#include <unistd.h>        // for isatty
+#include <unistd.h>  // for isatty
 
 #include <algorithm>
 #include <chrono>
@@ -13,23 +12,19 @@
 #include <cstring>
 #include <exception>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
-#include <limits>
+#include <optional>
 #include <string>
 #include <unordered_map>
-#include <utility>
 #include <vector>
 
-#include "bitmatrix.h"
 #include "complex.h"
+#include "diagnostics.h"
 #include "global.h"
-#include "greedyclique.h"
-#include "maxclique.h"
 #include "molecule.h"
 #include "molereader.h"
 #include "molewriter.h"
-#include "paircoords.h"
+#include "pairing.h"
 #include "rigidbody.h"
 #include "structurefile.h"
 
@@ -44,14 +39,12 @@ const std::string kOptionNames = "-r -c -p -g ";
 const unsigned kFitType = kMoleCalcs;
 const unsigned kCarriedType = 17;
 
-enum PairingMode { kWholeMolecules = 0, kByName = 1, kByMapNumber = 2, kByElement = 3 };
-
 struct Options {
   std::string referencePath;
   std::string comparisonPath;
   std::string outputDir;  // empty: beside each input file
   std::string pairingText;
-  int pairingMode = kWholeMolecules;
+  std::optional<PairingMode> pairingMode;  // empty: whole molecules, atom by atom in file order
   std::vector<std::string> otherPaths;
   bool printTransform = false;  // -m
   bool printPairs = false;      // -l
@@ -117,9 +110,9 @@ bool parseOptions(int argc, char** argv, Options& options) {
         options.outputDir = value;
       } else {
         options.pairingText = value;
-        if (value == "NAME") options.pairingMode = kByName;
-        if (value == "ID") options.pairingMode = kByMapNumber;
-        if (value == "ELEMENT") options.pairingMode = kByElement;
+        // Any other text leaves the mode as an earlier -g set it.
+        if (const std::optional<PairingMode> mode = pairingModeNamed(value))
+          options.pairingMode = mode;
       }
       i += 2;
       continue;
@@ -133,8 +126,6 @@ void printPoint(const Coords& c) {
   std::cout << c.x << " " << c.y << " " << c.z << "\n";
 }
 
-// Reads every molecule of a file and returns the first "other" molecule after printing its
-// barycentre, or null after the driver's message. The complex keeps ownership.
 // The molecules a complex holds, in all three lists.
 size_t moleculesIn(const Complex& complex) {
   return complex.proteins.size() + complex.ligands.size() + complex.others.size();
@@ -148,6 +139,8 @@ void warnOthersLeftOut(const std::string& path, size_t count, const char* use) {
               << use << std::endl;
 }
 
+// Reads every molecule of a file and returns the first "other" molecule after printing its
+// barycentre, or null after the driver's message. The complex keeps ownership.
 Molecule* readFittedMolecule(const std::string& path, Complex& complex, const char* noMolecule,
                              const char* noAtoms, const char* barycenterLabel) {
   StructureFile::load(path, complex, kFitType);
@@ -164,118 +157,6 @@ Molecule* readFittedMolecule(const std::string& path, Complex& complex, const ch
   std::cout << barycenterLabel;
   printPoint(molecule->calcBarycenter(false, false));
   return molecule;
-}
-
-bool pairable(const Atom& atom) {
-  return !atom.isHydrogen() && !atom.excluded;
-}
-
-const char* modeName(int mode) {
-  switch (mode) {
-    case kByName:
-      return "NAME";
-    case kByMapNumber:
-      return "ID";
-    default:
-      return "ELEMENT";
-  }
-}
-
-// Comparison atoms that can be paired, grouped by the key of the pairing mode (name, map number
-// or atomic number), each group in molecule order. An atom of no known element (atomic number
-// 0) has no element to share and is not paired by element.
-class PartnerIndex {
- public:
-  PartnerIndex(Molecule& comparison, int mode) : mode_(mode) {
-    for (size_t i = 0; i < comparison.numAtoms(); ++i) {
-      Atom& atom = comparison.atom(i);
-      if (!pairable(atom)) continue;
-      if (mode_ == kByName) {
-        byName_[atom.getName()].push_back(&atom);
-      } else if (mode_ == kByMapNumber) {
-        byNumber_[atom.getMapNum()].push_back(&atom);
-      } else if (atom.getAtomicNum() != kNoElement) {
-        byNumber_[atom.getAtomicNum()].push_back(&atom);
-      }
-    }
-  }
-
-  // The comparison atoms that match a reference atom; null when none does.
-  const std::vector<Atom*>* partners(const Atom& atom) const {
-    if (mode_ == kByName) {
-      auto it = byName_.find(atom.getName());
-      return it == byName_.end() ? nullptr : &it->second;
-    }
-    const unsigned key = mode_ == kByMapNumber ? atom.getMapNum() : atom.getAtomicNum();
-    if (mode_ == kByElement && key == kNoElement) return nullptr;
-    auto it = byNumber_.find(key);
-    return it == byNumber_.end() ? nullptr : &it->second;
-  }
-
- private:
-  static constexpr unsigned kNoElement = 0;
-  int mode_;
-  std::unordered_map<std::string, std::vector<Atom*>> byName_;
-  std::unordered_map<unsigned, std::vector<Atom*>> byNumber_;  // map or atomic number
-};
-
-// Memory the process can still take, in bytes: the least of what the system has available, of
-// what its control group allows beyond what the group uses, and of its address-space and data
-// limits beyond what it holds. Infinity where none of these can be read.
-double availableMemory() {
-  constexpr double kKiB = 1024.0;
-  double available = std::numeric_limits<double>::infinity();
-  // The value after `key` on the line that starts with it, in kB.
-  auto kilobytes = [](const char* path, const std::string& key) {
-    std::ifstream in(path);
-    std::string line;
-    while (std::getline(in, line)) {
-      if (line.compare(0, key.size(), key) == 0)
-        return std::strtod(line.c_str() + key.size(), nullptr);
-    }
-    return -1.0;
-  };
-  auto number = [](const char* path) {
-    std::ifstream in(path);
-    double value = -1;
-    return in >> value ? value : -1.0;  // "max" (no limit) reads as no number
-  };
-  const double system = kilobytes("/proc/meminfo", "MemAvailable:");
-  if (system >= 0) available = std::min(available, system * kKiB);
-  for (const auto& [limit, usage] :
-       {std::pair<const char*, const char*>{"/sys/fs/cgroup/memory.max",
-                                            "/sys/fs/cgroup/memory.current"},
-        {"/sys/fs/cgroup/memory/memory.limit_in_bytes",
-         "/sys/fs/cgroup/memory/memory.usage_in_bytes"}}) {
-    const double most = number(limit);
-    const double used = number(usage);
-    if (most >= 0 && used >= 0) available = std::min(available, std::max(0.0, most - used));
-  }
-  for (const auto& [resource, key] :
-       {std::pair<int, const char*>{RLIMIT_AS, "VmSize:"}, {RLIMIT_DATA, "VmData:"}}) {
-    rlimit bound{};
-    if (getrlimit(resource, &bound) != 0 || bound.rlim_cur == RLIM_INFINITY) continue;
-    const double held = kilobytes("/proc/self/status", key);
-    available = std::min(
-        available, std::max(0.0, static_cast<double>(bound.rlim_cur) - std::max(0.0, held) * kKiB));
-  }
-  return available;
-}
-
-// What the driver itself keeps per pair besides the searches: its two atoms and kept flag, and,
-// kept, its coordinates in the two point lists and in the fit's copies of them.
-constexpr double kDriverBytesPerPair = 2 * sizeof(Atom*) + 1 + 4 * sizeof(Coords);
-// Pair positions are unsigned.
-constexpr size_t kMaxPairs = std::numeric_limits<unsigned>::max();
-
-// Memory the pairing of n pairs needs, in bytes: their coordinates and what the search of the
-// mode keeps (by element, the correspondence graph as a bit matrix and its renumbered copy).
-double pairingBytes(size_t n, int mode) {
-  const double coordinates =
-      static_cast<double>((n + 63) / 64 * 64) * 6 * (sizeof(double) + sizeof(float));
-  const double search = mode == kByElement ? BitMatrix::bytesNeeded(n) + MaxClique::bytesNeeded(n)
-                                           : GreedyClique::bytesNeeded(n);
-  return static_cast<double>(n) * kDriverBytesPerPair + coordinates + search;
 }
 
 // The progress of a long stage on the error stream: a percentage that rewrites one line, shown
@@ -318,138 +199,70 @@ class ProgressLine {
   int percent_ = -1;  // the percentage shown; -1 while nothing is shown
 };
 
-// RMSD of the least-squares fit of a set of pairs.
-double fittedRmsd(const PairCoords& coords, const std::vector<unsigned>& set) {
-  std::vector<Coords> rigid, mobile;
-  rigid.reserve(set.size());
-  mobile.reserve(set.size());
-  for (unsigned k : set) {
-    rigid.push_back(coords.reference(k));
-    mobile.push_back(coords.comparison(k));
-  }
-  RigidBody fit;
-  fit.Load_Coords_To_Rigid(rigid);
-  fit.Load_Coords_To_Mobile(mobile);
-  return fit.Calc_Rotation(-1.0);
+// The refusal of a pairing that memory cannot hold, in one line.
+void reportRefusal(const PairingResult& pairing) {
+  constexpr double kMiB = 1024.0 * 1024.0;
+  std::cerr << "Pairing by " << pairingModeName(pairing.mode) << " found " << pairing.pairCount
+            << " atom pairs: their correspondence graph needs "
+            << static_cast<long long>(std::ceil(pairing.bytesNeeded / kMiB))
+            << " MiB, more than the " << static_cast<long long>(pairing.bytesAvailable / kMiB)
+            << " MiB of memory available; pair by ID (-g ID) or fit whole molecules (no -g) "
+               "instead"
+            << std::endl;
 }
 
-// The pairs formed, in pair-list order, and whether the clique kept each.
-struct Pairing {
-  std::vector<std::pair<Atom*, Atom*>> pairs;
-  std::vector<bool> kept;
-};
-
-// By name or number the kept set is the greedy clique, whichever atoms it takes. Says so when
-// it may have missed a larger set: some atom took part in more than one pair, and fewer pairs
-// were kept than reference atoms found a partner.
-void warnIfAmbiguous(const Pairing& pairing, size_t kept, int mode) {
-  std::unordered_map<const Atom*, unsigned> referenceUses, comparisonUses;
-  bool shared = false;
-  for (const auto& [reference, comparison] : pairing.pairs) {
-    shared = ++referenceUses[reference] > 1 || shared;
-    shared = ++comparisonUses[comparison] > 1 || shared;
+// The warnings of a kept set: the search stopped before proving it the largest, or the greedy
+// search may have missed a larger one. The standard output is flushed first, so that the lines
+// of both streams come in order on a terminal.
+void warnAboutKeptSet(const PairingResult& pairing) {
+  if (!pairing.proved) {
+    std::cout.flush();
+    std::cerr << "WARNING : the search for the largest consistent set of pairs reached its limit "
+                 "before proving its set the largest; it keeps the largest it found, "
+              << pairing.kept.size() << " of " << pairing.pairs.size() << " pairs" << std::endl;
   }
-  if (!shared || kept >= referenceUses.size()) return;
-  std::cout.flush();  // the lines of both streams in order on a terminal
-  std::cerr << "WARNING : pairing by " << modeName(mode)
-            << " is ambiguous: atoms took part in more than one pair, and the " << kept
-            << " pairs kept are fewer than the " << referenceUses.size()
-            << " reference atoms that found a partner; -g ELEMENT finds the largest consistent "
-               "set"
-            << std::endl;
+  if (pairing.ambiguous()) {
+    std::cout.flush();
+    std::cerr << "WARNING : pairing by " << pairingModeName(pairing.mode)
+              << " is ambiguous: atoms took part in more than one pair, and the "
+              << pairing.kept.size() << " pairs kept are fewer than the "
+              << pairing.referenceAtomsPaired
+              << " reference atoms that found a partner; -g ELEMENT finds the largest consistent "
+                 "set"
+              << std::endl;
+  }
 }
 
 // Pairs the atoms, keeps the consistent set of the mode and loads its coordinates into the
 // fit. Returns false after a message when the pairing cannot be held in memory or no
 // consistent set of three pairs exists.
-bool loadPairedAtoms(Molecule& reference, Molecule& comparison, int mode, RigidBody& fit,
-                     Pairing& pairing) {
-  const PartnerIndex index(comparison, mode);
-  size_t count = 0;
-  for (size_t i = 0; i < reference.numAtoms(); ++i) {
-    const Atom& atom = reference.atom(i);
-    if (!pairable(atom)) continue;
-    if (const std::vector<Atom*>* partners = index.partners(atom)) count += partners->size();
-  }
-  const double need = pairingBytes(count, mode);
-  const double available = availableMemory();
-  if (count > kMaxPairs || need > available) {
-    constexpr double kMiB = 1024.0 * 1024.0;
-    std::cerr << "Pairing by " << modeName(mode) << " found " << count
-              << " atom pairs: their correspondence graph needs "
-              << static_cast<long long>(std::ceil(need / kMiB)) << " MiB, more than the "
-              << static_cast<long long>(available / kMiB)
-              << " MiB of memory available; pair by ID (-g ID) or fit whole molecules (no -g) "
-                 "instead"
-              << std::endl;
-    return false;
-  }
-
-  PairCoords coords;
-  coords.reserve(count);
-  pairing.pairs.reserve(count);
-  for (size_t i = 0; i < reference.numAtoms(); ++i) {
-    Atom& atom = reference.atom(i);
-    if (!pairable(atom)) continue;
-    const std::vector<Atom*>* partners = index.partners(atom);
-    if (partners == nullptr) continue;
-    for (Atom* partner : *partners) {
-      pairing.pairs.emplace_back(&atom, partner);
-      coords.add(atom.getFixedCoords(), partner->getFixedCoords());
-    }
-  }
-  if (count < 2) throw raise(kErrNotEnoughPairs);
-
-  std::vector<unsigned> clique;
-  bool proved = true;
+bool loadPairedAtoms(const Molecule& reference, const Molecule& comparison, PairingMode mode,
+                     RigidBody& fit, PairingResult& pairing) {
   {
-    ProgressLine progress("Pairing");
-    if (mode == kByElement) {
-      ProgressFn show = progress.function();
-      const BitMatrix graph = coords.agreementMatrix(
-          show ? ProgressFn([&show](double done) { show(0.5 * done); }) : nullptr);
-      MaxClique search(graph);
-      // Of the largest sets, the one that fits best. Distances alone cannot tell a set from its
-      // mirror image (two sulfonyl oxygens swapped about the plane of the rest); the fit can.
-      search.breakTiesBy(
-          [&coords](const std::vector<unsigned>& set) { return fittedRmsd(coords, set); });
-      clique =
-          search.run(show ? ProgressFn([&show](double done) { show(0.5 + 0.5 * done); }) : nullptr);
-      proved = search.proved();
-    } else {
-      clique = GreedyClique(coords).run(progress.function());
-    }
+    ProgressLine progress("Pairing");  // erased before any message below
+    PairingOptions request;
+    request.mode = mode;
+    request.progress = progress.function();
+    pairing = pairAtoms(reference, comparison, request);
   }
-  if (clique.size() < GreedyClique::kMinSize) {
-    std::cerr << "No consistent set of at least three atom pairs" << std::endl;
-    return false;
+  switch (pairing.outcome) {
+    case PairingResult::Outcome::kRefused:
+      reportRefusal(pairing);
+      return false;
+    case PairingResult::Outcome::kNoConsistentSet:
+      std::cerr << "No consistent set of at least three atom pairs" << std::endl;
+      return false;
+    case PairingResult::Outcome::kKept:
+      break;
   }
-  if (!proved) {
-    std::cout.flush();
-    std::cerr << "WARNING : the search for the largest consistent set of pairs reached its limit "
-                 "before proving its set the largest; it keeps the largest it found, "
-              << clique.size() << " of " << count << " pairs" << std::endl;
-  }
-
-  std::vector<Coords> rigid;
-  std::vector<Coords> mobile;
-  rigid.reserve(clique.size());
-  mobile.reserve(clique.size());
-  pairing.kept.assign(count, false);
-  for (unsigned position : clique) {
-    rigid.push_back(pairing.pairs[position].first->getFixedCoords());
-    mobile.push_back(pairing.pairs[position].second->getFixedCoords());
-    pairing.kept[position] = true;
-  }
-  if (mode != kByElement) warnIfAmbiguous(pairing, clique.size(), mode);
-  fit.Load_Coords_To_Rigid(rigid);
-  fit.Load_Coords_To_Mobile(mobile);
+  warnAboutKeptSet(pairing);
+  loadKeptPairs(pairing, fit);
   return true;
 }
 
-// "rot_" + the input's base name, in PathDir or beside the input. The output is MOL2, always:
-// a ".gz" ending is dropped, then a ".pdb", ".cif" or ".mmcif" ending becomes ".mol2" (an
-// upper-case ".PDB" is kept, as it always was).
+// "rot_" + the input's base name, in PathDir or beside the input. The output is MOL2 whatever
+// the input: a ".gz" ending is dropped, then a lower-case ".pdb" ending, or a ".cif" or ".mmcif"
+// ending in any case, becomes ".mol2". An upper-case ".PDB" ending is kept.
 std::string outputPath(const std::string& gzInput, const std::string& outputDir) {
   const std::string input = StructureFile::withoutGzip(gzInput);
   const size_t slash = input.rfind('/');
@@ -587,16 +400,14 @@ void printPairLine(const char* label, size_t index, const Atom& reference, const
             << comparison.getIdentifier() << "\t" << distance << status << "\n";
 }
 
-void printPairs(const Pairing& pairing, const RigidBody& fit) {
-  size_t kept = 0;
-  for (bool k : pairing.kept) kept += k ? 1 : 0;
+void printPairs(const PairingResult& pairing, const RigidBody& fit) {
   char rmsd[32];
   std::snprintf(rmsd, sizeof rmsd, "%.8f", fit.getRmsd());
-  std::cout << "Pairs : " << pairing.pairs.size() << " formed, " << kept << " kept, RMSD " << rmsd
-            << "\n";
+  std::cout << "Pairs : " << pairing.pairs.size() << " formed, " << pairing.kept.size()
+            << " kept, RMSD " << rmsd << "\n";
   for (size_t i = 0; i < pairing.pairs.size(); ++i)
-    printPairLine("Pair", i, *pairing.pairs[i].first, *pairing.pairs[i].second, fit,
-                  pairing.kept[i] ? "\tkept" : "\tdropped");
+    printPairLine("Pair", i, *pairing.pairs[i].reference, *pairing.pairs[i].comparison, fit,
+                  pairing.isKept[i] ? "\tkept" : "\tdropped");
 }
 
 // Whole molecules: atoms are paired by their order in the files.
@@ -622,11 +433,11 @@ int run(const Options& options) {
   if (comparison == nullptr) return 1;
 
   RigidBody fit;
-  Pairing pairing;
-  if (options.pairingMode == kWholeMolecules) {
+  PairingResult pairing;
+  if (!options.pairingMode) {
     fit.Load_Molecule_To_Rigid(reference);
     fit.Load_Molecule_To_Mobile(comparison);
-  } else if (!loadPairedAtoms(*reference, *comparison, options.pairingMode, fit, pairing)) {
+  } else if (!loadPairedAtoms(*reference, *comparison, *options.pairingMode, fit, pairing)) {
     return 1;
   }
 
@@ -640,7 +451,7 @@ int run(const Options& options) {
   }
   if (options.printTransform) printTransform(fit);
   if (options.printPairs) {
-    if (options.pairingMode == kWholeMolecules) {
+    if (!options.pairingMode) {
       printAtomDistances(*reference, *comparison, fit);
     } else {
       printPairs(pairing, fit);
@@ -658,6 +469,7 @@ void removeOutputAndStop(int signal) {
 }  // namespace
 
 int kestrumMain(int argc, char** argv) {
+  setDiagnostics(std::cerr);  // the library's warnings and reports go to the error stream
   if (argc < 3) {
     printUsage();
     return 1;
@@ -668,7 +480,7 @@ int kestrumMain(int argc, char** argv) {
     std::cerr << " No Input files " << std::endl;
     return 1;
   }
-  if (!options.pairingText.empty() && options.pairingMode == kWholeMolecules)
+  if (!options.pairingText.empty() && !options.pairingMode)
     std::cerr << "WARNING : -g " << options.pairingText
               << " is not NAME, ID or ELEMENT: the whole molecules are fitted atom by atom"
               << std::endl;
