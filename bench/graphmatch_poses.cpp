@@ -64,6 +64,7 @@ int main(int argc, char** argv) {
       if (poses.isAtEnd()) break;
       std::unique_ptr<Molecule> comparison(poses.loadNextMole(kMoleCalcs));
       if (!comparison) break;
+      if (comparison->numAtoms() == 0) continue;  // what a file holds after its last molecule
       GraphMatch match(*reference, *comparison);
       GraphMatchOptions options;
       options.workLimit = workLimit;

@@ -54,6 +54,21 @@ constexpr uint64_t kWorkCone = 50;
 // angle between their unit quaternions, at these values.
 constexpr double kConeSteps[] = {0.0, 1.0 / 64, 1.0 / 32, 1.0 / 16, 1.0 / 8, 1.0 / 4, 1.0 / 2, 1.0};
 
+// "name (map number)", then " of RES (chain-number)" for an atom of a residue read from the
+// file (not the molecule's default one).
+std::string identify(const Atom& atom) {
+  const Molecule* parent = atom.getParent();
+  if (atom.getResidu() == nullptr ||
+      (parent != nullptr && atom.getResidu() == parent->getDefaultResidu()))
+    return atom.getName() + " (" + std::to_string(atom.getMapNum()) + ")";
+  return atom.getIdentifier();
+}
+
+// "1 bond", "2 bonds".
+std::string counted(size_t count, const char* word) {
+  return std::to_string(count) + " " + word + (count == 1 ? "" : "s");
+}
+
 std::string symbolOf(unsigned z) {
   if (z < 1 || z > ATOM_DATA_SIZE) return "?";
   return AtomData[z - 1].symbol;
@@ -373,7 +388,7 @@ bool Refinement::run(std::string& difference, uint64_t& work) {
           static_cast<long>(std::count(colours_[0].begin(), colours_[0].end(), colours_[0][v]));
       std::ostringstream text;
       text << "atoms with the bonded surroundings of reference atom "
-           << reference_.atom(v).getIdentifier() << ", up to " << round
+           << identify(reference_.atom(v)) << ", up to " << round
            << (round == 1 ? " bond" : " bonds") << " away: " << count << " in the reference, "
            << count - excess[colours_[0][v]] << " in the comparison";
       difference = text.str();
@@ -959,9 +974,10 @@ std::string GraphMatchResult::describe() const {
       break;
   }
   std::ostringstream text;
-  text << what << " (reference: " << referenceAtoms << " heavy atoms, " << referenceBonds
-       << " bonds; comparison: " << comparisonAtoms << " heavy atoms, " << comparisonBonds
-       << " bonds): " << difference;
+  text << what << " (reference: " << counted(referenceAtoms, "heavy atom") << ", "
+       << counted(referenceBonds, "bond")
+       << "; comparison: " << counted(comparisonAtoms, "heavy atom") << ", "
+       << counted(comparisonBonds, "bond") << "): " << difference;
   return text.str();
 }
 
