@@ -91,18 +91,23 @@ struct GraphMatchResult {
 // The search. Atoms are first sorted into symmetry classes by colour refinement over both
 // graphs at once (element and degree, then the classes of the neighbours, round after round);
 // a reference atom may only be paired with a comparison atom of its class, bonds must map
-// onto bonds, and the search is depth first, bonded atoms after bonded atoms, candidates in
-// order of their bound. A branch is pruned when a lower bound of its RMSD is no better than
-// the best mapping found: in place, the sum of squared distances of the pairs made plus, for
-// each atom left, the nearest candidate of its class; fitted, the least-squares sum of the
-// pairs made turned about both molecules' heavy-atom barycentres (where every full mapping's
-// fit puts them), plus for each atom left the least that its candidates can add, from their
-// distances to the barycentre and, when the pairs made hold the rotation within a cone, from
-// their positions under it.
+// onto bonds, and the search is depth first, bonded atoms after bonded atoms, the leaves (atoms
+// of one bond) and lone atoms last, candidates in order of their bound. A branch is pruned when
+// a lower bound of its sum of squared deviations is no better than the best mapping found: in
+// place, that of the pairs made plus, for each atom left, its nearest candidate; fitted, the
+// least-squares sum of the pairs made turned about both molecules' heavy-atom barycentres
+// (where every full mapping's fit puts them), plus for each atom left the least that its
+// candidates can add, from their distances to the barycentre and, where the pairs made hold the
+// rotation within a cone, from their places under it. In place, the leaves of one parent are
+// placed by optimal assignment, exactly; fitted, every mapping of the other atoms is first
+// given its leaves so (turned by the fit, refitted, until they hold) before the leaves are
+// searched. Exact symmetries of the geometry are pruned as ties. Disconnected molecules
+// (salts, several fragments) are one graph: like fragments and like lone ions may swap.
 class GraphMatch {
  public:
-  // About one second of search on one core of a current machine (measured on the stress
-  // cases: C60, cyclodextrins, ten CF3 groups).
+  // About half a second of search on one core of a current machine: conformers of a chain
+  // that carries ten CF3 groups reach it in 0.4 to 0.5 s, while C60, cyclodextrins and long
+  // alkanes finish in a few hundredths.
   static constexpr uint64_t kDefaultWorkLimit = 20'000'000;
 
   GraphMatch(const Molecule& reference, const Molecule& comparison);
