@@ -15,9 +15,9 @@
 #include "complex.h"
 #include "global.h"
 #include "molecule.h"
-#include "molereader.h"
 #include "residu.h"
 #include "residueassembler.h"
+#include "residuetyping.h"
 
 namespace VXMole {
 
@@ -210,7 +210,7 @@ void CifReader::read(const std::string& data, Complex& complex, unsigned type) c
   }
 
   molecule->cleanResidu();
-  MoleReader().defProps(molecule.get());
+  typeResidues(*molecule);
 
   // Covalent bonds the file states: between atoms of this model, not to a symmetry mate.
   cif::Table links = block->find("_struct_conn.", kStructConnTags);

@@ -62,8 +62,8 @@ class MoleReader {
   void loadInComplex(Complex& complex, unsigned type);
 
   Molecule* readPDB(unsigned type, bool keepCofactors, bool keepWaters);
-  // Bonds, MOL2 types and properties of the standard amino-acid residues of a molecule read
-  // from PDB.
+  // Bonds, MOL2 types and properties of the standard amino-acid residues of a molecule: the
+  // residue typing of typeResidues (residuetyping.h).
   void defProps(Molecule* molecule);
 
   Molecule* readMOL2(unsigned type);
