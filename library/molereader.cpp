@@ -1,4 +1,4 @@
-// MoleReader: input sources, line access, PDB record cutting and the PDB reader.
+// MoleReader: input sources, line access and the PDB reader.
 #include "molereader.h"
 
 #include <sys/stat.h>  // for stat: only regular files are inputs
@@ -22,6 +22,7 @@
 #include "complex.h"
 #include "global.h"
 #include "molecule.h"
+#include "pdbrecord.h"
 #include "residueassembler.h"
 #include "residuetyping.h"
 #include "tables.h"
@@ -32,259 +33,12 @@ int MoleReader::debug = 0;
 
 namespace {
 
-// Characters that separate the fields of a PDB record: comma, blank, newline, semicolon and
-// parentheses.
-const std::string kPdbDelimiters = ", \n, ;, (, )";
 // White space stripped from COMPND and CONECT records.
 const std::string kWhiteSpace = " \t\f\v\n\r";
 // HETATM residues kept only on request when a protein is read.
 const std::string kCofactors =
     " ACO ACP ADP AMP ANP ATP H4B CDP CMP COA CAA CAO CTP FAD FMN GDP GMP GNP GTP NAD NAP NAI NDO "
     "NDP MCA SCA TPP UMP ";
-// Record names that carry an atom.
-const std::string kAtomRecords = "ATOM , HETATM";
-// A raw column range: `width` characters from `start`, shortened at the end of the line. A start
-// beyond the end of the line is an out-of-range error.
-std::string columns(const std::string& line, size_t start, size_t width) {
-  if (start > line.size()) throw std::out_of_range("basic_string::substr");
-  return line.substr(start, width);
-}
-
-// The range up to its first delimiter.
-std::string cut(const std::string& range, const std::string& delimiters) {
-  return range.substr(0, range.find_first_of(delimiters));
-}
-
-// The first word of the range. A range of delimiters only has none: out-of-range error.
-std::string trimmed(const std::string& range, const std::string& delimiters) {
-  const size_t begin = range.find_first_not_of(delimiters);
-  if (begin == std::string::npos) throw std::out_of_range("basic_string::substr");
-  const size_t end = range.find_first_of(delimiters, begin);
-  return range.substr(begin, end == std::string::npos ? std::string::npos : end - begin);
-}
-
-// ---------------------------------------------------------------------------------------------
-// Atom records without the field map. readPDB cuts each ATOM or HETATM record into views of
-// the line, exactly as tokenize cuts it into the map, and reads the numbers without copies.
-// Every record these helpers cannot take plainly (one that tokenize would reject, a number in
-// an unusual form) goes the way it always went, through tokenize and the standard conversions,
-// so that the results and the errors stay those of that way.
-
-// The fields of an atom record that readPDB uses; "" where tokenize would store no entry.
-struct AtomFields {
-  std::string_view type, num, name, res, chain, resId, x, y, z, element;
-  std::string_view charge;   // columns 79-80 ("2+", "1-"), "" when blank
-  char altLoc = ' ';         // column 17, blank when the atom has one site
-  char insertionCode = ' ';  // column 27, blank when none
-};
-
-bool columnView(std::string_view line, size_t start, size_t width, std::string_view& out) {
-  if (start > line.size()) return false;  // columns() would throw
-  out = line.substr(start, width);
-  return true;
-}
-
-// The characters of kPdbDelimiters, as a table.
-struct DelimiterTable {
-  bool is[256] = {};
-  DelimiterTable() {
-    for (char c : kPdbDelimiters) is[static_cast<unsigned char>(c)] = true;
-  }
-};
-const DelimiterTable kIsPdbDelimiter;
-
-bool trimmedView(std::string_view line, size_t start, size_t width, std::string_view& out) {
-  std::string_view range;
-  if (!columnView(line, start, width, range)) return false;
-  auto delimiter = [](char c) { return kIsPdbDelimiter.is[static_cast<unsigned char>(c)]; };
-  size_t begin = 0;
-  while (begin < range.size() && delimiter(range[begin])) ++begin;
-  if (begin == range.size()) return false;  // trimmed() would throw
-  size_t end = begin;
-  while (end < range.size() && !delimiter(range[end])) ++end;
-  out = range.substr(begin, end - begin);
-  return true;
-}
-
-// The element column (77-78) when it names an element: one or two letters. Anything else (a
-// blank column, or the digits of the line numbers that legacy files keep in columns 73-80)
-// names none, and the element then comes from the atom name.
-std::string_view elementColumn(std::string_view line) {
-  if (line.size() < 77) return std::string_view();
-  std::string_view column = line.substr(76, 2);
-  while (!column.empty() && column.front() == ' ') column.remove_prefix(1);
-  while (!column.empty() && column.back() == ' ') column.remove_suffix(1);
-  for (char c : column)
-    if (!std::isalpha(static_cast<unsigned char>(c))) return std::string_view();
-  return column;
-}
-
-// The fields of a record that starts "ATOM  " or "HETATM", as tokenize would store them, except
-// that a blank atom number or residue number is read as empty (they read as 0), the occupancy
-// and temperature factor are not looked at, and the fixed columns (readFixedColumns) are left
-// to read. False for any other record and where the record is unreadable (cut short, or a
-// blank name, residue name or coordinate): tokenize then names the fault.
-bool cutAtomRecord(std::string_view line, AtomFields& f) {
-  if (line.compare(0, 6, "ATOM  ") == 0) {
-    f.type = line.substr(0, 4);
-  } else if (line.compare(0, 6, "HETATM") == 0) {
-    f.type = line.substr(0, 6);
-  } else {
-    return false;
-  }
-  if (!columnView(line, 6, 5, f.num)) return false;
-  if (!trimmedView(line, 6, 5, f.num)) f.num = std::string_view();
-  if (!trimmedView(line, 12, 4, f.name) || !trimmedView(line, 17, 3, f.res)) return false;
-  if (line.size() > 21 && line[21] != ' ') {
-    f.chain = line.substr(21, 1);
-    if (!columnView(line, 22, 4, f.resId)) return false;
-  } else {
-    f.chain = std::string_view();
-    if (!columnView(line, 21, 5, f.resId)) return false;
-    if (!trimmedView(line, 21, 5, f.resId)) f.resId = std::string_view();
-  }
-  if (!trimmedView(line, 30, 8, f.x) || !trimmedView(line, 38, 8, f.y) ||
-      !trimmedView(line, 46, 8, f.z))
-    return false;
-  // Occupancy and temperature factor are not read: a blank field is no fault.
-  return true;
-}
-
-// The same fields from the map that tokenize filled; the views live as long as the map.
-AtomFields viewsOf(const std::map<std::string, std::string>& fields) {
-  auto view = [&fields](const char* key) {
-    auto it = fields.find(key);
-    return it == fields.end() ? std::string_view() : std::string_view(it->second);
-  };
-  // Element and charge come from the fixed columns.
-  return AtomFields{
-      view("Type"), view("Num"), view("Name"), view("Res"), view("Chain"), view("ResId"), view("X"),
-      view("Y"),    view("Z"),   {},           {}};
-}
-
-// The fields read from fixed columns alone, whichever way the rest was cut: element, charge,
-// alternate site and insertion code.
-void readFixedColumns(std::string_view line, AtomFields& f) {
-  f.element = elementColumn(line);
-  f.charge = line.size() > 78 ? line.substr(78, 2) : std::string_view();
-  f.altLoc = line.size() > 16 ? line[16] : ' ';
-  f.insertionCode = line.size() > 26 ? line[26] : ' ';
-}
-
-// The formal charge of columns 79-80: a digit and a sign ("2+", "1-"), as the format writes it,
-// or a sign and a digit, or a sign alone for one charge; 0 for anything else.
-double readFormalCharge(std::string_view text) {
-  while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
-  while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
-  int magnitude = 1;
-  char sign = 0;
-  for (char c : text) {
-    if (c >= '0' && c <= '9') {
-      magnitude = c - '0';
-    } else if (c == '+' || c == '-') {
-      sign = c;
-    } else {
-      return 0;
-    }
-  }
-  if (sign == 0) return 0;
-  return sign == '-' ? -magnitude : magnitude;
-}
-
-bool isDigit(char c) {
-  return c >= '0' && c <= '9';
-}
-
-// A number in hybrid-36, as programs write atom numbers past 99,999 and residue numbers past
-// 9,999 in fields of `width` characters: upper-case digits 0-9A-Z after the decimal range
-// ("A0000" is 100000 in a field of 5, "A000" is 10000 in a field of 4), then lower-case digits.
-// False when the text is not hybrid-36 of that width.
-bool readHybrid36(std::string_view text, size_t width, long long& value) {
-  if (text.size() != width) return false;
-  const bool upper = text[0] >= 'A' && text[0] <= 'Z';
-  const bool lower = text[0] >= 'a' && text[0] <= 'z';
-  if (!upper && !lower) return false;
-  long long digits = 0;
-  for (char c : text) {
-    int digit;
-    if (isDigit(c)) {
-      digit = c - '0';
-    } else if (upper && c >= 'A' && c <= 'Z') {
-      digit = c - 'A' + 10;
-    } else if (lower && c >= 'a' && c <= 'z') {
-      digit = c - 'a' + 10;
-    } else {
-      return false;
-    }
-    digits = digits * 36 + digit;
-  }
-  long long power = 1;    // 36^(width - 1)
-  long long decimal = 1;  // 10^width
-  for (size_t i = 1; i < width; ++i) power *= 36;
-  for (size_t i = 0; i < width; ++i) decimal *= 10;
-  value = upper ? digits - 10 * power + decimal : digits + 16 * power + decimal;
-  return true;
-}
-
-// An atom number (serial): plain decimal, hybrid-36, or the leading number of anything else;
-// 0 for none ("*****", a blank field, a negative number).
-unsigned readAtomNumber(std::string_view text) {
-  if (!text.empty() && text.size() <= 9) {
-    unsigned value = 0;
-    bool plain = true;
-    for (char c : text) {
-      if (!isDigit(c)) {
-        plain = false;
-        break;
-      }
-      value = value * 10 + static_cast<unsigned>(c - '0');
-    }
-    if (plain) return value;
-  }
-  long long value = 0;
-  if (!readHybrid36(text, 5, value)) value = leadingNumber(text);
-  return value > 0 && value <= 0xFFFFFFFFll ? static_cast<unsigned>(value) : 0;
-}
-
-// std::stod, without a copy for plain decimals ("-12.345", "7", ".5") of at most 15 digits.
-// Such a number is an integer m of at most 15 digits over 10^k, both exact in a double, so the
-// one rounding of m / 10^k gives the nearest double to the decimal, as strtod does.
-double readCoordinate(std::string_view text) {
-  static const double kPowersOfTen[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                        1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
-  size_t i = 0;
-  const bool negative = !text.empty() && text[0] == '-';
-  if (negative) ++i;
-  uint64_t mantissa = 0;
-  int digits = 0, decimals = 0;
-  bool point = false;
-  for (; i < text.size(); ++i) {
-    const char c = text[i];
-    if (isDigit(c)) {
-      mantissa = mantissa * 10 + static_cast<uint64_t>(c - '0');
-      ++digits;
-      if (point) ++decimals;
-    } else if (c == '.' && !point) {
-      point = true;
-    } else {
-      break;
-    }
-  }
-  if (i != text.size() || digits == 0 || digits > 15) return std::stod(std::string(text));
-  const double value = static_cast<double>(mantissa) / kPowersOfTen[decimals];
-  return negative ? -value : value;
-}
-
-// A residue number: decimal (negative numbers included), hybrid-36 in the four columns, or the
-// leading number of anything else; 0 for none.
-int readResidueNumber(std::string_view text) {
-  while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
-  while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
-  long long value = 0;
-  if (!readHybrid36(text, 4, value)) value = leadingNumber(text);
-  if (value > 0x7FFFFFFFll || value < -0x7FFFFFFFll) return 0;
-  return static_cast<int>(value);
-}
 
 }  // namespace
 
@@ -573,43 +327,36 @@ void MoleReader::readConectAfterModels() {
   }
 }
 
-// Columns of a PDB coordinate record (from 0): record name 0-5, atom number 6-10, atom name
-// 12-15, residue name 17-19, chain 21, residue number 22-25, coordinates 30-37, 38-45, 46-53,
-// occupancy 54-59, temperature factor 60-65, element 76-77.
+namespace {
+
+// A raw column range for the debug dump: "" past the line's end.
+std::string_view rawColumns(std::string_view line, size_t start, size_t width) {
+  return start > line.size() ? std::string_view() : line.substr(start, width);
+}
+
+// The columns of an atom record, as the debug switch shows them.
+void dumpColumns(std::string_view line, const std::string& delimiters) {
+  const std::string_view head = line.substr(0, 6);
+  const std::string type(head.substr(0, head.find_first_of(delimiters)));
+  if (!appartient(type, "ATOM , HETATM")) return;
+  std::cout << "BEGIN tokenize :" << type << "\n" << line << "\n";
+  std::cout << "Num = " << rawColumns(line, 6, 5) << " ; Name = " << rawColumns(line, 12, 4)
+            << " ; Residu = " << rawColumns(line, 17, 3)
+            << " ; Chain =  " << rawColumns(line, 21, 1)
+            << " ; Res ID : " << rawColumns(line, 22, 4) << " ; X = " << rawColumns(line, 30, 8)
+            << " ; Y = " << rawColumns(line, 38, 8) << " ; Z = " << rawColumns(line, 46, 8);
+  if (line.size() >= 60) std::cout << " ; Occup  = " << rawColumns(line, 54, 6);
+  if (line.size() >= 66) std::cout << " ; Heat = " << rawColumns(line, 60, 6);
+  if (line.size() >= 78) std::cout << " ; col = " << rawColumns(line, 76, 2);
+  std::cout << "\nEND tokenize " << std::endl;
+}
+
+}  // namespace
+
 void MoleReader::tokenize(const std::string& line, std::map<std::string, std::string>& fields,
                           const std::string& delimiters) {
-  const std::string type = cut(line.substr(0, 6), delimiters);
-  fields.emplace("Type", type);
-  if (!appartient(type, kAtomRecords)) return;
-
-  if (debug) {
-    std::cout << "BEGIN tokenize :" << type << "\n" << line << "\n";
-    std::cout << "Num = " << columns(line, 6, 5) << " ; Name = " << columns(line, 12, 4)
-              << " ; Residu = " << columns(line, 17, 3) << " ; Chain =  " << columns(line, 21, 1)
-              << " ; Res ID : " << columns(line, 22, 4) << " ; X = " << columns(line, 30, 8)
-              << " ; Y = " << columns(line, 38, 8) << " ; Z = " << columns(line, 46, 8);
-    if (line.size() >= 60) std::cout << " ; Occup  = " << columns(line, 54, 6);
-    if (line.size() >= 66) std::cout << " ; Heat = " << columns(line, 60, 6);
-    if (line.size() >= 78) std::cout << " ; col = " << columns(line, 76, 2);
-    std::cout << "\nEND tokenize " << std::endl;
-  }
-
-  fields.emplace("Num", trimmed(columns(line, 6, 5), delimiters));
-  fields.emplace("Name", trimmed(columns(line, 12, 4), delimiters));
-  fields.emplace("Res", trimmed(columns(line, 17, 3), delimiters));
-  const bool hasChain = line.size() > 21 && line[21] != ' ';
-  if (hasChain) {
-    fields.emplace("Chain", columns(line, 21, 1));
-    fields.emplace("ResId", columns(line, 22, 4));
-  } else {
-    fields.emplace("ResId", trimmed(columns(line, 21, 5), delimiters));
-  }
-  fields.emplace("X", trimmed(columns(line, 30, 8), delimiters));
-  fields.emplace("Y", trimmed(columns(line, 38, 8), delimiters));
-  fields.emplace("Z", trimmed(columns(line, 46, 8), delimiters));
-  if (line.size() >= 60) fields.emplace("Occup", trimmed(columns(line, 54, 6), delimiters));
-  if (line.size() >= 66) fields.emplace("Heat", trimmed(columns(line, 60, 6), delimiters));
-  if (line.size() >= 78) fields.emplace("AtmName", trimmed(columns(line, 76, 2), delimiters));
+  if (debug) dumpColumns(line, delimiters);
+  pdb::tokenize(line, fields, delimiters);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -763,17 +510,6 @@ class AtomNumbers {
   unsigned wrap_ = 0;                            // the wrap of the last atom indexed
 };
 
-// The atom numbers of a CONECT record, columns 7-11 and the four partner fields of columns
-// 12-31; 0 for a blank field. Columns 32 on are not read (legacy files keep identifiers there).
-void readConectNumbers(const std::string& line, unsigned (&numbers)[5]) {
-  const size_t starts[5] = {6, 11, 16, 21, 26};
-  for (int i = 0; i < 5; ++i) {
-    numbers[i] = 0;
-    if (starts[i] >= line.size()) continue;
-    numbers[i] = readAtomNumber(std::string_view(line).substr(starts[i], 5));
-  }
-}
-
 }  // namespace
 
 Molecule* MoleReader::readPDB(unsigned type, bool keepCofactors, bool keepWaters) {
@@ -796,7 +532,7 @@ Molecule* MoleReader::readPDB(unsigned type, bool keepCofactors, bool keepWaters
   // Bonds of a CONECT record, each made once, whichever of its atoms' records lists it.
   auto readConect = [&](const std::string& record) {
     unsigned numbers[5];
-    readConectNumbers(record, numbers);
+    pdb::readConectNumbers(record, numbers);
     Atom* atoms[5];
     if (debug) {
       std::cout << "CONNECT : " << record.size();
@@ -849,21 +585,15 @@ Molecule* MoleReader::readPDB(unsigned type, bool keepCofactors, bool keepWaters
         if (debug) {
           fields.clear();
           try {
-            tokenize(line, fields, kPdbDelimiters);
+            tokenize(line, fields, pdb::kDelimiters);
           } catch (const std::exception&) {
           }
           std::cout << line << "\n";
           for (const auto& [key, value] : fields) std::cout << key << " => " << value << "\n";
           std::cout << std::flush;
         }
-        AtomFields f;
-        if (!cutAtomRecord(line, f)) {
-          fields.clear();
-          tokenize(line, fields, kPdbDelimiters);  // throws for an unreadable record
-          if (fields.size() < 8) continue;
-          f = viewsOf(fields);
-        }
-        readFixedColumns(line, f);
+        pdb::AtomFields f;
+        if (!pdb::cutAtomRecord(line, f, fields)) continue;  // throws for an unreadable record
 
         const std::string_view residueName = f.res;
         std::string_view name = f.name;
@@ -875,16 +605,17 @@ Molecule* MoleReader::readPDB(unsigned type, bool keepCofactors, bool keepWaters
         }
 
         AtomRecord record;
-        record.serial = readAtomNumber(f.num);
+        record.serial = pdb::readAtomNumber(f.num);
         record.name = name;
         record.element = f.element;
         record.altLoc = f.altLoc;
         record.residueName = residueName;
         record.chain = f.chain;
-        record.residueNumber = readResidueNumber(f.resId);
+        record.residueNumber = pdb::readResidueNumber(f.resId);
         record.insertionCode = f.insertionCode;
-        record.at = Coords(readCoordinate(f.x), readCoordinate(f.y), readCoordinate(f.z));
-        record.formalCharge = readFormalCharge(f.charge);
+        record.at =
+            Coords(pdb::readCoordinate(f.x), pdb::readCoordinate(f.y), pdb::readCoordinate(f.z));
+        record.formalCharge = pdb::readFormalCharge(f.charge);
         // An ion without an element column is named as its residue ("CA", "CL", "NA"): the name
         // is then the element's two letters, not calcium read as carbon.
         if (record.element.empty() && f.type == "HETATM" && name.size() == 2 &&

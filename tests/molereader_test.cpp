@@ -1,4 +1,4 @@
-// Tests of the reader front end (sources, lines, record cutting) and of the PDB reader.
+// Tests of the reader front end (sources, lines) and of the PDB reader.
 #include "molereader.h"
 
 #include <gtest/gtest.h>
@@ -249,68 +249,6 @@ TEST(MoleReader, LoadInComplexStopsWhenNothingCanBeRead) {
   EXPECT_EQ(empty.readPDB(kMoleCalcs, true, true), nullptr);
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "No file opened \n");
   EXPECT_EQ(complex.others.size(), 0u);
-}
-
-// ---------------------------------------------------------------------------------------------
-// Cutting records
-
-TEST(MoleReader, TokenizeStandardAtomRecord) {
-  const std::string line = record("ATOM", 1, " N  ", "ALA", 'A', 1, 11.104, 6.134, -6.504, "N");
-  ASSERT_EQ(line.size(), 78u);
-  MoleReader reader;
-  std::map<std::string, std::string> fields;
-  reader.tokenize(line, fields, ", \n, ;, (, )");
-  const std::map<std::string, std::string> expected = {
-      {"Type", "ATOM"}, {"Num", "1"},      {"Name", "N"},    {"Res", "ALA"},
-      {"Chain", "A"},   {"ResId", "   1"}, {"X", "11.104"},  {"Y", "6.134"},
-      {"Z", "-6.504"},  {"Occup", "1.00"}, {"Heat", "0.00"}, {"AtmName", "N"}};
-  EXPECT_EQ(fields, expected);
-
-  fields.clear();
-  reader.tokenize(mutate(line, 21, " "), fields, ", \n, ;, (, )");
-  EXPECT_EQ(fields.count("Chain"), 0u);
-  EXPECT_EQ(fields["ResId"], "1");
-}
-
-TEST(MoleReader, TokenizeOptionalColumnsFollowTheLineLength) {
-  const std::string line = record("HETATM", 12, "ZN  ", "ZN", ' ', 7, 1.5, -2.25, 3.0, "ZN");
-  MoleReader reader;
-  std::map<std::string, std::string> fields;
-  reader.tokenize(line.substr(0, 66), fields, ", \n, ;, (, )");
-  EXPECT_EQ(fields["Heat"], "0.00");
-  EXPECT_EQ(fields.count("AtmName"), 0u);
-  fields.clear();
-  reader.tokenize(line.substr(0, 59), fields, ", \n, ;, (, )");
-  EXPECT_EQ(fields.count("Occup"), 0u);
-  EXPECT_EQ(fields["Z"], "3.000");
-  EXPECT_EQ(fields.size(), 8u);  // no chain: Type Num Name Res ResId X Y Z
-}
-
-TEST(MoleReader, TokenizeOtherRecordsGiveOnlyTheType) {
-  MoleReader reader;
-  for (const std::string line : {"TER       4      GLY A   1", "REMARK   2 RESOLUTION.", "END"}) {
-    std::map<std::string, std::string> fields;
-    reader.tokenize(line, fields, ", \n, ;, (, )");
-    EXPECT_EQ(fields.size(), 1u) << line;
-    EXPECT_EQ(fields.count("Type"), 1u);
-  }
-}
-
-TEST(MoleReader, TokenizeRejectsBlankFieldsAndShortLines) {
-  const std::string line = record("ATOM", 1, " N  ", "ALA", 'A', 1, 11.104, 6.134, -6.504, "N");
-  MoleReader reader;
-  std::map<std::string, std::string> fields;
-  // A blank atom name, a blank coordinate, a blank element column, a line that stops before Z.
-  for (const std::string& bad : {mutate(line, 12, "    "), mutate(line, 38, "        "),
-                                 mutate(line, 76, "  "), line.substr(0, 40)}) {
-    fields.clear();
-    try {
-      reader.tokenize(bad, fields, ", \n, ;, (, )");
-      ADD_FAILURE() << "accepted: " << bad;
-    } catch (const std::out_of_range& e) {
-      EXPECT_STREQ(e.what(), "basic_string::substr");
-    }
-  }
 }
 
 // ---------------------------------------------------------------------------------------------
