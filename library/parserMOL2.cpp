@@ -7,6 +7,7 @@
 #include <memory>
 #include <new>  // for std::nothrow
 #include <string>
+#include <string_view>
 
 #include "global.h"
 #include "molecule.h"
@@ -16,8 +17,8 @@ namespace VXMole {
 
 namespace {
 
-// A file position not met.
-constexpr std::streamoff kNoPosition = -1;
+// An input offset not met.
+constexpr size_t kNoPosition = std::string_view::npos;
 
 // Section headers. Any line holding the tag starts a section.
 const char* const kSectionTag = "@<TRIPOS>";
@@ -30,7 +31,7 @@ const char* const kCommentTag = "@<TRIPOS>COMMENT";
 // The atom attribute that holds a formal charge ("charge 1", "charge -1").
 const char* const kChargeAttribute = "charge";
 
-// Record layouts. Each %s lands in a buffer as long as the whole line, so it cannot overflow.
+// Record layouts, read by sscanf from a ScanBuffer.
 const char* const kCountsFormat = "%d %d %d %d %d";
 const char* const kAtomFormat = "%d %s %lf %lf %lf %s %d %s %lf";
 const char* const kBondFormat = "%d %d %d %s";
@@ -42,18 +43,18 @@ const int kAtomRequiredFields = 6;
 const int kSubstructureRequiredFields = 3;
 const int kBondFields = 4;
 
-bool contains(const std::string& text, const char* part) {
-  return text.find(part) != std::string::npos;
+bool contains(std::string_view text, const char* part) {
+  return text.find(part) != std::string_view::npos;
 }
 
 // Comment lines and blank lines are not records.
-bool isRecord(const std::string& line) {
+bool isRecord(std::string_view line) {
   if (!line.empty() && line[0] == '#') return false;
-  return line.find_first_not_of(" \t\r\f\v") != std::string::npos;
+  return line.find_first_not_of(" \t\r\f\v") != std::string_view::npos;
 }
 
 // Bond type code of a MOL2 bond type word: the first rule that matches, by substring.
-int bondTypeCode(const std::string& word) {
+int bondTypeCode(std::string_view word) {
   if (contains(word, "1")) return kBondSingle;
   if (contains(word, "2")) return kBondDouble;
   if (contains(word, "3")) return kBondTriple;
@@ -62,11 +63,26 @@ int bondTypeCode(const std::string& word) {
   return kBondAny;
 }
 
-// A scratch buffer for one %s field of `line`.
-char* fieldBuffer(std::string& buffer, const std::string& line) {
-  buffer.assign(line.size() + 1, '\0');
-  return &buffer[0];
-}
+// One record as the C string that sscanf reads (a line of the input is a view, not ended by a
+// NUL), and room for its %s fields. The buffers are reused from one record to the next.
+class ScanBuffer {
+ public:
+  // The record, NUL-terminated; valid until the next call.
+  const char* record(std::string_view line) {
+    record_.assign(line);
+    return record_.c_str();
+  }
+  // Room for one %s field of the current record, as long as the whole record so that it cannot
+  // overflow; it reads "" until sscanf fills it.
+  char* field(std::string& buffer) const {
+    if (buffer.size() < record_.size() + 1) buffer.resize(record_.size() + 1);
+    buffer[0] = '\0';
+    return &buffer[0];
+  }
+
+ private:
+  std::string record_;
+};
 
 // The text sscanf left in a field buffer.
 std::string fieldText(const std::string& buffer) {
@@ -79,7 +95,7 @@ unsigned recordsThatFit(std::uintmax_t bytes) {
   return static_cast<unsigned>(std::min<std::uintmax_t>(bytes / kShortestRecord, 0xFFFFFFFFu));
 }
 
-void warnUnreadable(const std::string& path, const char* section, const std::string& line) {
+void warnUnreadable(const std::string& path, const char* section, std::string_view line) {
   std::cerr << "WARNING : unreadable " << section << " record skipped in " << path << " : \""
             << line << "\"" << std::endl;
 }
@@ -96,22 +112,13 @@ void MoleReader::forgetResidues() {
   residueRoots.clear();
 }
 
-void MoleReader::stepBack() {
-  if (fromLines) {
-    if (lineCursor > 0) --lineCursor;
-  } else {
-    seekLine(lastLineStart());
-  }
-}
-
 std::string MoleReader::readSectionText() {
   std::string text;
   bool first = true;
-  while (!atEnd) {
-    const std::string line = getLine();
-    if (atEnd) break;
+  std::string_view line;
+  while (!atEnd && nextLine(line)) {
     if (contains(line, kSectionTag)) {
-      stepBack();
+      source_.stepBack();
       break;
     }
     if (!first) text += '\n';
@@ -125,27 +132,26 @@ std::string MoleReader::readSectionText() {
 // The formal charge is kept; other attributes are passed over.
 void MoleReader::readAtomAttributes(Molecule& molecule) {
   atEnd = false;
-  while (!atEnd) {
-    const std::string line = getLine();
-    if (atEnd) break;
+  ScanBuffer scan;
+  std::string_view line;
+  while (!atEnd && nextLine(line)) {
     if (contains(line, kSectionTag)) break;
     if (!isRecord(line)) continue;
     int number = 0, count = 0;
-    if (std::sscanf(line.c_str(), "%d %d", &number, &count) != 2 || number < 0 || count < 0) {
+    if (std::sscanf(scan.record(line), "%d %d", &number, &count) != 2 || number < 0 || count < 0) {
       warnUnreadable(path, "UNITY_ATOM_ATTR", line);
       continue;
     }
     Atom* atom = molecule.getAtom(static_cast<unsigned>(number));
-    for (int i = 0; i < count && !atEnd; ++i) {
-      const std::string attribute = getLine();
-      if (atEnd) break;
+    std::string_view attribute;
+    for (int i = 0; i < count && !atEnd && nextLine(attribute); ++i) {
       if (contains(attribute, kSectionTag)) {
-        stepBack();
+        source_.stepBack();
         return;
       }
       char name[32] = {};
       double value = 0;
-      if (std::sscanf(attribute.c_str(), "%31s %lf", name, &value) == 2 &&
+      if (std::sscanf(scan.record(attribute), "%31s %lf", name, &value) == 2 &&
           std::string(name) == kChargeAttribute && std::isfinite(value) && atom != nullptr)
         atom->setFormalCharge(value);
     }
@@ -155,17 +161,24 @@ void MoleReader::readAtomAttributes(Molecule& molecule) {
 Molecule* MoleReader::readMOL2(unsigned type) {
   std::unique_ptr<Molecule> molecule;
   forgetResidues();
-  // Where the molecule's sections start, and where the next molecule starts; -1 when not met.
-  std::streamoff atomPos = -1;
-  std::streamoff bondPos = -1;
-  std::streamoff attributesPos = -1;
-  std::streamoff nextPos = -1;
+  // Where the molecule's sections start, and where the next molecule starts, as offsets into
+  // the input; kNoPosition when not met.
+  size_t atomPos = kNoPosition;
+  size_t bondPos = kNoPosition;
+  size_t attributesPos = kNoPosition;
+  size_t nextPos = kNoPosition;
   bool sectionsReached = false;
+  // The next line; "" at the end of the input.
+  auto next = [this]() {
+    std::string_view line;
+    nextLine(line);
+    return line;
+  };
 
   try {
-    if (!opened || (!fromLines && (!hasInput() || file.bad()))) throw raise(kErrMol2NoFileOpened);
-    // The reader goes back to remembered file positions: text held as lines cannot be read.
-    if (fromLines || atEnd || inputEnded()) {
+    if (!source_.hasInput()) throw raise(kErrMol2NoFileOpened);
+    // The reader goes back to remembered offsets of a file: text held as lines is not read.
+    if (fromLines || atEnd || source_.atEnd()) {
       atEnd = true;
       return nullptr;
     }
@@ -174,7 +187,7 @@ Molecule* MoleReader::readMOL2(unsigned type) {
     // Header: name, counts, molecule type word (the caller's type code stands).
     bool headerFound = false;
     while (!atEnd) {
-      if (contains(getLine(), kMoleculeTag)) {
+      if (contains(next(), kMoleculeTag)) {
         headerFound = true;
         break;
       }
@@ -183,15 +196,15 @@ Molecule* MoleReader::readMOL2(unsigned type) {
     bool countsRead = false;
     std::string name;
     if (headerFound) {
-      name = getLine();
-      const std::string countLine = getLine();
-      const int fields = std::sscanf(countLine.c_str(), kCountsFormat, &counts[0], &counts[1],
+      name = std::string(next());
+      ScanBuffer scan;
+      const int fields = std::sscanf(scan.record(next()), kCountsFormat, &counts[0], &counts[1],
                                      &counts[2], &counts[3], &counts[4]);
       countsRead = fields >= 1 && counts[0] >= 0 && counts[1] >= 0 && counts[2] >= 0;
       if (!atEnd) {
-        const std::string typeLine = getLine();
+        const std::string_view typeLine = next();
         // A MOLECULE section cut short: the line is already the next section's header.
-        if (!atEnd && contains(typeLine, kSectionTag)) stepBack();
+        if (!atEnd && contains(typeLine, kSectionTag)) source_.stepBack();
       }
       if (debug)
         std::cout << "DEBUG- NbrAt\tNbrBd\tNbrSubst\tNbrFeat\tNbrSets\n"
@@ -214,22 +227,22 @@ Molecule* MoleReader::readMOL2(unsigned type) {
 
     // Scan the molecule's sections up to the next molecule or the end of the file. The
     // substructures are read on the way, so residues exist before any atom is read.
-    while (!atEnd) {
-      const std::string line = getLine();
-      if (atEnd || !contains(line, kSectionTag)) continue;
+    std::string_view line;
+    while (!atEnd && nextLine(line)) {
+      if (!contains(line, kSectionTag)) continue;
       if (contains(line, kMoleculeTag)) {
         // The next molecule's header, whatever sections this one had.
-        nextPos = lastLineStart();
+        nextPos = source_.lastLineStart();
         break;
       }
       if (contains(line, kAtomTag)) {
-        atomPos = nextLineStart();
+        atomPos = source_.nextLineStart();
       } else if (contains(line, kBondTag)) {
-        bondPos = nextLineStart();
+        bondPos = source_.nextLineStart();
       } else if (contains(line, kSubstructureTag)) {
         readMOL2Substruct(numSubstructures, molecule.get());
       } else if (contains(line, kAtomAttributesTag)) {
-        attributesPos = nextLineStart();
+        attributesPos = source_.nextLineStart();
       } else if (contains(line, kCommentTag)) {
         // A second COMMENT section adds to the first.
         const std::string comment = readSectionText();
@@ -243,7 +256,7 @@ Molecule* MoleReader::readMOL2(unsigned type) {
 
     if (!hasAtoms && !hasBonds) {
       // A molecule without atoms: go on with the next one, if any.
-      if (hasNext) seekLine(nextPos);
+      if (hasNext) source_.seek(nextPos);
       atEnd = !hasNext;
       forgetResidues();
       return nullptr;
@@ -251,20 +264,20 @@ Molecule* MoleReader::readMOL2(unsigned type) {
 
     sectionsReached = true;
     if (hasAtoms) {
-      seekLine(atomPos);
+      source_.seek(atomPos);
       if (debug) std::cout << "---------------------- ATOMS ---------------------" << std::endl;
       readMOL2Atom(numAtoms, molecule.get());
     }
     if (hasBonds && numBonds != 0) {
-      seekLine(bondPos);
+      source_.seek(bondPos);
       if (debug) std::cout << "---------------------- BONDS ---------------------" << std::endl;
       readMOL2Bond(numBonds, molecule.get());
     }
     if (attributesPos != kNoPosition) {
-      seekLine(attributesPos);
+      source_.seek(attributesPos);
       readAtomAttributes(*molecule);
     }
-    if (hasNext) seekLine(nextPos);
+    if (hasNext) source_.seek(nextPos);
     atEnd = !hasNext;
 
     molecule->checkMol2();
@@ -283,6 +296,7 @@ Molecule* MoleReader::readMOL2(unsigned type) {
     forgetResidues();
     return molecule.release();
   } catch (const MoleExcept& error) {
+    // The texts that tell a failed molecule go to the standard output.
     std::cout << "ERROR WHILE READING MOLECULE :"
               << "\n"
               << error.message << std::endl;
@@ -290,7 +304,7 @@ Molecule* MoleReader::readMOL2(unsigned type) {
     forgetResidues();
     // A faulty molecule does not hide the next one from a caller that carries on.
     if (sectionsReached) {
-      if (nextPos != kNoPosition) seekLine(nextPos);
+      if (nextPos != kNoPosition) source_.seek(nextPos);
       atEnd = nextPos == kNoPosition;
     }
     throw;
@@ -303,13 +317,14 @@ void MoleReader::readMOL2Substruct(unsigned count, Molecule* molecule) {
   // Atoms of substructure "<1>" (read as "X") belong to the default residue.
   if (molecule->getDefaultResidu() != nullptr) residueIndex["1X"] = molecule->getDefaultResidu();
 
+  ScanBuffer scan;
   std::string name, typeWord, dictionary, chain, subType;
   unsigned read = 0;
-  while (read < count) {
-    const std::string line = getLine();
-    if (atEnd || line == "END") break;
+  std::string_view line;
+  while (read < count && nextLine(line)) {
+    if (line == "END") break;
     if (contains(line, kSectionTag)) {
-      stepBack();  // fewer records than announced: the next section is the caller's
+      source_.stepBack();  // fewer records than announced: the next section is the caller's
       break;
     }
     if (!isRecord(line)) continue;
@@ -318,10 +333,10 @@ void MoleReader::readMOL2Substruct(unsigned count, Molecule* molecule) {
 
     int number = 0;
     int root = 0;
-    const int fields =
-        std::sscanf(line.c_str(), kSubstructureFormat, &number, fieldBuffer(name, line), &root,
-                    fieldBuffer(typeWord, line), fieldBuffer(dictionary, line),
-                    fieldBuffer(chain, line), fieldBuffer(subType, line));
+    const char* record = scan.record(line);
+    const int fields = std::sscanf(record, kSubstructureFormat, &number, scan.field(name), &root,
+                                   scan.field(typeWord), scan.field(dictionary), scan.field(chain),
+                                   scan.field(subType));
     if (fields < kSubstructureRequiredFields) {
       warnUnreadable(path, "SUBSTRUCTURE", line);
       continue;
@@ -350,12 +365,13 @@ void MoleReader::readMOL2Substruct(unsigned count, Molecule* molecule) {
 
 void MoleReader::readMOL2Atom(unsigned count, Molecule* molecule) {
   if (molecule == nullptr) return;
-  atEnd = false;  // set again by getLine if the input runs out
+  atEnd = false;  // set again by nextLine if the input runs out
+  ScanBuffer scan;
   std::string name, type, substructure;
   unsigned read = 0;
+  std::string_view line;
   while (read < count) {
-    const std::string line = getLine();
-    if (atEnd) {
+    if (!nextLine(line)) {
       warnCutShort(path, "ATOM", read, count);
       break;
     }
@@ -368,9 +384,10 @@ void MoleReader::readMOL2Atom(unsigned count, Molecule* molecule) {
     double x = 0, y = 0, z = 0;
     int substructureNum = 0;
     double charge = 0;
-    const int fields = std::sscanf(line.c_str(), kAtomFormat, &number, fieldBuffer(name, line), &x,
-                                   &y, &z, fieldBuffer(type, line), &substructureNum,
-                                   fieldBuffer(substructure, line), &charge);
+    const char* record = scan.record(line);
+    const int fields =
+        std::sscanf(record, kAtomFormat, &number, scan.field(name), &x, &y, &z, scan.field(type),
+                    &substructureNum, scan.field(substructure), &charge);
     // Coordinates and charges such as "nan" or "inf" are no positions or charges.
     if (fields < kAtomRequiredFields || number < 0 || !std::isfinite(x) || !std::isfinite(y) ||
         !std::isfinite(z) || (fields >= 9 && !std::isfinite(charge))) {
@@ -407,13 +424,14 @@ void MoleReader::readMOL2Atom(unsigned count, Molecule* molecule) {
 
 void MoleReader::readMOL2Bond(unsigned count, Molecule* molecule) {
   if (molecule == nullptr) return;
-  atEnd = false;  // set again by getLine if the input runs out
+  atEnd = false;  // set again by nextLine if the input runs out
+  ScanBuffer scan;
   std::string typeWord;
   unsigned read = 0;
+  std::string_view line;
   // Every record counts, whether its bond is made or refused.
   while (read < count) {
-    const std::string line = getLine();
-    if (atEnd) {
+    if (!nextLine(line)) {
       warnCutShort(path, "BOND", read, count);
       break;
     }
@@ -423,8 +441,9 @@ void MoleReader::readMOL2Bond(unsigned count, Molecule* molecule) {
     if (debug) std::cout << line << std::endl;
 
     int number = 0, first = 0, second = 0;
-    const int fields = std::sscanf(line.c_str(), kBondFormat, &number, &first, &second,
-                                   fieldBuffer(typeWord, line));
+    const char* record = scan.record(line);
+    const int fields =
+        std::sscanf(record, kBondFormat, &number, &first, &second, scan.field(typeWord));
     if (fields < kBondFields || number < 0 || first < 0 || second < 0) {
       warnUnreadable(path, "BOND", line);
       continue;
@@ -436,6 +455,7 @@ void MoleReader::readMOL2Bond(unsigned count, Molecule* molecule) {
       std::cerr << "ERROR while creating bond : "
                 << "\n"
                 << error.message << std::endl;
+      // The atoms of a refused bond are told on the standard output.
       std::cout << "ATOM INVOLDED : " << first << " " << second << std::endl;
       if (error.code == 103) throw;
     }
