@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "complex.h"
+#include "diagnostics.h"
 #include "global.h"
 #include "molecule.h"
 #include "pdbrecord.h"
@@ -129,7 +130,7 @@ bool MoleReader::nextLine(std::string_view& line) {
   }
   if (!found) {
     atEnd = true;
-    std::cerr << (fromLines ? "Unexpected end of line" : "Unexpected end of file") << std::endl;
+    diagnostics() << (fromLines ? "Unexpected end of line" : "Unexpected end of file") << std::endl;
   }
   return found;
 }

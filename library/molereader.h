@@ -52,8 +52,8 @@ class MoleReader {
   void loadText(std::string path, unsigned format, std::string text);
 
   // The next line without its line end; "" at the end of the input, which sets atEnd and writes
-  // "Unexpected end of file" ("Unexpected end of line" for a reader on lines) to the error
-  // stream. A line ends at LF, CR LF or a lone CR. A line longer than kMaxLineBytes throws
+  // "Unexpected end of file" ("Unexpected end of line" for a reader on lines) to the
+  // diagnostics. A line ends at LF, CR LF or a lone CR. A line longer than kMaxLineBytes throws
   // 110071 (naming the file) and ends the input.
   std::string getLine();
   // Longest line a file may hold (bytes, without its line end).

@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "diagnostics.h"
 #include "global.h"
 #include "molecule.h"
 #include "molereader.h"
@@ -96,13 +97,13 @@ unsigned recordsThatFit(std::uintmax_t bytes) {
 }
 
 void warnUnreadable(const std::string& path, const char* section, std::string_view line) {
-  std::cerr << "WARNING : unreadable " << section << " record skipped in " << path << " : \""
-            << line << "\"" << std::endl;
+  diagnostics() << "WARNING : unreadable " << section << " record skipped in " << path << " : \""
+                << line << "\"" << std::endl;
 }
 
 void warnCutShort(const std::string& path, const char* section, unsigned read, unsigned count) {
-  std::cerr << "WARNING : " << path << " ends after " << read << " of " << count << " " << section
-            << " records" << std::endl;
+  diagnostics() << "WARNING : " << path << " ends after " << read << " of " << count << " "
+                << section << " records" << std::endl;
 }
 
 }  // namespace
@@ -356,9 +357,9 @@ void MoleReader::readMOL2Substruct(unsigned count, Molecule* molecule) {
       residueIndex.emplace(key, residue);
       if (debug) std::cout << residue->toString() << std::flush;
     } catch (const MoleExcept& error) {
-      std::cerr << "ERROR while creating substructure : "
-                << "\n"
-                << error.message << std::endl;
+      diagnostics() << "ERROR while creating substructure : "
+                    << "\n"
+                    << error.message << std::endl;
     }
   }
 }
@@ -452,9 +453,9 @@ void MoleReader::readMOL2Bond(unsigned count, Molecule* molecule) {
       molecule->addBond(static_cast<unsigned>(first), static_cast<unsigned>(second),
                         bondTypeCode(fieldText(typeWord)), static_cast<unsigned>(number));
     } catch (const MoleExcept& error) {
-      std::cerr << "ERROR while creating bond : "
-                << "\n"
-                << error.message << std::endl;
+      diagnostics() << "ERROR while creating bond : "
+                    << "\n"
+                    << error.message << std::endl;
       // The atoms of a refused bond are told on the standard output.
       std::cout << "ATOM INVOLDED : " << first << " " << second << std::endl;
       if (error.code == 103) throw;

@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "diagnostics.h"
 #include "global.h"
 #include "molecule.h"
 #include "molereader.h"
@@ -80,7 +81,7 @@ class AtomNumbers {
     return true;
   }
 
-  // Every number once, ascending, with its first atom: the dump of an unreadable file.
+  // Every number once, ascending, with its first atom: the debug dump of an unreadable file.
   void dump(std::ostream& out) const {
     std::vector<std::pair<unsigned, const Atom*>> sorted;
     for (const Entry& entry : atoms_) sorted.emplace_back(entry.serial, entry.atom);
@@ -254,7 +255,7 @@ void PdbMolecule::addConect(std::string_view record) {
 
 Molecule* MoleReader::readPDB(unsigned type, bool keepCofactors, bool keepWaters) {
   if (!source_.hasInput()) {
-    std::cerr << "No file opened " << std::endl;
+    diagnostics() << "No file opened " << std::endl;
     return nullptr;
   }
   if (!fromLines && source_.atEnd()) {
@@ -299,12 +300,14 @@ Molecule* MoleReader::readPDB(unsigned type, bool keepCofactors, bool keepWaters
       residueIndex.clear();
       throw;  // the input itself is unreadable: nothing of it is kept
     }
-    std::cerr << error.code << std::endl;
+    diagnostics() << error.code << std::endl;
   } catch (const std::exception& error) {
-    reading.dumpAtomNumbers(std::cout);
-    std::cout << std::flush;
-    std::cerr << "Error while reading " << path << "\n"
-              << "Reason : " << error.what() << std::endl;
+    if (debug) {
+      reading.dumpAtomNumbers(std::cout);
+      std::cout << std::flush;
+    }
+    diagnostics() << "Error while reading " << path << "\n"
+                  << "Reason : " << error.what() << std::endl;
     residueIndex.clear();
     throw raise(kErrPdbUnreadable, path);
   }

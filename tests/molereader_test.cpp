@@ -9,10 +9,12 @@
 #include <fstream>
 #include <map>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "complex.h"
+#include "diagnostics.h"
 #include "global.h"
 #include "molecule.h"
 #include "pdb_test_records.h"
@@ -227,4 +229,40 @@ TEST(MoleReader, LoadInComplexStopsWhenNothingCanBeRead) {
   EXPECT_EQ(empty.readPDB(kMoleCalcs, true, true), nullptr);
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "No file opened \n");
   EXPECT_EQ(complex.others.size(), 0u);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Reports
+
+// Every report of the readers goes to the diagnostics sink, the ends of the input included;
+// the standard output gets only what the MOL2 reader's failures say there.
+TEST_F(MoleReaderFiles, ReportsGoToTheDiagnosticsSink) {
+  std::vector<std::string> pdb = validBlock();
+  pdb[2] = pdb_test::mutate(pdb[2], 38, "     abc");
+  const std::string badPdb = write("bad.pdb", join(pdb));
+  const std::string mol2 = write("bad.mol2",
+                                 "@<TRIPOS>MOLECULE\nm\n2 1 0 0 0\nSMALL\n@<TRIPOS>ATOM\n"
+                                 "1 C1 0 0 0 C.3\n2 C2 nan 0 0 C.3\n@<TRIPOS>BOND\n1 1 9 1\n");
+  std::ostringstream sink;
+  struct Restore {
+    std::ostream& previous;
+    ~Restore() { setDiagnostics(previous); }
+  } restore{setDiagnostics(sink)};
+  testing::internal::CaptureStdout();
+  testing::internal::CaptureStderr();
+  Complex complex;
+  EXPECT_THROW(MoleReader(badPdb, kFormatDetect).loadInComplex(complex, kMoleCalcs), MoleExcept);
+  MoleReader(mol2, kFormatDetect).loadInComplex(complex, kMoleLigand);
+  MoleReader lines(std::vector<std::string>{"REMARK"}, kFormatPdb);
+  lines.getLine();
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "ATOM INVOLDED : 1 9\n");
+  // The MOL2 reader scans its sections to the end of the file before it reads the atoms.
+  EXPECT_EQ(sink.str(), "Error while reading " + badPdb + "\nReason : stod\n" +
+                            "Unexpected end of file\n" +
+                            "WARNING : unreadable ATOM record skipped in " + mol2 +
+                            " : \"2 C2 nan 0 0 C.3\"\n" +
+                            "ERROR while creating bond : \n"
+                            "Given number NA2 above the atom number in the molecule\n" +
+                            "Unexpected end of line\n");
 }
