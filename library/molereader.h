@@ -108,6 +108,21 @@ class MoleReader {
   // The lines of a section up to the next section header (which is left to read), joined by
   // line feeds.
   std::string readSectionText();
+  // The phases of readMOL2. The MOLECULE section: the molecule's name and counts; false when no
+  // header is found or its counts cannot be read.
+  bool readMOL2Header(std::string& name, int (&counts)[5]);
+  // Offsets of a MOL2 molecule's sections, and of the next molecule's header.
+  static constexpr size_t kNoPosition = std::string_view::npos;  // not met
+  struct Mol2Sections {
+    size_t atoms = kNoPosition, bonds = kNoPosition, attributes = kNoPosition;
+    size_t next = kNoPosition;
+  };
+  // Finds the sections up to the next molecule or the end of the input; the substructures and
+  // comments are read on the way.
+  Mol2Sections scanMOL2Sections(Molecule& molecule, unsigned numSubstructures);
+  // The molecule once its records are read: types checked, elements from types or names, the
+  // substructures' root atoms, no empty default residue.
+  void finishMOL2(Molecule& molecule);
   // The CONECT records of the model that has just ended (at an ENDMDL): those between its
   // ENDMDL and the next MODEL, else, where it has none there, those after the last model,
   // which hold for every model. Found by scanning ahead once, at the first ENDMDL.

@@ -159,23 +159,86 @@ void MoleReader::readAtomAttributes(Molecule& molecule) {
   }
 }
 
-Molecule* MoleReader::readMOL2(unsigned type) {
-  std::unique_ptr<Molecule> molecule;
-  forgetResidues();
-  // Where the molecule's sections start, and where the next molecule starts, as offsets into
-  // the input; kNoPosition when not met.
-  size_t atomPos = kNoPosition;
-  size_t bondPos = kNoPosition;
-  size_t attributesPos = kNoPosition;
-  size_t nextPos = kNoPosition;
-  bool sectionsReached = false;
+bool MoleReader::readMOL2Header(std::string& name, int (&counts)[5]) {
   // The next line; "" at the end of the input.
   auto next = [this]() {
     std::string_view line;
     nextLine(line);
     return line;
   };
+  bool headerFound = false;
+  while (!atEnd) {
+    if (contains(next(), kMoleculeTag)) {
+      headerFound = true;
+      break;
+    }
+  }
+  if (!headerFound) return false;
+  name = std::string(next());
+  ScanBuffer scan;
+  const int fields = std::sscanf(scan.record(next()), kCountsFormat, &counts[0], &counts[1],
+                                 &counts[2], &counts[3], &counts[4]);
+  if (!atEnd) {
+    const std::string_view typeLine = next();
+    // A MOLECULE section cut short: the line is already the next section's header.
+    if (!atEnd && contains(typeLine, kSectionTag)) source_.stepBack();
+  }
+  if (debug)
+    std::cout << "DEBUG- NbrAt\tNbrBd\tNbrSubst\tNbrFeat\tNbrSets\n"
+              << counts[0] << "\t" << counts[1] << "\t" << counts[2] << "\t" << counts[3] << "\t"
+              << counts[4] << std::endl;
+  return fields >= 1 && counts[0] >= 0 && counts[1] >= 0 && counts[2] >= 0;
+}
 
+MoleReader::Mol2Sections MoleReader::scanMOL2Sections(Molecule& molecule,
+                                                      unsigned numSubstructures) {
+  Mol2Sections sections;
+  std::string_view line;
+  while (!atEnd && nextLine(line)) {
+    if (!contains(line, kSectionTag)) continue;
+    if (contains(line, kMoleculeTag)) {
+      // The next molecule's header, whatever sections this one had.
+      sections.next = source_.lastLineStart();
+      break;
+    }
+    if (contains(line, kAtomTag)) {
+      sections.atoms = source_.nextLineStart();
+    } else if (contains(line, kBondTag)) {
+      sections.bonds = source_.nextLineStart();
+    } else if (contains(line, kSubstructureTag)) {
+      readMOL2Substruct(numSubstructures, &molecule);
+    } else if (contains(line, kAtomAttributesTag)) {
+      sections.attributes = source_.nextLineStart();
+    } else if (contains(line, kCommentTag)) {
+      // A second COMMENT section adds to the first.
+      const std::string comment = readSectionText();
+      molecule.setComment(molecule.getComment().empty() ? comment
+                                                        : molecule.getComment() + "\n" + comment);
+    }
+  }
+  return sections;
+}
+
+void MoleReader::finishMOL2(Molecule& molecule) {
+  molecule.checkMol2();
+  // A type that names no row of the type table (reported by checkMol2) still names an element,
+  // before its dot, or the atom's name does.
+  for (size_t i = 0; i < molecule.numAtoms(); ++i) {
+    Atom& atom = molecule.atom(i);
+    if (atom.getAtomicName().empty()) atom.setElementFromTypeOrName();
+  }
+  for (const auto& [residue, root] : residueRoots) {
+    if (root >= 0) residue->setRoot(molecule.getAtom(static_cast<unsigned>(root)));
+  }
+  Residu* defaultResidue = molecule.getDefaultResidu();
+  if (defaultResidue != nullptr && defaultResidue->numAtoms() == 0)
+    molecule.delResidu(defaultResidue);
+}
+
+Molecule* MoleReader::readMOL2(unsigned type) {
+  forgetResidues();
+  Mol2Sections sections;
+  bool sectionsReached = false;
   try {
     if (!source_.hasInput()) throw raise(kErrMol2NoFileOpened);
     // The reader goes back to remembered offsets of a file: text held as lines is not read.
@@ -186,33 +249,9 @@ Molecule* MoleReader::readMOL2(unsigned type) {
     if (debug) std::cout << "#################### NEW MOL2 ####################" << std::endl;
 
     // Header: name, counts, molecule type word (the caller's type code stands).
-    bool headerFound = false;
-    while (!atEnd) {
-      if (contains(next(), kMoleculeTag)) {
-        headerFound = true;
-        break;
-      }
-    }
-    int counts[5] = {0, 0, 0, 0, 0};  // atoms, bonds, substructures, features, sets
-    bool countsRead = false;
     std::string name;
-    if (headerFound) {
-      name = std::string(next());
-      ScanBuffer scan;
-      const int fields = std::sscanf(scan.record(next()), kCountsFormat, &counts[0], &counts[1],
-                                     &counts[2], &counts[3], &counts[4]);
-      countsRead = fields >= 1 && counts[0] >= 0 && counts[1] >= 0 && counts[2] >= 0;
-      if (!atEnd) {
-        const std::string_view typeLine = next();
-        // A MOLECULE section cut short: the line is already the next section's header.
-        if (!atEnd && contains(typeLine, kSectionTag)) source_.stepBack();
-      }
-      if (debug)
-        std::cout << "DEBUG- NbrAt\tNbrBd\tNbrSubst\tNbrFeat\tNbrSets\n"
-                  << counts[0] << "\t" << counts[1] << "\t" << counts[2] << "\t" << counts[3]
-                  << "\t" << counts[4] << std::endl;
-    }
-    if (!countsRead) {
+    int counts[5] = {0, 0, 0, 0, 0};  // atoms, bonds, substructures, features, sets
+    if (!readMOL2Header(name, counts)) {
       atEnd = true;
       throw raise(kErrMol2NoMolecule, path);
     }
@@ -221,79 +260,41 @@ Molecule* MoleReader::readMOL2(unsigned type) {
     const unsigned numSubstructures = static_cast<unsigned>(counts[2]);
     // The counts only size the molecule's lists: never beyond the records the file can hold.
     const unsigned fits = recordsThatFit(inputSize());
-    molecule.reset(new (std::nothrow)
-                       Molecule(type, std::min(numAtoms, fits), std::min(numBonds, fits),
-                                std::min(numSubstructures, fits), name));
+    std::unique_ptr<Molecule> molecule(
+        new (std::nothrow) Molecule(type, std::min(numAtoms, fits), std::min(numBonds, fits),
+                                    std::min(numSubstructures, fits), name));
     if (!molecule) throw raise(kErrMol2CannotCreateMolecule);
 
-    // Scan the molecule's sections up to the next molecule or the end of the file. The
-    // substructures are read on the way, so residues exist before any atom is read.
-    std::string_view line;
-    while (!atEnd && nextLine(line)) {
-      if (!contains(line, kSectionTag)) continue;
-      if (contains(line, kMoleculeTag)) {
-        // The next molecule's header, whatever sections this one had.
-        nextPos = source_.lastLineStart();
-        break;
-      }
-      if (contains(line, kAtomTag)) {
-        atomPos = source_.nextLineStart();
-      } else if (contains(line, kBondTag)) {
-        bondPos = source_.nextLineStart();
-      } else if (contains(line, kSubstructureTag)) {
-        readMOL2Substruct(numSubstructures, molecule.get());
-      } else if (contains(line, kAtomAttributesTag)) {
-        attributesPos = source_.nextLineStart();
-      } else if (contains(line, kCommentTag)) {
-        // A second COMMENT section adds to the first.
-        const std::string comment = readSectionText();
-        molecule->setComment(
-            molecule->getComment().empty() ? comment : molecule->getComment() + "\n" + comment);
-      }
-    }
-    const bool hasNext = nextPos != kNoPosition;
-    const bool hasAtoms = atomPos != kNoPosition;
-    const bool hasBonds = bondPos != kNoPosition;
-
-    if (!hasAtoms && !hasBonds) {
+    // The substructures are read during the scan, so residues exist before any atom is read.
+    sections = scanMOL2Sections(*molecule, numSubstructures);
+    const bool hasNext = sections.next != kNoPosition;
+    if (sections.atoms == kNoPosition && sections.bonds == kNoPosition) {
       // A molecule without atoms: go on with the next one, if any.
-      if (hasNext) source_.seek(nextPos);
+      if (hasNext) source_.seek(sections.next);
       atEnd = !hasNext;
       forgetResidues();
       return nullptr;
     }
 
     sectionsReached = true;
-    if (hasAtoms) {
-      source_.seek(atomPos);
+    if (sections.atoms != kNoPosition) {
+      source_.seek(sections.atoms);
       if (debug) std::cout << "---------------------- ATOMS ---------------------" << std::endl;
       readMOL2Atom(numAtoms, molecule.get());
     }
-    if (hasBonds && numBonds != 0) {
-      source_.seek(bondPos);
+    if (sections.bonds != kNoPosition && numBonds != 0) {
+      source_.seek(sections.bonds);
       if (debug) std::cout << "---------------------- BONDS ---------------------" << std::endl;
       readMOL2Bond(numBonds, molecule.get());
     }
-    if (attributesPos != kNoPosition) {
-      source_.seek(attributesPos);
+    if (sections.attributes != kNoPosition) {
+      source_.seek(sections.attributes);
       readAtomAttributes(*molecule);
     }
-    if (hasNext) source_.seek(nextPos);
+    if (hasNext) source_.seek(sections.next);
     atEnd = !hasNext;
 
-    molecule->checkMol2();
-    // A type that names no row of the type table (reported by checkMol2) still names an
-    // element, before its dot, or the atom's name does.
-    for (size_t i = 0; i < molecule->numAtoms(); ++i) {
-      Atom& atom = molecule->atom(i);
-      if (atom.getAtomicName().empty()) atom.setElementFromTypeOrName();
-    }
-    for (const auto& [residue, root] : residueRoots) {
-      if (root >= 0) residue->setRoot(molecule->getAtom(static_cast<unsigned>(root)));
-    }
-    Residu* defaultResidue = molecule->getDefaultResidu();
-    if (defaultResidue != nullptr && defaultResidue->numAtoms() == 0)
-      molecule->delResidu(defaultResidue);
+    finishMOL2(*molecule);
     forgetResidues();
     return molecule.release();
   } catch (const MoleExcept& error) {
@@ -305,8 +306,8 @@ Molecule* MoleReader::readMOL2(unsigned type) {
     forgetResidues();
     // A faulty molecule does not hide the next one from a caller that carries on.
     if (sectionsReached) {
-      if (nextPos != kNoPosition) source_.seek(nextPos);
-      atEnd = nextPos == kNoPosition;
+      if (sections.next != kNoPosition) source_.seek(sections.next);
+      atEnd = sections.next == kNoPosition;
     }
     throw;
   }
