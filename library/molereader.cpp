@@ -1,7 +1,6 @@
 // MoleReader: input sources, formats, lines, and molecules one after another or into a complex.
 #include "molereader.h"
 
-#include <algorithm>  // for std::min
 #include <iostream>
 #include <memory>
 #include <utility>

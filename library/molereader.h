@@ -133,7 +133,7 @@ class MoleReader {
   LineSource source_;   // the input's bytes and the reading position
   unsigned format = 0;  // 1 MOL2, 2 PDB, anything else reads nothing
   bool ringSearch = false;
-  bool atEnd = false;      // no further molecule: a read met the end of the input
+  bool atEnd = false;      // no further molecule is read: the input has met its end
   bool fromLines = false;  // the input was given as lines (PDB text only)
   std::map<std::string, Residu*> residueIndex;  // not owning
   // Root atom number of each MOL2 substructure being read, until its atoms exist (not owning).

@@ -18,9 +18,6 @@ namespace VXMole {
 
 namespace {
 
-// An input offset not met.
-constexpr size_t kNoPosition = std::string_view::npos;
-
 // Section headers. Any line holding the tag starts a section.
 const char* const kSectionTag = "@<TRIPOS>";
 const char* const kMoleculeTag = "@<TRIPOS>MOLECULE";
