@@ -1,5 +1,5 @@
-// Tests of the line source: line ends, the end of the input, stepping back and seeking, the line
-// bound, and reading a file whole.
+// Tests of the line source: line ends, the end of the input, stepping back and seeking, and
+// reading a file whole.
 #include "linesource.h"
 
 #include <gtest/gtest.h>
@@ -8,7 +8,6 @@
 #include <string_view>
 #include <vector>
 
-#include "global.h"
 #include "tool_runner.h"
 
 using namespace VXMole;
@@ -65,13 +64,6 @@ TEST(LineSource, StepBackAndSeekComeBackToALine) {
   source.stepBack();
   ASSERT_TRUE(source.next(line));
   EXPECT_EQ(line, "second");
-  // A look ahead leaves the position where it was.
-  Lines ahead;
-  source.scanAhead([&](std::string_view text) {
-    ahead.emplace_back(text);
-    return true;
-  });
-  EXPECT_EQ(ahead, (Lines{"third"}));
   ASSERT_TRUE(source.next(line));
   EXPECT_EQ(line, "third");
   EXPECT_FALSE(source.next(line));
@@ -80,22 +72,6 @@ TEST(LineSource, StepBackAndSeekComeBackToALine) {
   ASSERT_TRUE(source.next(line));
   EXPECT_EQ(line, "first");
   source.seek(1000);  // past the end: the end of the input
-  EXPECT_FALSE(source.next(line));
-}
-
-TEST(LineSource, LineBeyondTheBoundEndsTheInput) {
-  LineSource source;
-  source.assign("big.pdb", "ok\n" + std::string(LineSource::kMaxLineBytes + 1, 'Q') + "\nafter\n");
-  std::string_view line;
-  ASSERT_TRUE(source.next(line));
-  try {
-    source.next(line);
-    ADD_FAILURE() << "no error for a line beyond the bound";
-  } catch (const MoleExcept& error) {
-    EXPECT_EQ(error.code, 110071u);
-    EXPECT_EQ(error.message, "A line longer than 64 MiB in big.pdb");
-  }
-  EXPECT_TRUE(source.atEnd());
   EXPECT_FALSE(source.next(line));
 }
 

@@ -1,4 +1,4 @@
-// Tests of PDB record cutting: tokenize, the plain cut of atom records, hybrid-36 and numbers.
+// Tests of PDB record cutting: tokenize, and the plain cut of atom records against it.
 #include "pdbrecord.h"
 
 #include <gtest/gtest.h>
@@ -131,24 +131,4 @@ TEST(PdbRecord, CutAtomRecordGivesTokenizeFields) {
   // The digits of legacy line numbers in columns 77-78 name no element.
   ASSERT_TRUE(pdb::cutAtomRecord(mutate(line, 72, "1HPV 186"), fields, scratch));
   EXPECT_EQ(fields.element, "");
-}
-
-TEST(PdbRecord, NumbersInEveryFormTheColumnsHold) {
-  long long value = 0;
-  EXPECT_TRUE(pdb::readHybrid36("A0000", 5, value));
-  EXPECT_EQ(value, 100000);
-  EXPECT_TRUE(pdb::readHybrid36("zzzz", 4, value));
-  EXPECT_EQ(value, 10000 + 52 * 36 * 36 * 36 - 1);  // the last number of four columns
-  EXPECT_FALSE(pdb::readHybrid36("12345", 5, value));
-  EXPECT_FALSE(pdb::readHybrid36("A000", 5, value));
-  EXPECT_EQ(pdb::readAtomNumber("99999"), 99999u);
-  EXPECT_EQ(pdb::readAtomNumber("A0001"), 100001u);
-  EXPECT_EQ(pdb::readAtomNumber("*****"), 0u);
-  EXPECT_EQ(pdb::readResidueNumber("  -7"), -7);
-  EXPECT_EQ(pdb::readFormalCharge("2-"), -2);
-  EXPECT_EQ(pdb::readFormalCharge("+"), 1);
-  EXPECT_EQ(pdb::readFormalCharge("2"), 0);
-  unsigned numbers[5];
-  pdb::readConectNumbers("CONECT   10    9        11", numbers);
-  EXPECT_EQ(std::vector<unsigned>(numbers, numbers + 5), (std::vector<unsigned>{10, 9, 0, 11, 0}));
 }
