@@ -71,7 +71,7 @@ bool MoleReader::Open() {
   std::string bytes;
   const LineSource::FileRead read = LineSource::readFile(path, bytes);
   if (read != LineSource::FileRead::kRead) {
-    source_.release();
+    releaseInput();
     if (read == LineSource::FileRead::kCannotOpen) return false;
     atEnd = true;
     throw raise(kErrReadFailed, path);
@@ -82,14 +82,23 @@ bool MoleReader::Open() {
 
 void MoleReader::startReading(std::string bytes) {
   source_.assign(path, std::move(bytes));
-  conectAfterModels_.clear();
-  conectAfterModelsScanned_ = false;
-  modelsEnded_ = 0;
+  forgetModels();
   atEnd = false;
 }
 
+void MoleReader::releaseInput() {
+  source_.release();
+  forgetModels();
+}
+
+void MoleReader::forgetModels() {
+  conectAfterModels_.clear();  // views into the input
+  conectAfterModelsScanned_ = false;
+  modelsEnded_ = 0;
+}
+
 void MoleReader::close() {
-  if (!fromLines) source_.release();
+  if (!fromLines) releaseInput();
 }
 
 void MoleReader::loadNewFile(std::string filePath, unsigned formatCode) {

@@ -100,6 +100,10 @@ class MoleReader {
   bool setFormat(unsigned code);
   // Reads `bytes` as the input, from its first line.
   void startReading(std::string bytes);
+  // Lets go of the input: the reader has none.
+  void releaseInput();
+  // Forgets the CONECT records found after the models of the input.
+  void forgetModels();
   // The next line, a view into the input valid until the input changes; false at the end of
   // the input, with getLine's message and atEnd.
   bool nextLine(std::string_view& line);
