@@ -15,9 +15,9 @@
 #include "complex.h"
 #include "global.h"
 #include "molecule.h"
-#include "molereader.h"
 #include "residu.h"
 #include "residueassembler.h"
+#include "residuetyping.h"
 
 namespace VXMole {
 
@@ -149,6 +149,92 @@ bool covalent(std::string_view type) {
   return type.substr(0, 6) == "covale" || type == "disulf" || type == "metalc";
 }
 
+// The atoms of the first model of _atom_site, added to the molecule in file order, with the
+// names the file gives them (metal names are respelled on the atoms) for the atom addresses of
+// _struct_conn. Throws 112013 (naming `path`) for a coordinate that is not a number.
+void readAtomSites(cif::Table& sites, Molecule& molecule, std::vector<std::string_view>& fileNames,
+                   const std::string& path) {
+  ResidueAssembler assembler(molecule);
+  fileNames.reserve(sites.length());
+  std::string_view firstModel;
+  bool modelSeen = false;
+  for (size_t i = 0; i < sites.length(); ++i) {
+    cif::Table::Row row = sites[static_cast<int>(i)];
+    // The first model only.
+    const std::string_view model = text(row, kModel);
+    if (!modelSeen) {
+      firstModel = model;
+      modelSeen = true;
+    } else if (model != firstModel) {
+      continue;
+    }
+    const double x = cif::as_number(row[kX]);
+    const double y = cif::as_number(row[kY]);
+    const double z = cif::as_number(row[kZ]);
+    if (!std::isfinite(x) || !std::isfinite(y) || !std::isfinite(z))
+      throw raise(kErrCifCoordinate, path);
+    const long serial = leadingInt(text(row, kId));
+    AtomRecord record;
+    record.serial = serial > 0 ? static_cast<unsigned>(serial) : 0;
+    record.name = either(row, kAuthAtom, kLabelAtom);
+    record.element = text(row, kSymbol);
+    record.altLoc = letter(text(row, kAltId));
+    record.residueName = either(row, kAuthComp, kLabelComp);
+    record.chain = either(row, kAuthAsym, kLabelAsym);
+    record.residueNumber = static_cast<int>(leadingInt(either(row, kAuthSeq, kLabelSeq)));
+    record.insertionCode = letter(text(row, kInsCode));
+    record.at = Coords(x, y, z);
+    record.formalCharge = static_cast<double>(leadingInt(text(row, kFormalCharge)));
+    assembler.add(record);
+    fileNames.push_back(record.name);
+  }
+}
+
+// The covalent bonds of _struct_conn: between atoms of this model (found by their addresses,
+// `fileNames` giving the atoms' names as the file does), not to a symmetry mate, and not those
+// already made.
+void addCovalentConnections(cif::Block& block, Molecule& molecule,
+                            const std::vector<std::string_view>& fileNames) {
+  cif::Table links = block.find("_struct_conn.", kStructConnTags);
+  if (!links.ok() || links.length() == 0) return;
+  unsigned bondNum = static_cast<unsigned>(molecule.numBonds());
+  std::unordered_map<std::string, std::vector<Atom*>> atomsBySite;
+  for (size_t i = 0; i < molecule.numAtoms(); ++i) {
+    Atom& atom = molecule.atom(i);
+    const Residu& residue = *atom.getResidu();
+    const char code = residue.getInsertionCode();
+    atomsBySite[siteKey(residue.getChain(), residue.getNum(), code == '\0' ? ' ' : code,
+                        residue.getName(), fileNames[i])]
+        .push_back(&atom);
+  }
+  for (size_t i = 0; i < links.length(); ++i) {
+    cif::Table::Row row = links[static_cast<int>(i)];
+    if (!covalent(text(row, 0))) continue;
+    std::vector<Atom*>* partners[2] = {nullptr, nullptr};
+    char altLoc[2];
+    std::string_view symmetry[2];
+    for (size_t p = 0; p < 2; ++p) {
+      const size_t at = 1 + p * kPartnerColumns;
+      const std::string key = siteKey(
+          either(row, at, at + 1), leadingInt(either(row, at + 4, at + 5)),
+          letter(text(row, at + 9)), either(row, at + 2, at + 3), either(row, at + 6, at + 7));
+      auto found = atomsBySite.find(key);
+      if (found != atomsBySite.end()) partners[p] = &found->second;
+      altLoc[p] = letter(text(row, at + 8));
+      symmetry[p] = text(row, at + 10);
+    }
+    if (partners[0] == nullptr || partners[1] == nullptr || symmetry[0] != symmetry[1]) continue;
+    for (Atom* a : *partners[0]) {
+      if (altLoc[0] != ' ' && a->getAltLoc() != altLoc[0]) continue;
+      for (Atom* b : *partners[1]) {
+        if (altLoc[1] != ' ' && b->getAltLoc() != altLoc[1]) continue;
+        if (a == b || a->hasLink(b) || !a->sameConformation(*b)) continue;
+        molecule.addBond(a, b, kBondSingle, bondNum++);
+      }
+    }
+  }
+}
+
 }  // namespace
 
 void CifReader::read(const std::string& data, Complex& complex, unsigned type) const {
@@ -171,87 +257,11 @@ void CifReader::read(const std::string& data, Complex& complex, unsigned type) c
 
   auto molecule =
       std::make_unique<Molecule>(type, static_cast<unsigned>(sites.length()), 0, 0, block->name);
-  ResidueAssembler assembler(*molecule);
-  // The atoms' names as the file gives them (metal names are respelled on the atoms), for the
-  // atom addresses of _struct_conn.
   std::vector<std::string_view> fileNames;
-  fileNames.reserve(sites.length());
-  std::string_view firstModel;
-  bool modelSeen = false;
-  for (size_t i = 0; i < sites.length(); ++i) {
-    cif::Table::Row row = sites[static_cast<int>(i)];
-    // The first model only.
-    const std::string_view model = text(row, kModel);
-    if (!modelSeen) {
-      firstModel = model;
-      modelSeen = true;
-    } else if (model != firstModel) {
-      continue;
-    }
-    const double x = cif::as_number(row[kX]);
-    const double y = cif::as_number(row[kY]);
-    const double z = cif::as_number(row[kZ]);
-    if (!std::isfinite(x) || !std::isfinite(y) || !std::isfinite(z))
-      throw raise(kErrCifCoordinate, path_);
-    const long serial = leadingInt(text(row, kId));
-    AtomRecord record;
-    record.serial = serial > 0 ? static_cast<unsigned>(serial) : 0;
-    record.name = either(row, kAuthAtom, kLabelAtom);
-    record.element = text(row, kSymbol);
-    record.altLoc = letter(text(row, kAltId));
-    record.residueName = either(row, kAuthComp, kLabelComp);
-    record.chain = either(row, kAuthAsym, kLabelAsym);
-    record.residueNumber = static_cast<int>(leadingInt(either(row, kAuthSeq, kLabelSeq)));
-    record.insertionCode = letter(text(row, kInsCode));
-    record.at = Coords(x, y, z);
-    record.formalCharge = static_cast<double>(leadingInt(text(row, kFormalCharge)));
-    assembler.add(record);
-    fileNames.push_back(record.name);
-  }
-
+  readAtomSites(sites, *molecule, fileNames, path_);
   molecule->cleanResidu();
-  MoleReader().defProps(molecule.get());
-
-  // Covalent bonds the file states: between atoms of this model, not to a symmetry mate.
-  cif::Table links = block->find("_struct_conn.", kStructConnTags);
-  unsigned bondNum = static_cast<unsigned>(molecule->numBonds());
-  std::unordered_map<std::string, std::vector<Atom*>> atomsBySite;
-  if (links.ok() && links.length() > 0) {
-    for (size_t i = 0; i < molecule->numAtoms(); ++i) {
-      Atom& atom = molecule->atom(i);
-      const Residu& residue = *atom.getResidu();
-      const char code = residue.getInsertionCode();
-      atomsBySite[siteKey(residue.getChain(), residue.getNum(), code == '\0' ? ' ' : code,
-                          residue.getName(), fileNames[i])]
-          .push_back(&atom);
-    }
-  }
-  for (size_t i = 0; links.ok() && i < links.length(); ++i) {
-    cif::Table::Row row = links[static_cast<int>(i)];
-    if (!covalent(text(row, 0))) continue;
-    std::vector<Atom*>* partners[2] = {nullptr, nullptr};
-    char altLoc[2];
-    std::string_view symmetry[2];
-    for (size_t p = 0; p < 2; ++p) {
-      const size_t at = 1 + p * kPartnerColumns;
-      const std::string key = siteKey(
-          either(row, at, at + 1), leadingInt(either(row, at + 4, at + 5)),
-          letter(text(row, at + 9)), either(row, at + 2, at + 3), either(row, at + 6, at + 7));
-      auto found = atomsBySite.find(key);
-      if (found != atomsBySite.end()) partners[p] = &found->second;
-      altLoc[p] = letter(text(row, at + 8));
-      symmetry[p] = text(row, at + 10);
-    }
-    if (partners[0] == nullptr || partners[1] == nullptr || symmetry[0] != symmetry[1]) continue;
-    for (Atom* a : *partners[0]) {
-      if (altLoc[0] != ' ' && a->getAltLoc() != altLoc[0]) continue;
-      for (Atom* b : *partners[1]) {
-        if (altLoc[1] != ' ' && b->getAltLoc() != altLoc[1]) continue;
-        if (a == b || a->hasLink(b) || !a->sameConformation(*b)) continue;
-        molecule->addBond(a, b, kBondSingle, bondNum++);
-      }
-    }
-  }
+  typeResidues(*molecule);
+  addCovalentConnections(*block, *molecule, fileNames);
 
   if (type == kMoleProtein)
     for (size_t i = 0; i < molecule->numResidues(); ++i) molecule->residu(i).checkResidu();

@@ -1,498 +1,20 @@
-// MoleReader: input sources, line access, PDB record cutting, the PDB reader and residue typing.
+// MoleReader: input sources, formats, lines, and molecules one after another or into a complex.
 #include "molereader.h"
 
-#include <sys/stat.h>  // for stat: only regular files are inputs
-
-#include <algorithm>
-#include <cctype>
-#include <cmath>  // for std::isfinite
-#include <cstdint>
-#include <cstring>  // for std::memchr
-#include <filesystem>
 #include <iostream>
-#include <iterator>  // for std::size
-#include <map>
 #include <memory>
-#include <stdexcept>
-#include <string>
-#include <string_view>
-#include <unordered_map>
-#include <unordered_set>
 #include <utility>
-#include <vector>
 
 #include "complex.h"
-#include "edge.h"
+#include "diagnostics.h"
 #include "global.h"
 #include "molecule.h"
-#include "residueassembler.h"
-#include "tables.h"
-#include "vertex.h"
+#include "pdbrecord.h"
+#include "residuetyping.h"
 
 namespace VXMole {
 
 int MoleReader::debug = 0;
-
-namespace {
-
-// Characters that separate the fields of a PDB record: comma, blank, newline, semicolon and
-// parentheses.
-const std::string kPdbDelimiters = ", \n, ;, (, )";
-// White space stripped from COMPND and CONECT records.
-const std::string kWhiteSpace = " \t\f\v\n\r";
-// HETATM residues kept only on request when a protein is read.
-const std::string kCofactors =
-    " ACO ACP ADP AMP ANP ATP H4B CDP CMP COA CAA CAO CTP FAD FMN GDP GMP GNP GTP NAD NAP NAI NDO "
-    "NDP MCA SCA TPP UMP ";
-// Record names that carry an atom.
-const std::string kAtomRecords = "ATOM , HETATM";
-// A raw column range: `width` characters from `start`, shortened at the end of the line. A start
-// beyond the end of the line is an out-of-range error.
-std::string columns(const std::string& line, size_t start, size_t width) {
-  if (start > line.size()) throw std::out_of_range("basic_string::substr");
-  return line.substr(start, width);
-}
-
-// The range up to its first delimiter.
-std::string cut(const std::string& range, const std::string& delimiters) {
-  return range.substr(0, range.find_first_of(delimiters));
-}
-
-// The first word of the range. A range of delimiters only has none: out-of-range error.
-std::string trimmed(const std::string& range, const std::string& delimiters) {
-  const size_t begin = range.find_first_not_of(delimiters);
-  if (begin == std::string::npos) throw std::out_of_range("basic_string::substr");
-  const size_t end = range.find_first_of(delimiters, begin);
-  return range.substr(begin, end == std::string::npos ? std::string::npos : end - begin);
-}
-
-// ---------------------------------------------------------------------------------------------
-// Atom records without the field map. readPDB cuts each ATOM or HETATM record into views of
-// the line, exactly as tokenize cuts it into the map, and reads the numbers without copies.
-// Every record these helpers cannot take plainly (one that tokenize would reject, a number in
-// an unusual form) goes the way it always went, through tokenize and the standard conversions,
-// so that the results and the errors stay those of that way.
-
-// The fields of an atom record that readPDB uses; "" where tokenize would store no entry.
-struct AtomFields {
-  std::string_view type, num, name, res, chain, resId, x, y, z, element;
-  std::string_view charge;   // columns 79-80 ("2+", "1-"), "" when blank
-  char altLoc = ' ';         // column 17, blank when the atom has one site
-  char insertionCode = ' ';  // column 27, blank when none
-};
-
-bool columnView(std::string_view line, size_t start, size_t width, std::string_view& out) {
-  if (start > line.size()) return false;  // columns() would throw
-  out = line.substr(start, width);
-  return true;
-}
-
-// The characters of kPdbDelimiters, as a table.
-struct DelimiterTable {
-  bool is[256] = {};
-  DelimiterTable() {
-    for (char c : kPdbDelimiters) is[static_cast<unsigned char>(c)] = true;
-  }
-};
-const DelimiterTable kIsPdbDelimiter;
-
-bool trimmedView(std::string_view line, size_t start, size_t width, std::string_view& out) {
-  std::string_view range;
-  if (!columnView(line, start, width, range)) return false;
-  auto delimiter = [](char c) { return kIsPdbDelimiter.is[static_cast<unsigned char>(c)]; };
-  size_t begin = 0;
-  while (begin < range.size() && delimiter(range[begin])) ++begin;
-  if (begin == range.size()) return false;  // trimmed() would throw
-  size_t end = begin;
-  while (end < range.size() && !delimiter(range[end])) ++end;
-  out = range.substr(begin, end - begin);
-  return true;
-}
-
-// The element column (77-78) when it names an element: one or two letters. Anything else (a
-// blank column, or the digits of the line numbers that legacy files keep in columns 73-80)
-// names none, and the element then comes from the atom name.
-std::string_view elementColumn(std::string_view line) {
-  if (line.size() < 77) return std::string_view();
-  std::string_view column = line.substr(76, 2);
-  while (!column.empty() && column.front() == ' ') column.remove_prefix(1);
-  while (!column.empty() && column.back() == ' ') column.remove_suffix(1);
-  for (char c : column)
-    if (!std::isalpha(static_cast<unsigned char>(c))) return std::string_view();
-  return column;
-}
-
-// The fields of a record that starts "ATOM  " or "HETATM", as tokenize would store them, except
-// that a blank atom number or residue number is read as empty (they read as 0), the occupancy
-// and temperature factor are not looked at, and the fixed columns (readFixedColumns) are left
-// to read. False for any other record and where the record is unreadable (cut short, or a
-// blank name, residue name or coordinate): tokenize then names the fault.
-bool cutAtomRecord(std::string_view line, AtomFields& f) {
-  if (line.compare(0, 6, "ATOM  ") == 0) {
-    f.type = line.substr(0, 4);
-  } else if (line.compare(0, 6, "HETATM") == 0) {
-    f.type = line.substr(0, 6);
-  } else {
-    return false;
-  }
-  if (!columnView(line, 6, 5, f.num)) return false;
-  if (!trimmedView(line, 6, 5, f.num)) f.num = std::string_view();
-  if (!trimmedView(line, 12, 4, f.name) || !trimmedView(line, 17, 3, f.res)) return false;
-  if (line.size() > 21 && line[21] != ' ') {
-    f.chain = line.substr(21, 1);
-    if (!columnView(line, 22, 4, f.resId)) return false;
-  } else {
-    f.chain = std::string_view();
-    if (!columnView(line, 21, 5, f.resId)) return false;
-    if (!trimmedView(line, 21, 5, f.resId)) f.resId = std::string_view();
-  }
-  if (!trimmedView(line, 30, 8, f.x) || !trimmedView(line, 38, 8, f.y) ||
-      !trimmedView(line, 46, 8, f.z))
-    return false;
-  // Occupancy and temperature factor are not read: a blank field is no fault.
-  return true;
-}
-
-// The same fields from the map that tokenize filled; the views live as long as the map.
-AtomFields viewsOf(const std::map<std::string, std::string>& fields) {
-  auto view = [&fields](const char* key) {
-    auto it = fields.find(key);
-    return it == fields.end() ? std::string_view() : std::string_view(it->second);
-  };
-  // Element and charge come from the fixed columns.
-  return AtomFields{
-      view("Type"), view("Num"), view("Name"), view("Res"), view("Chain"), view("ResId"), view("X"),
-      view("Y"),    view("Z"),   {},           {}};
-}
-
-// The fields read from fixed columns alone, whichever way the rest was cut: element, charge,
-// alternate site and insertion code.
-void readFixedColumns(std::string_view line, AtomFields& f) {
-  f.element = elementColumn(line);
-  f.charge = line.size() > 78 ? line.substr(78, 2) : std::string_view();
-  f.altLoc = line.size() > 16 ? line[16] : ' ';
-  f.insertionCode = line.size() > 26 ? line[26] : ' ';
-}
-
-// The formal charge of columns 79-80: a digit and a sign ("2+", "1-"), as the format writes it,
-// or a sign and a digit, or a sign alone for one charge; 0 for anything else.
-double readFormalCharge(std::string_view text) {
-  while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
-  while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
-  int magnitude = 1;
-  char sign = 0;
-  for (char c : text) {
-    if (c >= '0' && c <= '9') {
-      magnitude = c - '0';
-    } else if (c == '+' || c == '-') {
-      sign = c;
-    } else {
-      return 0;
-    }
-  }
-  if (sign == 0) return 0;
-  return sign == '-' ? -magnitude : magnitude;
-}
-
-bool isDigit(char c) {
-  return c >= '0' && c <= '9';
-}
-
-// A number in hybrid-36, as programs write atom numbers past 99,999 and residue numbers past
-// 9,999 in fields of `width` characters: upper-case digits 0-9A-Z after the decimal range
-// ("A0000" is 100000 in a field of 5, "A000" is 10000 in a field of 4), then lower-case digits.
-// False when the text is not hybrid-36 of that width.
-bool readHybrid36(std::string_view text, size_t width, long long& value) {
-  if (text.size() != width) return false;
-  const bool upper = text[0] >= 'A' && text[0] <= 'Z';
-  const bool lower = text[0] >= 'a' && text[0] <= 'z';
-  if (!upper && !lower) return false;
-  long long digits = 0;
-  for (char c : text) {
-    int digit;
-    if (isDigit(c)) {
-      digit = c - '0';
-    } else if (upper && c >= 'A' && c <= 'Z') {
-      digit = c - 'A' + 10;
-    } else if (lower && c >= 'a' && c <= 'z') {
-      digit = c - 'a' + 10;
-    } else {
-      return false;
-    }
-    digits = digits * 36 + digit;
-  }
-  long long power = 1;    // 36^(width - 1)
-  long long decimal = 1;  // 10^width
-  for (size_t i = 1; i < width; ++i) power *= 36;
-  for (size_t i = 0; i < width; ++i) decimal *= 10;
-  value = upper ? digits - 10 * power + decimal : digits + 16 * power + decimal;
-  return true;
-}
-
-// An atom number (serial): plain decimal, hybrid-36, or the leading number of anything else;
-// 0 for none ("*****", a blank field, a negative number).
-unsigned readAtomNumber(std::string_view text) {
-  if (!text.empty() && text.size() <= 9) {
-    unsigned value = 0;
-    bool plain = true;
-    for (char c : text) {
-      if (!isDigit(c)) {
-        plain = false;
-        break;
-      }
-      value = value * 10 + static_cast<unsigned>(c - '0');
-    }
-    if (plain) return value;
-  }
-  long long value = 0;
-  if (!readHybrid36(text, 5, value)) value = leadingNumber(text);
-  return value > 0 && value <= 0xFFFFFFFFll ? static_cast<unsigned>(value) : 0;
-}
-
-// std::stod, without a copy for plain decimals ("-12.345", "7", ".5") of at most 15 digits.
-// Such a number is an integer m of at most 15 digits over 10^k, both exact in a double, so the
-// one rounding of m / 10^k gives the nearest double to the decimal, as strtod does.
-double readCoordinate(std::string_view text) {
-  static const double kPowersOfTen[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                        1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
-  size_t i = 0;
-  const bool negative = !text.empty() && text[0] == '-';
-  if (negative) ++i;
-  uint64_t mantissa = 0;
-  int digits = 0, decimals = 0;
-  bool point = false;
-  for (; i < text.size(); ++i) {
-    const char c = text[i];
-    if (isDigit(c)) {
-      mantissa = mantissa * 10 + static_cast<uint64_t>(c - '0');
-      ++digits;
-      if (point) ++decimals;
-    } else if (c == '.' && !point) {
-      point = true;
-    } else {
-      break;
-    }
-  }
-  if (i != text.size() || digits == 0 || digits > 15) return std::stod(std::string(text));
-  const double value = static_cast<double>(mantissa) / kPowersOfTen[decimals];
-  return negative ? -value : value;
-}
-
-// A residue number: decimal (negative numbers included), hybrid-36 in the four columns, or the
-// leading number of anything else; 0 for none.
-int readResidueNumber(std::string_view text) {
-  while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
-  while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
-  long long value = 0;
-  if (!readHybrid36(text, 4, value)) value = leadingNumber(text);
-  if (value > 0x7FFFFFFFll || value < -0x7FFFFFFFll) return 0;
-  return static_cast<int>(value);
-}
-
-// ---------------------------------------------------------------------------------------------
-// Standard amino acids, the usual names of their protonation states and the peptide caps:
-// covalent bonds by atom-name pairs and SYBYL atom types by atom name. Bonds: "A-B" single,
-// "A=B" double, "A:B" aromatic. Types: "type: names; type: names". An amino acid is the backbone
-// row and its side-chain row; a cap stands alone. The types that depend on the hydrogens a file
-// shows (termini, carboxyl groups, histidine, lysine) are settled in code (`defProps`).
-
-struct ResidueRow {
-  std::string_view name;   // PDB residue name
-  std::string_view bonds;  // bonds between heavy atoms, by atom names
-  std::string_view types;  // MOL2 types of the heavy atoms, by atom names
-};
-
-// OXT is the second oxygen of the C-terminal carboxylate; OT1 and OT2 are CHARMM's names of
-// both.
-const ResidueRow kBackbone = {"", "N-CA CA-C C=O C-OXT C-OT1 C-OT2",
-                              "N.am: N; C.3: CA; C.2: C; O.2: O OXT OT1 OT2"};
-
-// Columns: residue name and side-chain bonds (the CA-CB bond included) on the first line,
-// side-chain atom types on the second. ILE also lists "CD", an older name of CD1. The benzene
-// rings of PHE and TYR have aromatic bonds; the rings of TRP and HIS, which hold a nitrogen, are
-// written in one Kekulé form, so that Open Babel and RDKit read them whether or not the file
-// shows the ring's hydrogen. TRP NE1 always bears its hydrogen: the pyrrole-type N.pl3. The
-// ring nitrogens of HIS (and its ring's double bond to CE1), the carboxyl oxygens of ASP and
-// GLU and the amine of LYS are settled in code from the hydrogens.
-// clang-format off
-const ResidueRow kSideChains[] = {
-    {"GLY", "",
-            ""},
-    {"ALA", "CA-CB",
-            "C.3: CB"},
-    {"SER", "CA-CB CB-OG",
-            "C.3: CB; O.3: OG"},
-    {"CYS", "CA-CB CB-SG",
-            "C.3: CB; S.3: SG"},
-    {"VAL", "CA-CB CB-CG1 CB-CG2",
-            "C.3: CB CG1 CG2"},
-    {"THR", "CA-CB CB-OG1 CB-CG2",
-            "C.3: CB CG2; O.3: OG1"},
-    {"LEU", "CA-CB CB-CG CG-CD1 CG-CD2",
-            "C.3: CB CG CD1 CD2"},
-    {"ILE", "CA-CB CB-CG1 CB-CG2 CG1-CD1 CG1-CD",
-            "C.3: CB CG1 CG2 CD1 CD"},
-    {"MET", "CA-CB CB-CG CG-SD SD-CE",
-            "C.3: CB CG CE; S.3: SD"},
-    {"PRO", "CA-CB CB-CG CG-CD CD-N",
-            "C.3: CB CG CD"},
-    {"PHE", "CA-CB CB-CG CG:CD1 CD1:CE1 CE1:CZ CZ:CE2 CE2:CD2 CD2:CG",
-            "C.3: CB; C.ar: CG CD1 CD2 CE1 CE2 CZ"},
-    {"TYR", "CA-CB CB-CG CG:CD1 CD1:CE1 CE1:CZ CZ:CE2 CE2:CD2 CD2:CG CZ-OH",
-            "C.3: CB; C.ar: CG CD1 CD2 CE1 CE2 CZ; O.3: OH"},
-    {"TRP", "CA-CB CB-CG CG=CD1 CD1-NE1 NE1-CE2 CE2=CD2 CD2-CG "
-            "CE2-CZ2 CZ2=CH2 CH2-CZ3 CZ3=CE3 CE3-CD2",
-            "C.3: CB; C.ar: CG CD1 CD2 CE2 CE3 CZ2 CZ3 CH2; N.pl3: NE1"},
-    {"HIS", "CA-CB CB-CG CG-ND1 ND1-CE1 CE1-NE2 NE2-CD2 CD2=CG",
-            "C.3: CB; C.ar: CG CD2 CE1; N.2: ND1 NE2"},
-    {"ASP", "CA-CB CB-CG CG=OD1 CG-OD2",
-            "C.3: CB; C.2: CG; O.2: OD1 OD2"},
-    {"GLU", "CA-CB CB-CG CG-CD CD=OE1 CD-OE2",
-            "C.3: CB CG; C.2: CD; O.2: OE1 OE2"},
-    {"ASN", "CA-CB CB-CG CG=OD1 CG-ND2",
-            "C.3: CB; C.2: CG; O.2: OD1; N.am: ND2"},
-    {"GLN", "CA-CB CB-CG CG-CD CD=OE1 CD-NE2",
-            "C.3: CB CG; C.2: CD; O.2: OE1; N.am: NE2"},
-    {"LYS", "CA-CB CB-CG CG-CD CD-CE CE-NZ",
-            "C.3: CB CG CD CE; N.4: NZ"},
-    {"ARG", "CA-CB CB-CG CG-CD CD-NE NE-CZ CZ-NH1 CZ-NH2",
-            "C.3: CB CG CD; C.cat: CZ; N.pl3: NE NH1 NH2"},
-};
-// The caps of a peptide: the acetyl group before its first residue (its methyl named CH3, or CA
-// in older files) and the N-methyl amide after its last.
-const ResidueRow kCaps[] = {
-    {"ACE", "CH3-C CA-C C=O",
-            "C.3: CH3 CA; C.2: C; O.2: O"},
-    {"NME", "N-CH3 N-C",
-            "N.am: N; C.3: CH3 C"},
-};
-// clang-format on
-static_assert(std::size(kSideChains) == 20, "one row per standard amino acid");
-static_assert(std::size(kCaps) == 2, "the acetyl and N-methyl caps");
-
-// What a residue name says of the hydrogens of its protonable groups, where the file shows
-// none that decide.
-enum class Protonation {
-  kUsual,         // HIS: NE2 (the HIE tautomer); ASP, GLU: carboxylate; LYS: ammonium
-  kHisDelta,      // HID, HSD: ND1
-  kHisEpsilon,    // HIE, HSE: NE2
-  kHisBoth,       // HIP, HSP: both ring nitrogens, the imidazolium
-  kAcid,          // ASH, GLH: the carboxylic acid, its hydrogen on OD2 or OE2
-  kNeutralAmine,  // LYN: NZ as a neutral amine
-};
-
-// Amber and CHARMM names of protonation states and of cystine, and the residue whose bonds and
-// types they take.
-struct ResidueAlias {
-  std::string_view name;
-  std::string_view residue;
-  Protonation protonation;
-};
-// clang-format off
-const ResidueAlias kAliases[] = {
-    {"HID", "HIS", Protonation::kHisDelta},  {"HSD", "HIS", Protonation::kHisDelta},
-    {"HIE", "HIS", Protonation::kHisEpsilon}, {"HSE", "HIS", Protonation::kHisEpsilon},
-    {"HIP", "HIS", Protonation::kHisBoth},   {"HSP", "HIS", Protonation::kHisBoth},
-    {"CYX", "CYS", Protonation::kUsual},     {"CYM", "CYS", Protonation::kUsual},
-    {"ASH", "ASP", Protonation::kAcid},      {"GLH", "GLU", Protonation::kAcid},
-    {"LYN", "LYS", Protonation::kNeutralAmine},
-};
-// clang-format on
-static_assert(std::size(kAliases) == 11, "the protonation-state names and cystine");
-
-// A carboxyl group: its carbon, its two oxygens, and the oxygen that bears the hydrogen of the
-// acid when the file does not show it.
-struct CarboxylGroup {
-  std::string_view carbon, oxygen, otherOxygen, acidOxygen;
-};
-const CarboxylGroup kTerminalCarboxyls[] = {{"C", "O", "OXT", "OXT"}, {"C", "OT1", "OT2", "OT2"}};
-const CarboxylGroup kAspartate = {"CG", "OD1", "OD2", "OD2"};
-const CarboxylGroup kGlutamate = {"CD", "OE1", "OE2", "OE2"};
-
-// Hydrogens of a standard residue bond to the nearest heavy atom of the residue within this
-// distance (Å); a thiol S-H bond is longer (1.34 Å), so sulfur gets more room. C(i) and N(i+1)
-// of one chain form the peptide bond when closer than kPeptideBondLength (Å); two cysteine
-// sulfurs form a disulfide when closer than kDisulfideLength (Å; the bond is 2.05 Å).
-const double kHydrogenBondLength = 1.3;
-const double kSulfurHydrogenBondLength = 1.5;
-const double kPeptideBondLength = 2.0;
-const double kDisulfideLength = 2.5;
-
-struct NameBond {
-  std::string first;
-  std::string second;
-  int type;
-};
-
-// A residue row, parsed: its bonds, a map from atom name to MOL2 type, and how it joins its
-// neighbours in the chain.
-struct ResidueTemplate {
-  std::vector<NameBond> bonds;
-  std::unordered_map<std::string, std::string> types;
-  std::string residue;         // the residue whose chemistry it is ("HIS" for "HIE")
-  std::string nitrogen = "N";  // bonds to the previous residue's carbonyl; "" for none
-  std::string carbonyl = "C";  // bonds to the next residue's nitrogen; "" for none
-  Protonation protonation = Protonation::kUsual;
-  bool variant = false;  // a protonation-state name: an amino acid the residue table lacks
-};
-
-ResidueTemplate parseRow(const ResidueRow& row) {
-  ResidueTemplate parsed;
-  std::vector<std::string> words;
-  Token_Str(std::string(row.bonds), words, " ");
-  for (const std::string& word : words) {
-    const size_t mark = word.find_first_of("-=:");
-    const int type = word[mark] == '='   ? kBondDouble
-                     : word[mark] == ':' ? kBondAromatic
-                                         : kBondSingle;
-    parsed.bonds.push_back({word.substr(0, mark), word.substr(mark + 1), type});
-  }
-  std::vector<std::string> groups;
-  Token_Str(std::string(row.types), groups, ";");
-  for (const std::string& group : groups) {
-    const size_t colon = group.find(':');
-    std::vector<std::string> tokens;
-    Token_Str(group.substr(0, colon), tokens, " ");
-    const std::string type = tokens.front();
-    std::vector<std::string> names;
-    Token_Str(group.substr(colon + 1), names, " ");
-    for (const std::string& name : names) parsed.types.emplace(name, type);
-  }
-  parsed.residue = std::string(row.name);
-  return parsed;
-}
-
-// Every residue name the typing knows, with its template; built once.
-const std::unordered_map<std::string, ResidueTemplate>& residueTemplates() {
-  static const std::unordered_map<std::string, ResidueTemplate> templates = [] {
-    std::unordered_map<std::string, ResidueTemplate> built;
-    const ResidueTemplate backbone = parseRow(kBackbone);
-    for (const ResidueRow& row : kSideChains) {
-      ResidueTemplate full = backbone;
-      ResidueTemplate side = parseRow(row);
-      full.bonds.insert(full.bonds.end(), side.bonds.begin(), side.bonds.end());
-      full.types.insert(side.types.begin(), side.types.end());
-      full.residue = side.residue;
-      built.emplace(std::string(row.name), std::move(full));
-    }
-    for (const ResidueAlias& alias : kAliases) {
-      ResidueTemplate variant = built.at(std::string(alias.residue));
-      variant.protonation = alias.protonation;
-      variant.variant = true;
-      built.emplace(std::string(alias.name), std::move(variant));
-    }
-    ResidueTemplate acetyl = parseRow(kCaps[0]);
-    acetyl.nitrogen.clear();
-    built.emplace("ACE", std::move(acetyl));
-    ResidueTemplate methylamide = parseRow(kCaps[1]);
-    methylamide.carbonyl.clear();
-    built.emplace("NME", std::move(methylamide));
-    return built;
-  }();
-  return templates;
-}
-
-}  // namespace
 
 // ---------------------------------------------------------------------------------------------
 // Construction and input sources
@@ -503,26 +25,23 @@ MoleReader::MoleReader(std::string filePath, unsigned formatCode) {
   if (filePath.empty()) throw raise(kErrReaderNoFile);
   path = std::move(filePath);
   if (!setFormat(formatCode)) throw raise(kErrReaderUnknownFormat, formatTag(path));
-  atEnd = false;
-  opened = false;
-  fromLines = false;
   if (!Open()) throw raise(kErrReaderCannotOpen, path);
 }
 
 MoleReader::MoleReader(const std::vector<std::string>& input, unsigned formatCode) {
   if (input.empty()) throw raise(kErrReaderNoLines);
   format = formatCode;
-  opened = true;
   fromLines = true;
-  atEnd = false;
-  lines = input;
-  lineCursor = 0;
-}
-
-MoleReader::~MoleReader() {
-  lines.clear();
-  residueIndex.clear();
-  if (file.is_open()) file.close();
+  size_t bytes = 0;
+  for (const std::string& line : input) bytes += line.size() + 1;
+  std::string text;
+  text.reserve(bytes);
+  for (const std::string& line : input) {
+    text += line;
+    text += '\n';
+  }
+  startReading(std::move(text));
+  source_.seek(input.front().size() + 1);  // the first line counts as already read
 }
 
 bool MoleReader::setFormat(unsigned code) {
@@ -548,43 +67,38 @@ std::string MoleReader::formatTag(const std::string& name) {
 }
 
 bool MoleReader::Open() {
-  fromText_ = false;
-  std::string().swap(text_);
-  if (!file.fail() && !file.bad()) close();
-  // A stream left open after a failed read could not take a new file.
-  if (file.is_open()) file.close();
   if (debug) std::cout << "DEBUG -- Opening file " << path << std::endl;
-  file.clear();
-  // Only a regular file is an input: a directory opens like a file on Linux but fails every
-  // read, a FIFO blocks the open until a writer comes, and a device such as /dev/zero never
-  // ends. Nothing is opened for them.
-  struct stat status;
-  if (::stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode)) {
-    // The reader keeps its own block of the file, so the stream needs no buffer of its own.
-    file.rdbuf()->pubsetbuf(nullptr, 0);
-    file.open(path, std::ios::in | std::ios::binary);
+  std::string bytes;
+  const LineSource::FileRead read = LineSource::readFile(path, bytes);
+  if (read != LineSource::FileRead::kRead) {
+    releaseInput();
+    if (read == LineSource::FileRead::kCannotOpen) return false;
+    atEnd = true;
+    throw raise(kErrReadFailed, path);
   }
-  if (!file.is_open()) {
-    file.setstate(std::ios::failbit);
-    return false;
-  }
-  startReading();
+  startReading(std::move(bytes));
   return true;
 }
 
-void MoleReader::startReading() {
-  if (!block_) block_ = std::make_unique<char[]>(kReadBufferBytes);
-  resetBlock(0);
-  conectAfterModels_.clear();
-  conectAfterModelsRead_ = false;
-  modelsEnded_ = 0;
+void MoleReader::startReading(std::string bytes) {
+  source_.assign(path, std::move(bytes));
+  forgetModels();
   atEnd = false;
-  opened = true;
+}
+
+void MoleReader::releaseInput() {
+  source_.release();
+  forgetModels();
+}
+
+void MoleReader::forgetModels() {
+  conectAfterModels_.clear();  // views into the input
+  conectAfterModelsScanned_ = false;
+  modelsEnded_ = 0;
 }
 
 void MoleReader::close() {
-  if (!opened || fromLines) return;
-  file.close();  // marks the stream failed when closing fails
+  if (!fromLines) releaseInput();
 }
 
 void MoleReader::loadNewFile(std::string filePath, unsigned formatCode) {
@@ -597,225 +111,74 @@ void MoleReader::loadNewFile(std::string filePath, unsigned formatCode) {
     throw raise(kErrReaderLoadUnknownFormat, tag);
   }
   residueIndex.clear();
-  if (opened) close();
+  close();
   atEnd = false;
-  opened = false;
   path = std::move(filePath);
   if (!Open()) throw raise(kErrReaderLoadCannotOpen, path);
 }
 
 void MoleReader::loadText(std::string textPath, unsigned formatCode, std::string text) {
   residueIndex.clear();
-  if (opened) close();
-  if (file.is_open()) file.close();
-  file.clear();
   path = std::move(textPath);
   format = formatCode;
-  text_ = std::move(text);
-  fromText_ = true;
   fromLines = false;
-  startReading();
-}
-
-std::uintmax_t MoleReader::inputSize() const {
-  if (fromText_) return text_.size();
-  std::error_code error;
-  const std::uintmax_t bytes = std::filesystem::file_size(path, error);
-  return error ? 0 : bytes;
+  startReading(std::move(text));
 }
 
 // ---------------------------------------------------------------------------------------------
 // Lines
 
-void MoleReader::resetBlock(std::streamoff offset) {
-  blockBegin_ = 0;
-  blockEnd_ = 0;
-  blockOffset_ = offset;
-  lastLineStart_ = offset;
-  inputEnded_ = false;
-}
-
-bool MoleReader::fillBlock() {
-  if (!hasInput() || inputEnded_) return false;
-  blockOffset_ += static_cast<std::streamoff>(blockEnd_);
-  blockBegin_ = 0;
-  blockEnd_ = 0;
-  if (fromText_) {
-    const auto at = static_cast<size_t>(blockOffset_);
-    if (at < text_.size()) {
-      blockEnd_ = std::min(kReadBufferBytes, text_.size() - at);
-      std::memcpy(block_.get(), text_.data() + at, blockEnd_);
-      return true;
-    }
-    inputEnded_ = true;
-    return false;
+bool MoleReader::nextLine(std::string_view& line) {
+  bool found = false;
+  try {
+    found = source_.next(line);
+  } catch (const MoleExcept&) {
+    atEnd = true;  // a line beyond the bound: the input is unreadable
+    throw;
   }
-  file.read(block_.get(), static_cast<std::streamsize>(kReadBufferBytes));
-  blockEnd_ = static_cast<size_t>(file.gcount());
-  if (blockEnd_ > 0) return true;
-  if (file.bad()) {
+  if (!found) {
     atEnd = true;
-    throw raise(kErrReadFailed, path);
+    diagnostics() << (fromLines ? "Unexpected end of line" : "Unexpected end of file") << std::endl;
   }
-  inputEnded_ = true;
-  return false;
-}
-
-void MoleReader::seekLine(std::streamoff offset) {
-  if (!fromText_) {
-    file.clear();
-    file.seekg(offset);
-  }
-  resetBlock(offset);
+  return found;
 }
 
 std::string MoleReader::getLine() {
-  std::string line;
-  readLine(line);
-  return line;
+  std::string_view line;
+  nextLine(line);
+  return std::string(line);
 }
 
-void MoleReader::readLine(std::string& line) {
-  line.clear();
-  if (fromLines) {
-    if (lineCursor + 1 >= lines.size()) {
-      atEnd = true;
-      std::cerr << "Unexpected end of line" << std::endl;
-      return;
-    }
-    line = lines[++lineCursor];
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    return;
-  }
-  lastLineStart_ = nextLineStart();
-  bool any = false;  // bytes of this line were found
-  auto append = [&](const char* from, const char* to) {
-    if (line.size() + static_cast<size_t>(to - from) > kMaxLineBytes) {
-      line.clear();
-      atEnd = true;
-      throw raise(kErrLineTooLong, path);
-    }
-    line.append(from, to);
-  };
-  while (true) {
-    if (blockBegin_ == blockEnd_ && !fillBlock()) {
-      if (!any) {
-        atEnd = true;
-        std::cerr << "Unexpected end of file" << std::endl;
-      }
-      return;  // a last line without a line end is a line all the same
-    }
-    any = true;
-    const char* begin = block_.get() + blockBegin_;
-    const char* end = block_.get() + blockEnd_;
-    const auto* lf = static_cast<const char*>(std::memchr(begin, '\n', end - begin));
-    const char* stop = lf != nullptr ? lf : end;
-    const auto* cr = static_cast<const char*>(std::memchr(begin, '\r', stop - begin));
-    const char* lineEnd = cr != nullptr ? cr : lf;
-    if (lineEnd == nullptr) {
-      append(begin, end);
-      blockBegin_ = blockEnd_;
-      continue;
-    }
-    append(begin, lineEnd);
-    blockBegin_ = static_cast<size_t>(lineEnd - block_.get()) + 1;
-    if (*lineEnd == '\r') {
-      // CR LF is one line end; a CR at the end of the block looks at the next block's start.
-      if (blockBegin_ == blockEnd_) fillBlock();
-      if (blockBegin_ < blockEnd_ && block_[blockBegin_] == '\n') ++blockBegin_;
-    }
-    return;
-  }
+namespace {
+
+// A raw column range for the debug dump: "" past the line's end.
+std::string_view rawColumns(std::string_view line, size_t start, size_t width) {
+  return start > line.size() ? std::string_view() : line.substr(start, width);
 }
 
-const std::vector<std::string>& MoleReader::modelConect() {
-  static const std::vector<std::string> kNone;
-  if (!conectAfterModelsRead_) {
-    conectAfterModelsRead_ = true;
-    readConectAfterModels();
-  }
-  const size_t model = modelsEnded_++;
-  if (model >= conectAfterModels_.size()) return kNone;
-  if (!conectAfterModels_[model].empty()) return conectAfterModels_[model];
-  return conectAfterModels_.back();
+// The columns of an atom record, as the debug switch shows them.
+void dumpColumns(std::string_view line, const std::string& delimiters) {
+  const std::string_view head = line.substr(0, 6);
+  const std::string type(head.substr(0, head.find_first_of(delimiters)));
+  if (!appartient(type, "ATOM , HETATM")) return;
+  std::cout << "BEGIN tokenize :" << type << "\n" << line << "\n";
+  std::cout << "Num = " << rawColumns(line, 6, 5) << " ; Name = " << rawColumns(line, 12, 4)
+            << " ; Residu = " << rawColumns(line, 17, 3)
+            << " ; Chain =  " << rawColumns(line, 21, 1)
+            << " ; Res ID : " << rawColumns(line, 22, 4) << " ; X = " << rawColumns(line, 30, 8)
+            << " ; Y = " << rawColumns(line, 38, 8) << " ; Z = " << rawColumns(line, 46, 8);
+  if (line.size() >= 60) std::cout << " ; Occup  = " << rawColumns(line, 54, 6);
+  if (line.size() >= 66) std::cout << " ; Heat = " << rawColumns(line, 60, 6);
+  if (line.size() >= 78) std::cout << " ; col = " << rawColumns(line, 76, 2);
+  std::cout << "\nEND tokenize " << std::endl;
 }
 
-void MoleReader::readConectAfterModels() {
-  // The rest of the input, from the line after the current one, up to an END line.
-  std::vector<std::string> rest;
-  if (fromLines) {
-    for (size_t i = lineCursor + 1; i < lines.size(); ++i) rest.push_back(lines[i]);
-  } else {
-    std::string text;
-    if (fromText_) {
-      text = text_.substr(std::min(text_.size(), static_cast<size_t>(nextLineStart())));
-    } else {
-      std::ifstream ahead(path, std::ios::in | std::ios::binary);
-      ahead.seekg(nextLineStart());
-      text.assign(std::istreambuf_iterator<char>(ahead), std::istreambuf_iterator<char>());
-    }
-    size_t at = 0;
-    while (at < text.size()) {
-      size_t stop = text.find_first_of("\r\n", at);
-      if (stop == std::string::npos) stop = text.size();
-      rest.push_back(text.substr(at, stop - at));
-      at = stop + 1;
-      if (stop < text.size() && text[stop] == '\r' && at < text.size() && text[at] == '\n') ++at;
-    }
-  }
-  conectAfterModels_.emplace_back();
-  bool inModel = false;
-  for (std::string& line : rest) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (line == "END") break;
-    if (line.compare(0, 5, "MODEL") == 0) {
-      inModel = true;
-      conectAfterModels_.emplace_back();  // the block after the next ENDMDL
-    } else if (line.compare(0, 6, "ENDMDL") == 0) {
-      inModel = false;
-    } else if (!inModel && line.compare(0, 6, "CONECT") == 0) {
-      conectAfterModels_.back().push_back(line);
-    }
-  }
-}
+}  // namespace
 
-// Columns of a PDB coordinate record (from 0): record name 0-5, atom number 6-10, atom name
-// 12-15, residue name 17-19, chain 21, residue number 22-25, coordinates 30-37, 38-45, 46-53,
-// occupancy 54-59, temperature factor 60-65, element 76-77.
 void MoleReader::tokenize(const std::string& line, std::map<std::string, std::string>& fields,
                           const std::string& delimiters) {
-  const std::string type = cut(line.substr(0, 6), delimiters);
-  fields.emplace("Type", type);
-  if (!appartient(type, kAtomRecords)) return;
-
-  if (debug) {
-    std::cout << "BEGIN tokenize :" << type << "\n" << line << "\n";
-    std::cout << "Num = " << columns(line, 6, 5) << " ; Name = " << columns(line, 12, 4)
-              << " ; Residu = " << columns(line, 17, 3) << " ; Chain =  " << columns(line, 21, 1)
-              << " ; Res ID : " << columns(line, 22, 4) << " ; X = " << columns(line, 30, 8)
-              << " ; Y = " << columns(line, 38, 8) << " ; Z = " << columns(line, 46, 8);
-    if (line.size() >= 60) std::cout << " ; Occup  = " << columns(line, 54, 6);
-    if (line.size() >= 66) std::cout << " ; Heat = " << columns(line, 60, 6);
-    if (line.size() >= 78) std::cout << " ; col = " << columns(line, 76, 2);
-    std::cout << "\nEND tokenize " << std::endl;
-  }
-
-  fields.emplace("Num", trimmed(columns(line, 6, 5), delimiters));
-  fields.emplace("Name", trimmed(columns(line, 12, 4), delimiters));
-  fields.emplace("Res", trimmed(columns(line, 17, 3), delimiters));
-  const bool hasChain = line.size() > 21 && line[21] != ' ';
-  if (hasChain) {
-    fields.emplace("Chain", columns(line, 21, 1));
-    fields.emplace("ResId", columns(line, 22, 4));
-  } else {
-    fields.emplace("ResId", trimmed(columns(line, 21, 5), delimiters));
-  }
-  fields.emplace("X", trimmed(columns(line, 30, 8), delimiters));
-  fields.emplace("Y", trimmed(columns(line, 38, 8), delimiters));
-  fields.emplace("Z", trimmed(columns(line, 46, 8), delimiters));
-  if (line.size() >= 60) fields.emplace("Occup", trimmed(columns(line, 54, 6), delimiters));
-  if (line.size() >= 66) fields.emplace("Heat", trimmed(columns(line, 60, 6), delimiters));
-  if (line.size() >= 78) fields.emplace("AtmName", trimmed(columns(line, 76, 2), delimiters));
+  if (debug) dumpColumns(line, delimiters);
+  pdb::tokenize(line, fields, delimiters);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -841,9 +204,8 @@ Molecule* MoleReader::loadNextMole(unsigned type) {
 
 void MoleReader::loadInComplex(Complex& complex, unsigned type) {
   while (!atEnd) {
-    // Nothing to read from: an unknown format, or a file that is no longer open, would never
-    // reach its end.
-    if ((format != kFormatMol2 && format != kFormatPdb) || (!fromLines && !hasInput())) {
+    // Nothing to read from: an unknown format, or no input, would never reach its end.
+    if ((format != kFormatMol2 && format != kFormatPdb) || !source_.hasInput()) {
       atEnd = true;
       break;
     }
@@ -856,646 +218,8 @@ void MoleReader::loadInComplex(Complex& complex, unsigned type) {
   }
 }
 
-namespace {
-
-// Atoms by their PDB atom number. Numbers repeat where a file's numbering wraps (past 99,999, or
-// a molecule numbered from 1 again): a wrap starts at every atom whose number is lower than
-// the one before it, and an atom number names at most one atom of each wrap (the first).
-class AtomNumbers {
- public:
-  void add(unsigned serial, Atom* atom) { atoms_.push_back({serial, 0, atom, kNone}); }
-
-  // The atoms of a CONECT record: its first atom and its partners, null where a number names
-  // none. With one numbering, each number names its atom. Where numbers repeat, the record's
-  // atoms all come from one wrap: the wrap of the first number whose partners lie within
-  // kWrappedBondReach of it (the most of them, then the nearest); a partner beyond that reach
-  // belongs to another wrap and is none. False when the first number names no atom.
-  bool resolve(const unsigned (&numbers)[5], Atom* (&atoms)[5]) {
-    index();
-    auto first = latest_.find(numbers[0]);
-    if (numbers[0] == 0 || first == latest_.end()) return false;
-    size_t chosen = first->second;
-    if (wrap_ > 0) {
-      int bestCount = -1;
-      double bestLongest = 0;
-      for (size_t at = first->second; at != kNone; at = atoms_[at].previous) {
-        int count = 0;
-        double longest = 0;
-        for (int i = 1; i < 5; ++i) {
-          const Atom* partner = numbers[i] == 0 ? nullptr : find(numbers[i], atoms_[at].wrap);
-          if (partner == nullptr) continue;
-          const double d = distance(*atoms_[at].atom, *partner);
-          if (d > kWrappedBondReach) continue;
-          ++count;
-          longest = std::max(longest, d);
-        }
-        if (count > bestCount || (count == bestCount && longest < bestLongest)) {
-          chosen = at;
-          bestCount = count;
-          bestLongest = longest;
-        }
-      }
-    }
-    atoms[0] = atoms_[chosen].atom;
-    for (int i = 1; i < 5; ++i) {
-      atoms[i] = numbers[i] == 0 ? nullptr : find(numbers[i], atoms_[chosen].wrap);
-      if (wrap_ > 0 && atoms[i] != nullptr && distance(*atoms[0], *atoms[i]) > kWrappedBondReach)
-        atoms[i] = nullptr;
-    }
-    return true;
-  }
-
-  // Every number once, ascending, with its first atom: the dump of the unreadable-file path.
-  void dump(std::ostream& out) const {
-    std::vector<std::pair<unsigned, const Atom*>> sorted;
-    for (const Entry& entry : atoms_) sorted.emplace_back(entry.serial, entry.atom);
-    std::stable_sort(sorted.begin(), sorted.end(),
-                     [](const auto& a, const auto& b) { return a.first < b.first; });
-    for (size_t i = 0; i < sorted.size(); ++i) {
-      if (i > 0 && sorted[i].first == sorted[i - 1].first) continue;
-      out << sorted[i].first << "\t" << static_cast<const void*>(sorted[i].second) << "\n";
-    }
-  }
-
- private:
-  static constexpr size_t kNone = static_cast<size_t>(-1);
-  struct Entry {
-    unsigned serial;
-    unsigned wrap;
-    Atom* atom;
-    size_t previous;  // the same number's entry in the wrap before, kNone when none
-  };
-  // The index covers every atom added; built only once CONECT records need it, since most
-  // protein files have none.
-  // A wrap starts where a number comes back that the current wrap already holds (numbering
-  // past 99,999 that starts again, a second block numbered from 1); numbers that merely go
-  // down are one numbering.
-  void index() {
-    if (indexed_ == 0) latest_.reserve(atoms_.size());
-    for (; indexed_ < atoms_.size(); ++indexed_) {
-      Entry& entry = atoms_[indexed_];
-      auto head = latest_.find(entry.serial);
-      if (head != latest_.end() && atoms_[head->second].wrap == wrap_ && entry.serial != 0) ++wrap_;
-      entry.wrap = wrap_;
-      if (head == latest_.end()) {
-        latest_.emplace(entry.serial, indexed_);
-      } else if (atoms_[head->second].wrap != wrap_) {
-        entry.previous = head->second;
-        head->second = indexed_;
-      }  // else a number 0 repeated: no atom, the first one stands
-    }
-  }
-
-  // Two atoms that a CONECT record of a file with repeated numbers bonds lie at most this far
-  // apart (Å): covalent and metal bonds are shorter.
-  static constexpr double kWrappedBondReach = 4.0;
-  static double distance(const Atom& a, const Atom& b) {
-    return a.getFixedCoords().calcDist(b.getFixedCoords());
-  }
-
-  Atom* find(unsigned serial, unsigned wrap) const {
-    auto head = latest_.find(serial);
-    if (head == latest_.end()) return nullptr;
-    for (size_t at = head->second; at != kNone; at = atoms_[at].previous) {
-      if (atoms_[at].wrap == wrap) return atoms_[at].atom;
-      if (atoms_[at].wrap < wrap) break;
-    }
-    return nullptr;
-  }
-
-  std::vector<Entry> atoms_;
-  std::unordered_map<unsigned, size_t> latest_;  // number -> its entry in the latest wrap
-  size_t indexed_ = 0;                           // entries of atoms_ in latest_ so far
-  unsigned wrap_ = 0;                            // the wrap of the last atom indexed
-};
-
-// The atom numbers of a CONECT record, columns 7-11 and the four partner fields of columns
-// 12-31; 0 for a blank field. Columns 32 on are not read (legacy files keep identifiers there).
-void readConectNumbers(const std::string& line, unsigned (&numbers)[5]) {
-  const size_t starts[5] = {6, 11, 16, 21, 26};
-  for (int i = 0; i < 5; ++i) {
-    numbers[i] = 0;
-    if (starts[i] >= line.size()) continue;
-    numbers[i] = readAtomNumber(std::string_view(line).substr(starts[i], 5));
-  }
-}
-
-}  // namespace
-
-Molecule* MoleReader::readPDB(unsigned type, bool keepCofactors, bool keepWaters) {
-  if (!fromLines && !hasInput()) {
-    std::cerr << "No file opened " << std::endl;
-    return nullptr;
-  }
-  if (!fromLines && inputEnded_) {
-    atEnd = true;
-    return nullptr;
-  }
-
-  auto* molecule = new Molecule(type, 0, 0, 0, std::string());
-  residueIndex.clear();
-  std::map<std::string, std::string> fields;
-  AtomNumbers atomNumbers;
-  ResidueAssembler assembler(*molecule);
-  unsigned bondCounter = 0;
-
-  // Bonds of a CONECT record, each made once, whichever of its atoms' records lists it.
-  auto readConect = [&](const std::string& record) {
-    unsigned numbers[5];
-    readConectNumbers(record, numbers);
-    Atom* atoms[5];
-    if (debug) {
-      std::cout << "CONNECT : " << record.size();
-      for (int i = 0; i < 4; ++i) std::cout << " ; Atom" << i + 1 << " = " << numbers[i];
-      std::cout << std::endl;
-    }
-    if (!atomNumbers.resolve(numbers, atoms)) return;
-    for (int i = 1; i < 5; ++i) {
-      Atom* partner = atoms[i];
-      if (partner == nullptr || partner == atoms[0]) continue;
-      if (!atoms[0]->sameConformation(*partner)) continue;  // two alternate sites
-      // A partner listed twice or three times in one record is a double or triple bond, as
-      // Open Babel and RDKit write bond orders.
-      int order = 0;
-      for (int j = 1; j < 5; ++j) order += atoms[j] == partner ? 1 : 0;
-      order = std::min(order, static_cast<int>(kBondTriple));
-      if (Bond* existing = atoms[0]->getBond(partner)) {
-        if (order > existing->getType() && existing->getType() <= kBondTriple)
-          existing->setType(order);
-        continue;
-      }
-      molecule->addBond(atoms[0], partner, order, bondCounter++);
-      if (debug)
-        std::cout << "Create bond : " << atoms[0]->getIdentifier() << " - "
-                  << partner->getIdentifier() << std::endl;
-    }
-  };
-
-  bool modelEnded = false;
-  std::string line;  // one buffer for every line
-  try {
-    while (!atEnd) {
-      readLine(line);
-      if (line == "END") break;
-      if (line.compare(0, 6, "ENDMDL") == 0) {
-        modelEnded = true;  // each model is a molecule of its own
-        break;
-      }
-
-      if (line.compare(0, 6, "COMPND") == 0) {
-        line.erase(line.find_last_not_of(kWhiteSpace) + 1);
-        line.erase(0, 7);
-        const size_t first = line.find_first_not_of(kWhiteSpace);
-        molecule->setName(first == std::string::npos ? std::string() : line.substr(first));
-        continue;
-      }
-
-      if (line.compare(0, 4, "ATOM") == 0 ||
-          line.substr(0, 6).find("HETATM") != std::string::npos) {
-        if (debug) {
-          fields.clear();
-          try {
-            tokenize(line, fields, kPdbDelimiters);
-          } catch (const std::exception&) {
-          }
-          std::cout << line << "\n";
-          for (const auto& [key, value] : fields) std::cout << key << " => " << value << "\n";
-          std::cout << std::flush;
-        }
-        AtomFields f;
-        if (!cutAtomRecord(line, f)) {
-          fields.clear();
-          tokenize(line, fields, kPdbDelimiters);  // throws for an unreadable record
-          if (fields.size() < 8) continue;
-          f = viewsOf(fields);
-        }
-        readFixedColumns(line, f);
-
-        const std::string_view residueName = f.res;
-        std::string_view name = f.name;
-        if (type == kMoleProtein && f.type == "HETATM") {
-          if (!keepCofactors &&
-              kCofactors.find(" " + std::string(residueName) + " ") != std::string::npos)
-            continue;
-          if (!keepWaters && residueName == "HOH" && name == "O") continue;
-        }
-
-        AtomRecord record;
-        record.serial = readAtomNumber(f.num);
-        record.name = name;
-        record.element = f.element;
-        record.altLoc = f.altLoc;
-        record.residueName = residueName;
-        record.chain = f.chain;
-        record.residueNumber = readResidueNumber(f.resId);
-        record.insertionCode = f.insertionCode;
-        record.at = Coords(readCoordinate(f.x), readCoordinate(f.y), readCoordinate(f.z));
-        record.formalCharge = readFormalCharge(f.charge);
-        // An ion without an element column is named as its residue ("CA", "CL", "NA"): the name
-        // is then the element's two letters, not calcium read as carbon.
-        if (record.element.empty() && f.type == "HETATM" && name.size() == 2 &&
-            name == residueName && elementOfSymbol(name) != nullptr)
-          record.element = name;
-        // "nan" and "inf" read as numbers but are no positions.
-        if (!std::isfinite(record.at.x) || !std::isfinite(record.at.y) ||
-            !std::isfinite(record.at.z))
-          throw std::invalid_argument("coordinate is not a finite number");
-        Atom* atom = assembler.add(record);
-        if (debug) std::cout << atom->toString() << std::flush;
-        atomNumbers.add(record.serial, atom);
-        continue;
-      }
-
-      if (line.compare(0, 6, "CONECT") == 0) readConect(line);
-    }
-    if (modelEnded)
-      for (const std::string& record : modelConect()) readConect(record);
-  } catch (const MoleExcept& error) {
-    if (error.code == kErrLineTooLong.code || error.code == kErrReadFailed.code) {
-      residueIndex.clear();
-      delete molecule;
-      throw;  // the input itself is unreadable: nothing of it is kept
-    }
-    std::cerr << error.code << std::endl;
-  } catch (const std::exception& error) {
-    atomNumbers.dump(std::cout);
-    std::cout << std::flush;
-    std::cerr << "Error while reading " << path << "\n"
-              << "Reason : " << error.what() << std::endl;
-    residueIndex.clear();
-    delete molecule;
-    throw raise(kErrPdbUnreadable, path);
-  }
-
-  molecule->cleanResidu();
-  defProps(molecule);
-  return molecule;
-}
-
-// Bonds, MOL2 types and properties of the standard amino acids, their protonation states and
-// the peptide caps. The property rules look at the neighbours' types and the bond types, so
-// every bond is made first, every atom is typed once, and a second pass re-derives the flags
-// from the final types. An atom given at alternate sites bonds only within its own site (and
-// to atoms of no site): each site is a conformation of its own.
-// An amino-acid residue holds under thirty atoms, even with every hydrogen and the terminal
-// atoms, and some sixty with two sites for every atom; twice as many leaves room for more
-// sites and unusual names.
-constexpr size_t kMaxStandardResidueAtoms = 128;
-
-namespace {
-
-// The template of a residue that joins a chain by its backbone and is typed no further.
-const ResidueTemplate& backboneOnly() {
-  static const ResidueTemplate link;
-  return link;
-}
-
-// Bonds are perceived between two atoms closer than the sum of their radii (the element
-// table's atomic radii, Slater 1964, which stand close to covalent radii) and this tolerance
-// (Å); atoms closer than kCoincident (Å) are two sites of one atom, not bonded. A hydrogen bonds
-// to its nearest partner only.
-const double kBondTolerance = 0.45;
-const double kCoincident = 0.4;
-
-// Atoms that CONECT records bond (those with bonds already) keep what the file says among
-// themselves; a pair with an atom that no record touches is perceived.
-void perceiveBonds(Molecule& molecule, const Residu& residue, unsigned& bondNum) {
-  std::vector<Atom*> atoms(residue.getAtoms().begin(), residue.getAtoms().end());
-  std::unordered_set<const Atom*> listed;
-  for (const Atom* atom : atoms)
-    if (atom->numBonds() > 0) listed.insert(atom);
-  double widest = 0;
-  for (const Atom* atom : atoms) widest = std::max(widest, atom->getAtomicRadius());
-  const double reach = 2 * widest + kBondTolerance;
-  // Sorted along x, each atom is compared with those within reach of it there only.
-  std::sort(atoms.begin(), atoms.end(), [](const Atom* a, const Atom* b) {
-    return a->getFixedCoords().x < b->getFixedCoords().x;
-  });
-  std::unordered_map<Atom*, std::pair<Atom*, double>> nearestToHydrogen;
-  for (size_t i = 0; i < atoms.size(); ++i) {
-    Atom* a = atoms[i];
-    for (size_t j = i + 1; j < atoms.size(); ++j) {
-      Atom* b = atoms[j];
-      if (b->getFixedCoords().x - a->getFixedCoords().x > reach) break;
-      if (!a->sameConformation(*b) || (a->isHydrogen() && b->isHydrogen())) continue;
-      if (listed.count(a) != 0 && listed.count(b) != 0) continue;
-      const double d = a->getFixedCoords().calcDist(b->getFixedCoords());
-      if (d < kCoincident || d >= a->getAtomicRadius() + b->getAtomicRadius() + kBondTolerance)
-        continue;
-      if (a->isHydrogen() || b->isHydrogen()) {
-        Atom* hydrogen = a->isHydrogen() ? a : b;
-        Atom* partner = a->isHydrogen() ? b : a;
-        if (listed.count(hydrogen) != 0) continue;  // the file bonded it
-        auto [entry, added] = nearestToHydrogen.emplace(hydrogen, std::make_pair(partner, d));
-        if (!added && d < entry->second.second) entry->second = {partner, d};
-        continue;
-      }
-      molecule.addBond(a, b, kBondSingle, bondNum++);
-    }
-  }
-  for (Atom* hydrogen : atoms) {
-    auto entry = nearestToHydrogen.find(hydrogen);
-    if (entry != nearestToHydrogen.end())
-      molecule.addBond(entry->second.first, hydrogen, kBondSingle, bondNum++);
-  }
-}
-
-// A residue the typing knows, with its template.
-// Its atoms sorted by name, so that each name is found by a binary search (a residue holds
-// several atoms of one name at alternate sites).
-struct TypedResidue {
-  TypedResidue(Residu* r, const ResidueTemplate* t, bool isTyped)
-      : residue(r), tmpl(t), typed(isTyped) {
-    byName.reserve(r->numAtoms());
-    for (Atom* atom : r->getAtoms()) byName.emplace_back(atom->getName(), atom);
-    std::stable_sort(byName.begin(), byName.end(),
-                     [](const auto& a, const auto& b) { return a.first < b.first; });
-  }
-
-  template <class Fn>
-  void forEachNamed(std::string_view name, Fn fn) const {
-    auto at =
-        std::lower_bound(byName.begin(), byName.end(), name,
-                         [](const auto& entry, std::string_view n) { return entry.first < n; });
-    for (; at != byName.end() && at->first == name; ++at) fn(at->second);
-  }
-  bool has(std::string_view name) const {
-    bool found = false;
-    forEachNamed(name, [&](const Atom*) { found = true; });
-    return found;
-  }
-
-  Residu* residue;
-  const ResidueTemplate* tmpl;
-  bool typed;  // typed by its template; else it only joins its chain
-  std::vector<std::pair<std::string_view, Atom*>> byName;
-};
-
-unsigned hydrogensOn(const Atom& atom) {
-  unsigned count = 0;
-  for (const Edge* edge : atom.getVertex()->edges) {
-    const Vertex* other = edge->getOtherVertex(atom.getVertex());
-    if (other != nullptr && other->atom != nullptr && other->atom->isHydrogen()) ++count;
-  }
-  return count;
-}
-
-bool bondedOutside(const Atom& atom) {
-  for (const Edge* edge : atom.getVertex()->edges) {
-    const Vertex* other = edge->getOtherVertex(atom.getVertex());
-    if (other != nullptr && other->atom != nullptr && other->atom->getResidu() != atom.getResidu())
-      return true;
-  }
-  return false;
-}
-
-// Whether any atom of that name in the residue carries a negative formal charge.
-bool anyCharged(const TypedResidue& entry, std::string_view name) {
-  bool found = false;
-  entry.forEachNamed(name, [&](const Atom* atom) { found = found || atom->getFormalCharge() < 0; });
-  return found;
-}
-
-// Whether any atom of that name in the residue bears a hydrogen.
-bool anyProtonated(const TypedResidue& entry, std::string_view name) {
-  bool found = false;
-  entry.forEachNamed(name, [&](const Atom* atom) { found = found || hydrogensOn(*atom) > 0; });
-  return found;
-}
-
-}  // namespace
-
 void MoleReader::defProps(Molecule* molecule) {
-  if (molecule == nullptr) return;
-  const auto& templates = residueTemplates();
-  unsigned bondNum = static_cast<unsigned>(molecule->numBonds());
-  auto link = [&](Atom* a, Atom* b, int type) {
-    if (!a->sameConformation(*b)) return;
-    if (Bond* existing = a->getBond(b)) {
-      existing->setType(type);  // a CONECT record only knew it as single
-    } else {
-      molecule->addBond(a, b, type, bondNum++);
-    }
-  };
-  auto setBondType = [](Atom* a, Atom* b, int type) {
-    if (Bond* bond = a->getBond(b)) bond->setType(type);
-  };
-
-  // The residues of the chains: the standard ones, typed by their templates, and the others
-  // that hold a backbone (N, CA, C: modified amino acids), which only join the chain.
-  std::vector<TypedResidue> chain;
-  chain.reserve(molecule->numResidues());
-  std::vector<Residu*> perceived;  // bonds found from distances
-  for (size_t i = 0; i < molecule->numResidues(); ++i) {
-    Residu& residue = molecule->residu(i);
-    auto tmpl = templates.find(residue.getName());
-    if (tmpl == templates.end()) {
-      if (residue.getKind() == kResiduWater) continue;  // waters stay unbonded
-      // A residue the typing does not know gets the bonds its interatomic distances show,
-      // where no CONECT record gives them: for the atoms that no record touches.
-      bool untouched = false;
-      for (const Atom* atom : residue.getAtoms()) untouched = untouched || atom->numBonds() == 0;
-      if (untouched) perceived.push_back(&residue);
-      TypedResidue member(&residue, &backboneOnly(), false);
-      if (member.has("N") && member.has("CA") && member.has("C"))
-        chain.push_back(std::move(member));
-      continue;
-    }
-    // A residue of a standard name that holds far more atoms than any amino acid (file
-    // corruption, or every atom under one residue number) is no amino acid: typing it by name
-    // and matching each hydrogen against every heavy atom would only cost time.
-    if (residue.numAtoms() > kMaxStandardResidueAtoms) continue;
-    chain.emplace_back(&residue, &tmpl->second, true);
-    if (tmpl->second.variant) residue.setKind(kResiduAminoAcid);
-  }
-  for (Residu* residue : perceived) perceiveBonds(*molecule, *residue, bondNum);
-
-  // Bonds within residues, peptide bonds, bonds to hydrogens.
-  // Each chain's last position: the residues that share its number and insertion code (two
-  // residues where alternate sites hold different amino acids), and those of the position
-  // before, whose carbonyls the position's nitrogens bond to.
-  struct ChainPosition {
-    int number = 0;
-    char insertionCode = '\0';
-    std::vector<const TypedResidue*> here, before;
-  };
-  std::unordered_map<std::string, ChainPosition> positions;
-  std::vector<Atom*> sulfurs;  // of cysteines, for the disulfides
-  for (const TypedResidue& entry : chain) {
-    const bool typed = entry.typed;
-    for (const NameBond& bond : entry.tmpl->bonds)
-      entry.forEachNamed(bond.first, [&](Atom* a) {
-        entry.forEachNamed(bond.second, [&](Atom* b) { link(a, b, bond.type); });
-      });
-    ChainPosition& position = positions[entry.residue->getChain()];
-    const bool sameSite = !position.here.empty() && position.number == entry.residue->getNum() &&
-                          position.insertionCode == entry.residue->getInsertionCode();
-    if (!sameSite) {
-      position.before = std::move(position.here);
-      position.here.clear();
-      position.number = entry.residue->getNum();
-      position.insertionCode = entry.residue->getInsertionCode();
-    }
-    if (!entry.tmpl->nitrogen.empty()) {
-      for (const TypedResidue* previous : position.before) {
-        if (previous->tmpl->carbonyl.empty()) continue;
-        previous->forEachNamed(previous->tmpl->carbonyl, [&](Atom* carbon) {
-          entry.forEachNamed(entry.tmpl->nitrogen, [&](Atom* nitrogen) {
-            if (carbon->getFixedCoords().calcDist(nitrogen->getFixedCoords()) < kPeptideBondLength)
-              link(carbon, nitrogen, kBondSingle);
-          });
-        });
-      }
-    }
-    // A residue without its carbonyl breaks the chain here.
-    if (entry.tmpl->carbonyl.empty() || entry.has(entry.tmpl->carbonyl))
-      position.here.push_back(&entry);
-    if (entry.tmpl->residue == "CYS")
-      entry.forEachNamed("SG", [&](Atom* s) { sulfurs.push_back(s); });
-    if (!typed) continue;
-
-    for (Atom* hydrogen : entry.residue->getAtoms()) {
-      if (!hydrogen->isHydrogen() || hydrogen->numBonds() > 0) continue;
-      Atom* nearest = nullptr;
-      double best = kSulfurHydrogenBondLength;
-      for (Atom* heavy : entry.residue->getAtoms()) {
-        if (heavy->isHydrogen() || !heavy->sameConformation(*hydrogen)) continue;
-        const double d = hydrogen->getFixedCoords().calcDist(heavy->getFixedCoords());
-        const double reach = heavy->isSulfur() ? kSulfurHydrogenBondLength : kHydrogenBondLength;
-        if (d <= reach && d <= best) {
-          best = d;
-          nearest = heavy;
-        }
-      }
-      if (nearest != nullptr) link(nearest, hydrogen, kBondSingle);
-    }
-  }
-  for (size_t i = 0; i < sulfurs.size(); ++i)
-    for (size_t j = i + 1; j < sulfurs.size(); ++j)
-      if (sulfurs[i]->getResidu() != sulfurs[j]->getResidu() &&
-          sulfurs[i]->getFixedCoords().calcDist(sulfurs[j]->getFixedCoords(), kDisulfideLength) <
-              kDisulfideLength)
-        link(sulfurs[i], sulfurs[j], kBondSingle);
-
-  // Types: the template's, then what the hydrogens (or the residue's name) say of the termini,
-  // carboxyl groups, histidine rings and the lysine amine.
-  std::vector<Atom*> typed;
-  std::unordered_map<const Atom*, const char*> settled;
-  for (const TypedResidue& entry : chain) {
-    if (!entry.typed) continue;
-    const ResidueTemplate& tmpl = *entry.tmpl;
-    const Protonation protonation = tmpl.protonation;
-    // The N-terminal nitrogen: an ammonium when it holds four bonds (three hydrogens, or two
-    // on proline), else an amine.
-    if (!tmpl.nitrogen.empty())
-      entry.forEachNamed(tmpl.nitrogen, [&](Atom* n) {
-        if (!bondedOutside(*n)) settled[n] = n->numBonds() == 4 ? "N.4" : "N.3";
-      });
-    // Carboxyl groups: a carboxylate (two O.co2 oxygens, both bonds aromatic, as Tripos writes
-    // them) unless a hydrogen on one oxygen, or the residue's name, makes it the acid.
-    auto carboxyl = [&](const CarboxylGroup& group, bool acidByName) {
-      const bool both = entry.has(group.oxygen) && entry.has(group.otherOxygen);
-      entry.forEachNamed(group.carbon, [&](Atom* carbon) {
-        for (std::string_view oxygenName : {group.oxygen, group.otherOxygen}) {
-          entry.forEachNamed(oxygenName, [&](Atom* oxygen) {
-            if (!both) {
-              settled[oxygen] = "O.2";
-              setBondType(carbon, oxygen, kBondDouble);
-              return;
-            }
-            const bool protonatedHere = anyProtonated(entry, oxygenName);
-            const bool protonatedThere =
-                anyProtonated(entry, oxygenName == group.oxygen ? group.otherOxygen : group.oxygen);
-            const bool acid = protonatedHere || protonatedThere || acidByName;
-            if (!acid) {
-              // A file that puts the charge on one oxygen (columns 79-80) has its carboxylate
-              // localized: the charged O.co2 singly bonded, the other O.2 doubly, as Open Babel
-              // writes it; else the charge is shared, both bonds aromatic.
-              const bool chargedHere = anyCharged(entry, oxygenName);
-              const bool chargedThere =
-                  anyCharged(entry, oxygenName == group.oxygen ? group.otherOxygen : group.oxygen);
-              if (chargedHere != chargedThere) {
-                settled[oxygen] = chargedHere ? "O.co2" : "O.2";
-                setBondType(carbon, oxygen, chargedHere ? kBondSingle : kBondDouble);
-              } else {
-                settled[oxygen] = "O.co2";
-                setBondType(carbon, oxygen, kBondAromatic);
-              }
-              return;
-            }
-            const bool bearsHydrogen = protonatedHere || (!protonatedThere && acidByName &&
-                                                          oxygenName == group.acidOxygen);
-            settled[oxygen] = bearsHydrogen ? "O.3" : "O.2";
-            setBondType(carbon, oxygen, bearsHydrogen ? kBondSingle : kBondDouble);
-          });
-        }
-      });
-    };
-    for (const CarboxylGroup& group : kTerminalCarboxyls) carboxyl(group, false);
-    if (tmpl.residue == "ASP") carboxyl(kAspartate, protonation == Protonation::kAcid);
-    if (tmpl.residue == "GLU") carboxyl(kGlutamate, protonation == Protonation::kAcid);
-    // Histidine: the ring nitrogen that bears a hydrogen is pyrrole-type (N.pl3), the other
-    // N.2 and doubly bonded to CE1; with both protonated, the imidazolium puts its charge and
-    // that double bond on NE2 (N.4), which Open Babel and RDKit both read as the cation. Without a
-    // hydrogen on either, the residue's name chooses, and HIS is the HIE tautomer.
-    if (tmpl.residue == "HIS") {
-      bool delta = anyProtonated(entry, "ND1");
-      bool epsilon = anyProtonated(entry, "NE2");
-      if (!delta && !epsilon) {
-        delta = protonation == Protonation::kHisDelta || protonation == Protonation::kHisBoth;
-        epsilon = !delta || protonation == Protonation::kHisBoth;
-      }
-      entry.forEachNamed("ND1", [&](Atom* n) { settled[n] = delta ? "N.pl3" : "N.2"; });
-      entry.forEachNamed("NE2", [&](Atom* n) {
-        settled[n] = !epsilon ? "N.2" : delta ? "N.4" : "N.pl3";
-      });
-      // The ring's second double bond: CE1=ND1 where NE2 bears the hydrogen, else CE1=NE2.
-      const bool toDelta = epsilon && !delta;
-      entry.forEachNamed("CE1", [&](Atom* c) {
-        entry.forEachNamed(toDelta ? "ND1" : "NE2",
-                           [&](Atom* n) { setBondType(c, n, kBondDouble); });
-      });
-    }
-    // Lysine: the hydrogens on NZ, where the file shows any; else the residue's name.
-    if (tmpl.residue == "LYS")
-      entry.forEachNamed("NZ", [&](Atom* n) {
-        const unsigned hydrogens = hydrogensOn(*n);
-        if (hydrogens > 0) {
-          settled[n] = hydrogens >= 3 ? "N.4" : "N.3";
-        } else if (protonation == Protonation::kNeutralAmine) {
-          settled[n] = "N.3";
-        }
-      });
-
-    for (Atom* atom : entry.residue->getAtoms()) {
-      std::string type;
-      if (atom->isHydrogen()) {
-        type = "H";
-      } else if (auto fixed = settled.find(atom); fixed != settled.end()) {
-        type = fixed->second;
-      } else if (auto known = tmpl.types.find(atom->getName()); known != tmpl.types.end()) {
-        type = known->second;
-      } else {
-        continue;  // a heavy atom the residue does not normally hold
-      }
-      try {
-        atom->checkMOL2type(type);
-        typed.push_back(atom);
-      } catch (const MoleExcept& error) {
-        std::cerr << error.code << std::endl;
-      }
-    }
-  }
-  for (Atom* atom : typed) atom->checkMOL2type(std::string());
-
-  for (size_t i = 0; i < molecule->numAtoms(); ++i) {
-    Atom& atom = molecule->atom(i);
-    if (atom.getName() == "OXT") atom.getProperties().anion = 1;
-    if (atom.getName() == "ZN" || atom.getName() == "Zn") {
-      atom.setName("Zn");
-      atom.setAtomicName("Zn");
-    }
-  }
+  if (molecule != nullptr) typeResidues(*molecule);
 }
 
 }  // namespace VXMole

@@ -2,11 +2,12 @@
 #pragma once
 
 #include <cstdint>
-#include <fstream>
 #include <map>
-#include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
+
+#include "linesource.h"
 
 namespace VXMole {
 
@@ -21,38 +22,43 @@ enum MoleFormat : unsigned {
   kFormatDetect = 10,  // 10 or more: detect from the last four characters of the path
 };
 
-// One reader stands for one input source: a file, or a list of lines (PDB text). Molecules are
-// created on the heap and handed to the caller, who owns them.
+// One reader stands for one input source: a file, text held in memory, or a list of lines (PDB
+// text). Every input is read whole into memory and read through one LineSource. Molecules are
+// created on the heap and handed to the caller, who owns them. The PDB reader lives in
+// pdbreader.cpp, the MOL2 reader in parserMOL2.cpp; residue typing (defProps) is typeResidues
+// of residuetyping.h.
 class MoleReader {
  public:
   static int debug;  // class-wide diagnostic switch, 0 = off
 
   MoleReader();
-  // Throws 110011 (empty path), 110012 (unknown ending), 110013 (cannot open).
+  // Throws 110011 (empty path), 110012 (unknown ending), 110013 (cannot open), 110072 (the
+  // file opens but cannot be read).
   MoleReader(std::string path, unsigned format);
   // Throws 110121 for an empty list. The first line counts as already read.
   MoleReader(const std::vector<std::string>& lines, unsigned format);
-  ~MoleReader();
   MoleReader(const MoleReader&) = delete;
   MoleReader& operator=(const MoleReader&) = delete;
 
+  // Reads the file `path` whole, from its start; false when it is no regular file or cannot be
+  // opened. Throws 110072 when it opens but cannot be read.
   bool Open();
+  // Lets go of the file's bytes; a reader on lines keeps its lines.
   void close();
-  // Points the reader at another file. Throws 110021, 110022, 110023.
+  // Points the reader at another file. Throws 110021, 110022, 110023, 110072.
   void loadNewFile(std::string path, unsigned format);
   // Points the reader at text held in memory (a file decompressed on reading), read as the file
   // `path` would be: every message names `path`. `format` is 1 or 2 (no detection).
   void loadText(std::string path, unsigned format, std::string text);
 
-  // The next line without its line end; "" at the end of the input, which sets atEnd. A line
-  // ends at LF, CR LF or a lone CR. A line longer than kMaxLineBytes throws 110071 (naming the
-  // file) and ends the input.
+  // The next line without its line end; "" at the end of the input, which sets atEnd and writes
+  // "Unexpected end of file" ("Unexpected end of line" for a reader on lines) to the
+  // diagnostics. A line ends at LF, CR LF or a lone CR. A line longer than kMaxLineBytes throws
+  // 110071 (naming the file) and ends the input.
   std::string getLine();
-  // getLine into `line`, whose storage is reused from one line to the next.
-  void readLine(std::string& line);
   // Longest line a file may hold (bytes, without its line end).
-  static constexpr size_t kMaxLineBytes = size_t{64} << 20;
-  // Cuts one PDB record into named fields (see the reader's documentation of columns).
+  static constexpr size_t kMaxLineBytes = LineSource::kMaxLineBytes;
+  // Cuts one PDB record into named fields (pdb::tokenize); with `debug` on, prints the columns.
   void tokenize(const std::string& line, std::map<std::string, std::string>& fields,
                 const std::string& delimiters);
 
@@ -62,8 +68,8 @@ class MoleReader {
   void loadInComplex(Complex& complex, unsigned type);
 
   Molecule* readPDB(unsigned type, bool keepCofactors, bool keepWaters);
-  // Bonds, MOL2 types and properties of the standard amino-acid residues of a molecule read
-  // from PDB.
+  // Bonds, MOL2 types and properties of the standard amino-acid residues of a molecule: the
+  // residue typing of typeResidues (residuetyping.h).
   void defProps(Molecule* molecule);
 
   Molecule* readMOL2(unsigned type);
@@ -75,10 +81,11 @@ class MoleReader {
 
   const std::string& getPath() const { return path; }
   unsigned getFormat() const { return format; }
-  bool isOpened() const { return opened; }
+  // Whether an input is there to read: a file read, text, or lines.
+  bool isOpened() const { return source_.hasInput(); }
   bool isAtEnd() const { return atEnd; }
-  // Bytes of the input file, or of the text in memory; 0 when unknown.
-  std::uintmax_t inputSize() const;
+  // Bytes of the input; 0 without one.
+  std::uintmax_t inputSize() const { return source_.size(); }
 
   // The format a file name's last four characters announce ("mol2", ".pdb", in either case);
   // 0 when they announce none.
@@ -91,65 +98,55 @@ class MoleReader {
   // Sets `format` from a code, detecting from the path for codes of 10 or more; false when the
   // path's ending is not recognised.
   bool setFormat(unsigned code);
-  // Starts reading the input from its first byte, with nothing read from it yet.
-  void startReading();
+  // Reads `bytes` as the input, from its first line.
+  void startReading(std::string bytes);
+  // Lets go of the input: the reader has none.
+  void releaseInput();
+  // Forgets the CONECT records found after the models of the input.
+  void forgetModels();
+  // The next line, a view into the input valid until the input changes; false at the end of
+  // the input, with getLine's message and atEnd.
+  bool nextLine(std::string_view& line);
   // The MOL2 reader's residue index and substructure roots, emptied between molecules.
   void forgetResidues();
-  // Goes back to the start of the line last read, so that the next getLine returns it again.
-  void stepBack();
   // The lines of a section up to the next section header (which is left to read), joined by
   // line feeds.
   std::string readSectionText();
-
-  // The file as lines. The reader keeps its own block of the file's bytes and knows where each
-  // line starts, so the MOL2 reader can come back to a line (seekLine) whatever the line ends.
-  // Whether there is a file, or text in memory, to read from.
-  bool hasInput() const { return fromText_ || file.is_open(); }
-  // Reads the next block; false at the end of the file (or when it cannot be read).
-  bool fillBlock();
-  void resetBlock(std::streamoff offset);
-  // File offset where the line last returned starts, and where the next one starts.
-  std::streamoff lastLineStart() const { return lastLineStart_; }
-  std::streamoff nextLineStart() const {
-    return blockOffset_ + static_cast<std::streamoff>(blockBegin_);
-  }
-  // Goes back (or forward) to the line that starts at `offset`.
-  void seekLine(std::streamoff offset);
-  // Whether a read has met the end of the file: the last line had no line end, or nothing was
-  // left to read.
-  bool inputEnded() const { return inputEnded_; }
+  // The phases of readMOL2. The MOLECULE section: the molecule's name and counts; false when no
+  // header is found or its counts cannot be read.
+  bool readMOL2Header(std::string& name, int (&counts)[5]);
+  // Offsets of a MOL2 molecule's sections, and of the next molecule's header.
+  static constexpr size_t kNoPosition = std::string_view::npos;  // not met
+  struct Mol2Sections {
+    size_t atoms = kNoPosition, bonds = kNoPosition, attributes = kNoPosition;
+    size_t next = kNoPosition;
+  };
+  // Finds the sections up to the next molecule or the end of the input; the substructures and
+  // comments are read on the way.
+  Mol2Sections scanMOL2Sections(Molecule& molecule, unsigned numSubstructures);
+  // The molecule once its records are read: types checked, elements from types or names, the
+  // substructures' root atoms, no empty default residue.
+  void finishMOL2(Molecule& molecule);
   // The CONECT records of the model that has just ended (at an ENDMDL): those between its
   // ENDMDL and the next MODEL, else, where it has none there, those after the last model,
-  // which hold for every model. Found by reading ahead once, at the first ENDMDL.
-  const std::vector<std::string>& modelConect();
-  void readConectAfterModels();
+  // which hold for every model. Found by scanning ahead once, at the first ENDMDL.
+  const std::vector<std::string_view>& modelConect();
+  void scanConectAfterModels();
 
-  std::string path;  // current input file; empty for a reader on lines
-  std::ifstream file;
-  static constexpr size_t kReadBufferBytes = 256 * 1024;
-  std::unique_ptr<char[]> block_;   // bytes of the file read ahead, made on the first open
-  size_t blockBegin_ = 0;           // first unread byte of block_
-  size_t blockEnd_ = 0;             // end of the bytes in block_
-  std::streamoff blockOffset_ = 0;  // file offset of block_[0]
-  std::streamoff lastLineStart_ = 0;
-  std::string text_;  // the input when it is held in memory (loadText)
-  bool fromText_ = false;
-  bool inputEnded_ = false;
-  // CONECT records after each ENDMDL from the first one read on, up to the next MODEL; the
-  // last block follows the last model.
-  std::vector<std::vector<std::string>> conectAfterModels_;
-  bool conectAfterModelsRead_ = false;
-  size_t modelsEnded_ = 0;
+  std::string path;     // current input file; empty for a reader on lines
+  LineSource source_;   // the input's bytes and the reading position
   unsigned format = 0;  // 1 MOL2, 2 PDB, anything else reads nothing
-  bool opened = false;
   bool ringSearch = false;
-  bool atEnd = false;
-  bool fromLines = false;
+  bool atEnd = false;      // no further molecule is read: the input has met its end
+  bool fromLines = false;  // the input was given as lines (PDB text only)
   std::map<std::string, Residu*> residueIndex;  // not owning
   // Root atom number of each MOL2 substructure being read, until its atoms exist (not owning).
   std::map<Residu*, int> residueRoots;
-  std::vector<std::string> lines;
-  size_t lineCursor = 0;
+  // CONECT records after each ENDMDL from the first one read on, up to the next MODEL; the
+  // last block follows the last model. Views into the input.
+  std::vector<std::vector<std::string_view>> conectAfterModels_;
+  bool conectAfterModelsScanned_ = false;
+  size_t modelsEnded_ = 0;
 };
 
 }  // namespace VXMole

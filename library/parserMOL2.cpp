@@ -7,7 +7,9 @@
 #include <memory>
 #include <new>  // for std::nothrow
 #include <string>
+#include <string_view>
 
+#include "diagnostics.h"
 #include "global.h"
 #include "molecule.h"
 #include "molereader.h"
@@ -15,9 +17,6 @@
 namespace VXMole {
 
 namespace {
-
-// A file position not met.
-constexpr std::streamoff kNoPosition = -1;
 
 // Section headers. Any line holding the tag starts a section.
 const char* const kSectionTag = "@<TRIPOS>";
@@ -30,7 +29,7 @@ const char* const kCommentTag = "@<TRIPOS>COMMENT";
 // The atom attribute that holds a formal charge ("charge 1", "charge -1").
 const char* const kChargeAttribute = "charge";
 
-// Record layouts. Each %s lands in a buffer as long as the whole line, so it cannot overflow.
+// Record layouts, read by sscanf from a ScanBuffer.
 const char* const kCountsFormat = "%d %d %d %d %d";
 const char* const kAtomFormat = "%d %s %lf %lf %lf %s %d %s %lf";
 const char* const kBondFormat = "%d %d %d %s";
@@ -42,18 +41,18 @@ const int kAtomRequiredFields = 6;
 const int kSubstructureRequiredFields = 3;
 const int kBondFields = 4;
 
-bool contains(const std::string& text, const char* part) {
-  return text.find(part) != std::string::npos;
+bool contains(std::string_view text, const char* part) {
+  return text.find(part) != std::string_view::npos;
 }
 
 // Comment lines and blank lines are not records.
-bool isRecord(const std::string& line) {
+bool isRecord(std::string_view line) {
   if (!line.empty() && line[0] == '#') return false;
-  return line.find_first_not_of(" \t\r\f\v") != std::string::npos;
+  return line.find_first_not_of(" \t\r\f\v") != std::string_view::npos;
 }
 
 // Bond type code of a MOL2 bond type word: the first rule that matches, by substring.
-int bondTypeCode(const std::string& word) {
+int bondTypeCode(std::string_view word) {
   if (contains(word, "1")) return kBondSingle;
   if (contains(word, "2")) return kBondDouble;
   if (contains(word, "3")) return kBondTriple;
@@ -62,11 +61,26 @@ int bondTypeCode(const std::string& word) {
   return kBondAny;
 }
 
-// A scratch buffer for one %s field of `line`.
-char* fieldBuffer(std::string& buffer, const std::string& line) {
-  buffer.assign(line.size() + 1, '\0');
-  return &buffer[0];
-}
+// One record as the C string that sscanf reads (a line of the input is a view, not ended by a
+// NUL), and room for its %s fields. The buffers are reused from one record to the next.
+class ScanBuffer {
+ public:
+  // The record, NUL-terminated; valid until the next call.
+  const char* record(std::string_view line) {
+    record_.assign(line);
+    return record_.c_str();
+  }
+  // Room for one %s field of the current record, as long as the whole record so that it cannot
+  // overflow; it reads "" until sscanf fills it.
+  char* field(std::string& buffer) const {
+    if (buffer.size() < record_.size() + 1) buffer.resize(record_.size() + 1);
+    buffer[0] = '\0';
+    return &buffer[0];
+  }
+
+ private:
+  std::string record_;
+};
 
 // The text sscanf left in a field buffer.
 std::string fieldText(const std::string& buffer) {
@@ -79,14 +93,14 @@ unsigned recordsThatFit(std::uintmax_t bytes) {
   return static_cast<unsigned>(std::min<std::uintmax_t>(bytes / kShortestRecord, 0xFFFFFFFFu));
 }
 
-void warnUnreadable(const std::string& path, const char* section, const std::string& line) {
-  std::cerr << "WARNING : unreadable " << section << " record skipped in " << path << " : \""
-            << line << "\"" << std::endl;
+void warnUnreadable(const std::string& path, const char* section, std::string_view line) {
+  diagnostics() << "WARNING : unreadable " << section << " record skipped in " << path << " : \""
+                << line << "\"" << std::endl;
 }
 
 void warnCutShort(const std::string& path, const char* section, unsigned read, unsigned count) {
-  std::cerr << "WARNING : " << path << " ends after " << read << " of " << count << " " << section
-            << " records" << std::endl;
+  diagnostics() << "WARNING : " << path << " ends after " << read << " of " << count << " "
+                << section << " records" << std::endl;
 }
 
 }  // namespace
@@ -96,22 +110,13 @@ void MoleReader::forgetResidues() {
   residueRoots.clear();
 }
 
-void MoleReader::stepBack() {
-  if (fromLines) {
-    if (lineCursor > 0) --lineCursor;
-  } else {
-    seekLine(lastLineStart());
-  }
-}
-
 std::string MoleReader::readSectionText() {
   std::string text;
   bool first = true;
-  while (!atEnd) {
-    const std::string line = getLine();
-    if (atEnd) break;
+  std::string_view line;
+  while (!atEnd && nextLine(line)) {
     if (contains(line, kSectionTag)) {
-      stepBack();
+      source_.stepBack();
       break;
     }
     if (!first) text += '\n';
@@ -125,80 +130,125 @@ std::string MoleReader::readSectionText() {
 // The formal charge is kept; other attributes are passed over.
 void MoleReader::readAtomAttributes(Molecule& molecule) {
   atEnd = false;
-  while (!atEnd) {
-    const std::string line = getLine();
-    if (atEnd) break;
+  ScanBuffer scan;
+  std::string_view line;
+  while (!atEnd && nextLine(line)) {
     if (contains(line, kSectionTag)) break;
     if (!isRecord(line)) continue;
     int number = 0, count = 0;
-    if (std::sscanf(line.c_str(), "%d %d", &number, &count) != 2 || number < 0 || count < 0) {
+    if (std::sscanf(scan.record(line), "%d %d", &number, &count) != 2 || number < 0 || count < 0) {
       warnUnreadable(path, "UNITY_ATOM_ATTR", line);
       continue;
     }
     Atom* atom = molecule.getAtom(static_cast<unsigned>(number));
-    for (int i = 0; i < count && !atEnd; ++i) {
-      const std::string attribute = getLine();
-      if (atEnd) break;
+    std::string_view attribute;
+    for (int i = 0; i < count && !atEnd && nextLine(attribute); ++i) {
       if (contains(attribute, kSectionTag)) {
-        stepBack();
+        source_.stepBack();
         return;
       }
       char name[32] = {};
       double value = 0;
-      if (std::sscanf(attribute.c_str(), "%31s %lf", name, &value) == 2 &&
+      if (std::sscanf(scan.record(attribute), "%31s %lf", name, &value) == 2 &&
           std::string(name) == kChargeAttribute && std::isfinite(value) && atom != nullptr)
         atom->setFormalCharge(value);
     }
   }
 }
 
-Molecule* MoleReader::readMOL2(unsigned type) {
-  std::unique_ptr<Molecule> molecule;
-  forgetResidues();
-  // Where the molecule's sections start, and where the next molecule starts; -1 when not met.
-  std::streamoff atomPos = -1;
-  std::streamoff bondPos = -1;
-  std::streamoff attributesPos = -1;
-  std::streamoff nextPos = -1;
-  bool sectionsReached = false;
+bool MoleReader::readMOL2Header(std::string& name, int (&counts)[5]) {
+  // The next line; "" at the end of the input.
+  auto next = [this]() {
+    std::string_view line;
+    nextLine(line);
+    return line;
+  };
+  bool headerFound = false;
+  while (!atEnd) {
+    if (contains(next(), kMoleculeTag)) {
+      headerFound = true;
+      break;
+    }
+  }
+  if (!headerFound) return false;
+  name = std::string(next());
+  ScanBuffer scan;
+  const int fields = std::sscanf(scan.record(next()), kCountsFormat, &counts[0], &counts[1],
+                                 &counts[2], &counts[3], &counts[4]);
+  if (!atEnd) {
+    const std::string_view typeLine = next();
+    // A MOLECULE section cut short: the line is already the next section's header.
+    if (!atEnd && contains(typeLine, kSectionTag)) source_.stepBack();
+  }
+  if (debug)
+    std::cout << "DEBUG- NbrAt\tNbrBd\tNbrSubst\tNbrFeat\tNbrSets\n"
+              << counts[0] << "\t" << counts[1] << "\t" << counts[2] << "\t" << counts[3] << "\t"
+              << counts[4] << std::endl;
+  return fields >= 1 && counts[0] >= 0 && counts[1] >= 0 && counts[2] >= 0;
+}
 
+MoleReader::Mol2Sections MoleReader::scanMOL2Sections(Molecule& molecule,
+                                                      unsigned numSubstructures) {
+  Mol2Sections sections;
+  std::string_view line;
+  while (!atEnd && nextLine(line)) {
+    if (!contains(line, kSectionTag)) continue;
+    if (contains(line, kMoleculeTag)) {
+      // The next molecule's header, whatever sections this one had.
+      sections.next = source_.lastLineStart();
+      break;
+    }
+    if (contains(line, kAtomTag)) {
+      sections.atoms = source_.nextLineStart();
+    } else if (contains(line, kBondTag)) {
+      sections.bonds = source_.nextLineStart();
+    } else if (contains(line, kSubstructureTag)) {
+      readMOL2Substruct(numSubstructures, &molecule);
+    } else if (contains(line, kAtomAttributesTag)) {
+      sections.attributes = source_.nextLineStart();
+    } else if (contains(line, kCommentTag)) {
+      // A second COMMENT section adds to the first.
+      const std::string comment = readSectionText();
+      molecule.setComment(molecule.getComment().empty() ? comment
+                                                        : molecule.getComment() + "\n" + comment);
+    }
+  }
+  return sections;
+}
+
+void MoleReader::finishMOL2(Molecule& molecule) {
+  molecule.checkMol2();
+  // A type that names no row of the type table (reported by checkMol2) still names an element,
+  // before its dot, or the atom's name does.
+  for (size_t i = 0; i < molecule.numAtoms(); ++i) {
+    Atom& atom = molecule.atom(i);
+    if (atom.getAtomicName().empty()) atom.setElementFromTypeOrName();
+  }
+  for (const auto& [residue, root] : residueRoots) {
+    if (root >= 0) residue->setRoot(molecule.getAtom(static_cast<unsigned>(root)));
+  }
+  Residu* defaultResidue = molecule.getDefaultResidu();
+  if (defaultResidue != nullptr && defaultResidue->numAtoms() == 0)
+    molecule.delResidu(defaultResidue);
+}
+
+Molecule* MoleReader::readMOL2(unsigned type) {
+  forgetResidues();
+  Mol2Sections sections;
+  bool sectionsReached = false;
   try {
-    if (!opened || (!fromLines && (!hasInput() || file.bad()))) throw raise(kErrMol2NoFileOpened);
-    // The reader goes back to remembered file positions: text held as lines cannot be read.
-    if (fromLines || atEnd || inputEnded()) {
+    if (!source_.hasInput()) throw raise(kErrMol2NoFileOpened);
+    // The reader goes back to remembered offsets of a file: text held as lines is not read.
+    if (fromLines || atEnd || source_.atEnd()) {
       atEnd = true;
       return nullptr;
     }
     if (debug) std::cout << "#################### NEW MOL2 ####################" << std::endl;
 
     // Header: name, counts, molecule type word (the caller's type code stands).
-    bool headerFound = false;
-    while (!atEnd) {
-      if (contains(getLine(), kMoleculeTag)) {
-        headerFound = true;
-        break;
-      }
-    }
-    int counts[5] = {0, 0, 0, 0, 0};  // atoms, bonds, substructures, features, sets
-    bool countsRead = false;
     std::string name;
-    if (headerFound) {
-      name = getLine();
-      const std::string countLine = getLine();
-      const int fields = std::sscanf(countLine.c_str(), kCountsFormat, &counts[0], &counts[1],
-                                     &counts[2], &counts[3], &counts[4]);
-      countsRead = fields >= 1 && counts[0] >= 0 && counts[1] >= 0 && counts[2] >= 0;
-      if (!atEnd) {
-        const std::string typeLine = getLine();
-        // A MOLECULE section cut short: the line is already the next section's header.
-        if (!atEnd && contains(typeLine, kSectionTag)) stepBack();
-      }
-      if (debug)
-        std::cout << "DEBUG- NbrAt\tNbrBd\tNbrSubst\tNbrFeat\tNbrSets\n"
-                  << counts[0] << "\t" << counts[1] << "\t" << counts[2] << "\t" << counts[3]
-                  << "\t" << counts[4] << std::endl;
-    }
-    if (!countsRead) {
+    int counts[5] = {0, 0, 0, 0, 0};  // atoms, bonds, substructures, features, sets
+    if (!readMOL2Header(name, counts)) {
       atEnd = true;
       throw raise(kErrMol2NoMolecule, path);
     }
@@ -207,82 +257,45 @@ Molecule* MoleReader::readMOL2(unsigned type) {
     const unsigned numSubstructures = static_cast<unsigned>(counts[2]);
     // The counts only size the molecule's lists: never beyond the records the file can hold.
     const unsigned fits = recordsThatFit(inputSize());
-    molecule.reset(new (std::nothrow)
-                       Molecule(type, std::min(numAtoms, fits), std::min(numBonds, fits),
-                                std::min(numSubstructures, fits), name));
+    std::unique_ptr<Molecule> molecule(
+        new (std::nothrow) Molecule(type, std::min(numAtoms, fits), std::min(numBonds, fits),
+                                    std::min(numSubstructures, fits), name));
     if (!molecule) throw raise(kErrMol2CannotCreateMolecule);
 
-    // Scan the molecule's sections up to the next molecule or the end of the file. The
-    // substructures are read on the way, so residues exist before any atom is read.
-    while (!atEnd) {
-      const std::string line = getLine();
-      if (atEnd || !contains(line, kSectionTag)) continue;
-      if (contains(line, kMoleculeTag)) {
-        // The next molecule's header, whatever sections this one had.
-        nextPos = lastLineStart();
-        break;
-      }
-      if (contains(line, kAtomTag)) {
-        atomPos = nextLineStart();
-      } else if (contains(line, kBondTag)) {
-        bondPos = nextLineStart();
-      } else if (contains(line, kSubstructureTag)) {
-        readMOL2Substruct(numSubstructures, molecule.get());
-      } else if (contains(line, kAtomAttributesTag)) {
-        attributesPos = nextLineStart();
-      } else if (contains(line, kCommentTag)) {
-        // A second COMMENT section adds to the first.
-        const std::string comment = readSectionText();
-        molecule->setComment(
-            molecule->getComment().empty() ? comment : molecule->getComment() + "\n" + comment);
-      }
-    }
-    const bool hasNext = nextPos != kNoPosition;
-    const bool hasAtoms = atomPos != kNoPosition;
-    const bool hasBonds = bondPos != kNoPosition;
-
-    if (!hasAtoms && !hasBonds) {
+    // The substructures are read during the scan, so residues exist before any atom is read.
+    sections = scanMOL2Sections(*molecule, numSubstructures);
+    const bool hasNext = sections.next != kNoPosition;
+    if (sections.atoms == kNoPosition && sections.bonds == kNoPosition) {
       // A molecule without atoms: go on with the next one, if any.
-      if (hasNext) seekLine(nextPos);
+      if (hasNext) source_.seek(sections.next);
       atEnd = !hasNext;
       forgetResidues();
       return nullptr;
     }
 
     sectionsReached = true;
-    if (hasAtoms) {
-      seekLine(atomPos);
+    if (sections.atoms != kNoPosition) {
+      source_.seek(sections.atoms);
       if (debug) std::cout << "---------------------- ATOMS ---------------------" << std::endl;
       readMOL2Atom(numAtoms, molecule.get());
     }
-    if (hasBonds && numBonds != 0) {
-      seekLine(bondPos);
+    if (sections.bonds != kNoPosition && numBonds != 0) {
+      source_.seek(sections.bonds);
       if (debug) std::cout << "---------------------- BONDS ---------------------" << std::endl;
       readMOL2Bond(numBonds, molecule.get());
     }
-    if (attributesPos != kNoPosition) {
-      seekLine(attributesPos);
+    if (sections.attributes != kNoPosition) {
+      source_.seek(sections.attributes);
       readAtomAttributes(*molecule);
     }
-    if (hasNext) seekLine(nextPos);
+    if (hasNext) source_.seek(sections.next);
     atEnd = !hasNext;
 
-    molecule->checkMol2();
-    // A type that names no row of the type table (reported by checkMol2) still names an
-    // element, before its dot, or the atom's name does.
-    for (size_t i = 0; i < molecule->numAtoms(); ++i) {
-      Atom& atom = molecule->atom(i);
-      if (atom.getAtomicName().empty()) atom.setElementFromTypeOrName();
-    }
-    for (const auto& [residue, root] : residueRoots) {
-      if (root >= 0) residue->setRoot(molecule->getAtom(static_cast<unsigned>(root)));
-    }
-    Residu* defaultResidue = molecule->getDefaultResidu();
-    if (defaultResidue != nullptr && defaultResidue->numAtoms() == 0)
-      molecule->delResidu(defaultResidue);
+    finishMOL2(*molecule);
     forgetResidues();
     return molecule.release();
   } catch (const MoleExcept& error) {
+    // The texts that tell a failed molecule go to the standard output.
     std::cout << "ERROR WHILE READING MOLECULE :"
               << "\n"
               << error.message << std::endl;
@@ -290,8 +303,8 @@ Molecule* MoleReader::readMOL2(unsigned type) {
     forgetResidues();
     // A faulty molecule does not hide the next one from a caller that carries on.
     if (sectionsReached) {
-      if (nextPos != kNoPosition) seekLine(nextPos);
-      atEnd = nextPos == kNoPosition;
+      if (sections.next != kNoPosition) source_.seek(sections.next);
+      atEnd = sections.next == kNoPosition;
     }
     throw;
   }
@@ -303,13 +316,14 @@ void MoleReader::readMOL2Substruct(unsigned count, Molecule* molecule) {
   // Atoms of substructure "<1>" (read as "X") belong to the default residue.
   if (molecule->getDefaultResidu() != nullptr) residueIndex["1X"] = molecule->getDefaultResidu();
 
+  ScanBuffer scan;
   std::string name, typeWord, dictionary, chain, subType;
   unsigned read = 0;
-  while (read < count) {
-    const std::string line = getLine();
-    if (atEnd || line == "END") break;
+  std::string_view line;
+  while (read < count && nextLine(line)) {
+    if (line == "END") break;
     if (contains(line, kSectionTag)) {
-      stepBack();  // fewer records than announced: the next section is the caller's
+      source_.stepBack();  // fewer records than announced: the next section is the caller's
       break;
     }
     if (!isRecord(line)) continue;
@@ -318,10 +332,10 @@ void MoleReader::readMOL2Substruct(unsigned count, Molecule* molecule) {
 
     int number = 0;
     int root = 0;
-    const int fields =
-        std::sscanf(line.c_str(), kSubstructureFormat, &number, fieldBuffer(name, line), &root,
-                    fieldBuffer(typeWord, line), fieldBuffer(dictionary, line),
-                    fieldBuffer(chain, line), fieldBuffer(subType, line));
+    const char* record = scan.record(line);
+    const int fields = std::sscanf(record, kSubstructureFormat, &number, scan.field(name), &root,
+                                   scan.field(typeWord), scan.field(dictionary), scan.field(chain),
+                                   scan.field(subType));
     if (fields < kSubstructureRequiredFields) {
       warnUnreadable(path, "SUBSTRUCTURE", line);
       continue;
@@ -341,21 +355,22 @@ void MoleReader::readMOL2Substruct(unsigned count, Molecule* molecule) {
       residueIndex.emplace(key, residue);
       if (debug) std::cout << residue->toString() << std::flush;
     } catch (const MoleExcept& error) {
-      std::cerr << "ERROR while creating substructure : "
-                << "\n"
-                << error.message << std::endl;
+      diagnostics() << "ERROR while creating substructure : "
+                    << "\n"
+                    << error.message << std::endl;
     }
   }
 }
 
 void MoleReader::readMOL2Atom(unsigned count, Molecule* molecule) {
   if (molecule == nullptr) return;
-  atEnd = false;  // set again by getLine if the input runs out
+  atEnd = false;  // set again by nextLine if the input runs out
+  ScanBuffer scan;
   std::string name, type, substructure;
   unsigned read = 0;
+  std::string_view line;
   while (read < count) {
-    const std::string line = getLine();
-    if (atEnd) {
+    if (!nextLine(line)) {
       warnCutShort(path, "ATOM", read, count);
       break;
     }
@@ -368,9 +383,10 @@ void MoleReader::readMOL2Atom(unsigned count, Molecule* molecule) {
     double x = 0, y = 0, z = 0;
     int substructureNum = 0;
     double charge = 0;
-    const int fields = std::sscanf(line.c_str(), kAtomFormat, &number, fieldBuffer(name, line), &x,
-                                   &y, &z, fieldBuffer(type, line), &substructureNum,
-                                   fieldBuffer(substructure, line), &charge);
+    const char* record = scan.record(line);
+    const int fields =
+        std::sscanf(record, kAtomFormat, &number, scan.field(name), &x, &y, &z, scan.field(type),
+                    &substructureNum, scan.field(substructure), &charge);
     // Coordinates and charges such as "nan" or "inf" are no positions or charges.
     if (fields < kAtomRequiredFields || number < 0 || !std::isfinite(x) || !std::isfinite(y) ||
         !std::isfinite(z) || (fields >= 9 && !std::isfinite(charge))) {
@@ -407,13 +423,14 @@ void MoleReader::readMOL2Atom(unsigned count, Molecule* molecule) {
 
 void MoleReader::readMOL2Bond(unsigned count, Molecule* molecule) {
   if (molecule == nullptr) return;
-  atEnd = false;  // set again by getLine if the input runs out
+  atEnd = false;  // set again by nextLine if the input runs out
+  ScanBuffer scan;
   std::string typeWord;
   unsigned read = 0;
+  std::string_view line;
   // Every record counts, whether its bond is made or refused.
   while (read < count) {
-    const std::string line = getLine();
-    if (atEnd) {
+    if (!nextLine(line)) {
       warnCutShort(path, "BOND", read, count);
       break;
     }
@@ -423,8 +440,9 @@ void MoleReader::readMOL2Bond(unsigned count, Molecule* molecule) {
     if (debug) std::cout << line << std::endl;
 
     int number = 0, first = 0, second = 0;
-    const int fields = std::sscanf(line.c_str(), kBondFormat, &number, &first, &second,
-                                   fieldBuffer(typeWord, line));
+    const char* record = scan.record(line);
+    const int fields =
+        std::sscanf(record, kBondFormat, &number, &first, &second, scan.field(typeWord));
     if (fields < kBondFields || number < 0 || first < 0 || second < 0) {
       warnUnreadable(path, "BOND", line);
       continue;
@@ -433,9 +451,10 @@ void MoleReader::readMOL2Bond(unsigned count, Molecule* molecule) {
       molecule->addBond(static_cast<unsigned>(first), static_cast<unsigned>(second),
                         bondTypeCode(fieldText(typeWord)), static_cast<unsigned>(number));
     } catch (const MoleExcept& error) {
-      std::cerr << "ERROR while creating bond : "
-                << "\n"
-                << error.message << std::endl;
+      diagnostics() << "ERROR while creating bond : "
+                    << "\n"
+                    << error.message << std::endl;
+      // The atoms of a refused bond are told on the standard output.
       std::cout << "ATOM INVOLDED : " << first << " " << second << std::endl;
       if (error.code == 103) throw;
     }

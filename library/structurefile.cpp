@@ -1,17 +1,16 @@
 // StructureFile: reading by file name, gzip decompression through zlib.
 #include "structurefile.h"
 
-#include <sys/stat.h>  // for stat: only regular files are inputs
 #include <zlib.h>
 
 #include <algorithm>
 #include <cctype>  // for std::tolower
-#include <fstream>
 #include <string>
 
 #include "cifreader.h"
 #include "complex.h"
 #include "global.h"
+#include "linesource.h"
 #include "molereader.h"
 
 namespace VXMole {
@@ -24,18 +23,6 @@ bool endsWithNoCase(const std::string& text, const std::string& end) {
     if (std::tolower(static_cast<unsigned char>(text[text.size() - end.size() + i])) != end[i])
       return false;
   return true;
-}
-
-// The file's bytes, or false when it is no regular file that can be read.
-bool readWhole(const std::string& path, std::string& bytes) {
-  struct stat status;
-  if (::stat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode)) return false;
-  std::ifstream in(path, std::ios::in | std::ios::binary);
-  if (!in) return false;
-  bytes.resize(static_cast<size_t>(status.st_size));
-  in.read(&bytes[0], static_cast<std::streamsize>(bytes.size()));
-  bytes.resize(static_cast<size_t>(in.gcount()));  // a file that shrank meanwhile
-  return !in.bad();
 }
 
 }  // namespace
@@ -107,7 +94,7 @@ void StructureFile::load(const std::string& path, Complex& complex, unsigned typ
   const bool fresh = reader == nullptr;
   const bool gzip = endsWithNoCase(path, ".gz");
   if (!gzip && !isCif(path)) {
-    // PDB and MOL2 files go through the reader as they always did, with its own messages.
+    // PDB and MOL2 files are read by the reader itself, with its own messages.
     if (fresh) {
       MoleReader(path, kFormatDetect).loadInComplex(complex, type);
     } else {
@@ -122,7 +109,7 @@ void StructureFile::load(const std::string& path, Complex& complex, unsigned typ
     throw raise(fresh ? kErrReaderUnknownFormat : kErrReaderLoadUnknownFormat,
                 MoleReader::formatTag(name));
   std::string bytes;
-  if (path.empty() || !readWhole(path, bytes))
+  if (path.empty() || LineSource::readFile(path, bytes) != LineSource::FileRead::kRead)
     throw raise(fresh ? kErrReaderCannotOpen : kErrReaderLoadCannotOpen, path);
   if (gzip) bytes = gunzip(path, bytes);
   if (format == 0) {

@@ -1,40 +1,32 @@
-// Tests of the reader front end (sources, lines, record cutting) and of the PDB reader.
+// Tests of the reader front end: sources, formats, lines, molecules into a complex, reports.
 #include "molereader.h"
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <memory>
-#include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "complex.h"
-#include "edge.h"
+#include "diagnostics.h"
 #include "global.h"
 #include "molecule.h"
-#include "vertex.h"
+#include "pdb_test_records.h"
 
 using namespace VXMole;
+using pdb_test::join;
+using pdb_test::record;
+using pdb_test::validBlock;
 
 namespace {
 
 namespace fs = std::filesystem;
-
-// A fixed-column ATOM/HETATM record, 78 characters long. `name4` is the four-column atom name
-// field as PDB files write it (" N  ", " CA ", "ZN  ").
-std::string record(const char* kind, int num, const char* name4, const char* res, char chain,
-                   int resSeq, double x, double y, double z, const char* element) {
-  char buffer[128];
-  std::snprintf(buffer, sizeof buffer, "%-6s%5d %-4s %3s %c%4d    %8.3f%8.3f%8.3f%6.2f%6.2f%10s%2s",
-                kind, num, name4, res, chain, resSeq, x, y, z, 1.0, 0.0, "", element);
-  return buffer;
-}
 
 // Runs `fn` and checks the MoleExcept it must throw.
 template <class Fn>
@@ -47,46 +39,6 @@ void expectError(Fn fn, unsigned code, const std::string& location, const std::s
     EXPECT_EQ(e.location, location);
     EXPECT_EQ(e.message, message);
   }
-}
-
-// Overwrites the columns from `start` (0-based) with `text`.
-std::string mutate(std::string line, size_t start, const std::string& text) {
-  return line.replace(start, text.size(), text);
-}
-
-// The record as one alternate site of its atom: the letter in column 17.
-std::string site(std::string line, char altLoc) {
-  return mutate(std::move(line), 16, std::string(1, altLoc));
-}
-
-// Reads one molecule of PDB text given as lines (the first line counts as already read, so a
-// leading REMARK stands in front).
-std::unique_ptr<Molecule> readLines(std::vector<std::string> body, unsigned type = 17) {
-  body.insert(body.begin(), "REMARK   test block");
-  MoleReader reader(body, kFormatPdb);
-  testing::internal::CaptureStderr();
-  std::unique_ptr<Molecule> molecule(reader.readPDB(type, true, true));
-  testing::internal::GetCapturedStderr();
-  return molecule;
-}
-
-Atom* atomNamed(Molecule& molecule, const std::string& name) {
-  for (size_t i = 0; i < molecule.numAtoms(); ++i)
-    if (molecule.atom(i).getName() == name) return &molecule.atom(i);
-  return nullptr;
-}
-
-// The valid block the mutation tests start from: a glycine fragment and a zinc ion, bonded by
-// CONECT records.
-std::vector<std::string> validBlock() {
-  return {
-      "COMPND    TEST BLOCK",
-      record("ATOM", 1, " N  ", "GLY", 'A', 1, 11.104, 6.134, -6.504, "N"),
-      record("ATOM", 2, " CA ", "GLY", 'A', 1, 11.639, 6.071, -5.147, "C"),
-      record("HETATM", 3, "ZN  ", "ZN", 'A', 201, 13.000, 7.000, -4.000, "ZN"),
-      "CONECT    3    1",
-      "END",
-  };
 }
 
 class TempDir : public testing::Test {
@@ -105,21 +57,16 @@ class TempDir : public testing::Test {
     std::ofstream(path, std::ios::binary) << content;
     return path.string();
   }
-  static std::string join(const std::vector<std::string>& lines, const char* end = "\n") {
-    std::string text;
-    for (const std::string& line : lines) text += line + end;
-    return text;
-  }
 
   fs::path dir_;
 };
+
+class MoleReaderFiles : public TempDir {};
 
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------
 // Sources and formats
-
-class MoleReaderFiles : public TempDir {};
 
 TEST_F(MoleReaderFiles, DetectsFormatFromTheLastFourCharacters) {
   const std::map<std::string, unsigned> expected = {{"ligand.mol2", kFormatMol2},
@@ -232,8 +179,30 @@ TEST_F(MoleReaderFiles, GetLineDeliversALastLineWithoutNewline) {
   EXPECT_TRUE(reader.isAtEnd());
 }
 
-// A read that fails without reaching the end of a file (here: the path is a directory) used to
-// leave the input open for ever, so that loadInComplex never returned.
+// A lone CR ends a line as LF and CR LF do; the MOL2 reader finds its sections again by offset.
+TEST_F(MoleReaderFiles, LoneCarriageReturnsEndLines) {
+  MoleReader pdb(write("cr.pdb", join(validBlock(), "\r")), kFormatDetect);
+  testing::internal::CaptureStderr();
+  std::unique_ptr<Molecule> fromPdb(pdb.loadNextMole(kMoleCalcs));
+  testing::internal::GetCapturedStderr();
+  ASSERT_TRUE(fromPdb);
+  EXPECT_EQ(fromPdb->numAtoms(), 3u);
+  EXPECT_EQ(fromPdb->getName(), "TEST BLOCK");
+
+  std::ifstream in(std::string(KESTRUM_TEST_DATA) + "/mol2_ligand_amptrb10.mol2");
+  std::vector<std::string> mol2;
+  for (std::string line; std::getline(in, line);) mol2.push_back(line);
+  MoleReader reader(write("cr.mol2", join(mol2, "\r")), kFormatDetect);
+  testing::internal::CaptureStderr();
+  std::unique_ptr<Molecule> fromMol2(reader.loadNextMole(kMoleCalcs));
+  testing::internal::GetCapturedStderr();
+  ASSERT_TRUE(fromMol2);
+  EXPECT_EQ(fromMol2->numAtoms(), 25u);
+  EXPECT_EQ(fromMol2->numBonds(), 26u);
+}
+
+// An input that cannot be read (here: the path is a directory) ends the input: loadInComplex
+// returns, with nothing read.
 TEST_F(MoleReaderFiles, ReadFailureEndsTheInput) {
   try {
     fs::create_directories(dir_ / "sub.pdb");
@@ -263,847 +232,37 @@ TEST(MoleReader, LoadInComplexStopsWhenNothingCanBeRead) {
 }
 
 // ---------------------------------------------------------------------------------------------
-// Cutting records
+// Reports
 
-TEST(MoleReader, TokenizeStandardAtomRecord) {
-  const std::string line = record("ATOM", 1, " N  ", "ALA", 'A', 1, 11.104, 6.134, -6.504, "N");
-  ASSERT_EQ(line.size(), 78u);
-  MoleReader reader;
-  std::map<std::string, std::string> fields;
-  reader.tokenize(line, fields, ", \n, ;, (, )");
-  const std::map<std::string, std::string> expected = {
-      {"Type", "ATOM"}, {"Num", "1"},      {"Name", "N"},    {"Res", "ALA"},
-      {"Chain", "A"},   {"ResId", "   1"}, {"X", "11.104"},  {"Y", "6.134"},
-      {"Z", "-6.504"},  {"Occup", "1.00"}, {"Heat", "0.00"}, {"AtmName", "N"}};
-  EXPECT_EQ(fields, expected);
-
-  fields.clear();
-  reader.tokenize(mutate(line, 21, " "), fields, ", \n, ;, (, )");
-  EXPECT_EQ(fields.count("Chain"), 0u);
-  EXPECT_EQ(fields["ResId"], "1");
-}
-
-TEST(MoleReader, TokenizeOptionalColumnsFollowTheLineLength) {
-  const std::string line = record("HETATM", 12, "ZN  ", "ZN", ' ', 7, 1.5, -2.25, 3.0, "ZN");
-  MoleReader reader;
-  std::map<std::string, std::string> fields;
-  reader.tokenize(line.substr(0, 66), fields, ", \n, ;, (, )");
-  EXPECT_EQ(fields["Heat"], "0.00");
-  EXPECT_EQ(fields.count("AtmName"), 0u);
-  fields.clear();
-  reader.tokenize(line.substr(0, 59), fields, ", \n, ;, (, )");
-  EXPECT_EQ(fields.count("Occup"), 0u);
-  EXPECT_EQ(fields["Z"], "3.000");
-  EXPECT_EQ(fields.size(), 8u);  // no chain: Type Num Name Res ResId X Y Z
-}
-
-TEST(MoleReader, TokenizeOtherRecordsGiveOnlyTheType) {
-  MoleReader reader;
-  for (const std::string line : {"TER       4      GLY A   1", "REMARK   2 RESOLUTION.", "END"}) {
-    std::map<std::string, std::string> fields;
-    reader.tokenize(line, fields, ", \n, ;, (, )");
-    EXPECT_EQ(fields.size(), 1u) << line;
-    EXPECT_EQ(fields.count("Type"), 1u);
-  }
-}
-
-TEST(MoleReader, TokenizeRejectsBlankFieldsAndShortLines) {
-  const std::string line = record("ATOM", 1, " N  ", "ALA", 'A', 1, 11.104, 6.134, -6.504, "N");
-  MoleReader reader;
-  std::map<std::string, std::string> fields;
-  // A blank atom name, a blank coordinate, a blank element column, a line that stops before Z.
-  for (const std::string& bad : {mutate(line, 12, "    "), mutate(line, 38, "        "),
-                                 mutate(line, 76, "  "), line.substr(0, 40)}) {
-    fields.clear();
-    try {
-      reader.tokenize(bad, fields, ", \n, ;, (, )");
-      ADD_FAILURE() << "accepted: " << bad;
-    } catch (const std::out_of_range& e) {
-      EXPECT_STREQ(e.what(), "basic_string::substr");
-    }
-  }
-}
-
-// ---------------------------------------------------------------------------------------------
-// The PDB reader: mutations of one valid block
-
-TEST(PdbReader, ReadsTheValidBlock) {
-  for (const char* end : {"", "\r"}) {
-    std::vector<std::string> block = validBlock();
-    for (std::string& line : block) line += end;
-    auto molecule = readLines(block);
-    ASSERT_TRUE(molecule);
-    EXPECT_EQ(molecule->getName(), "TEST BLOCK");
-    ASSERT_EQ(molecule->numAtoms(), 3u);
-    const Atom& nitrogen = molecule->atom(0);
-    EXPECT_EQ(nitrogen.getName(), "N");
-    EXPECT_EQ(nitrogen.getNum(), 0u);
-    EXPECT_EQ(nitrogen.getMapNum(), 1u);
-    EXPECT_DOUBLE_EQ(nitrogen.getFixedCoords().z, -6.504);
-    EXPECT_EQ(nitrogen.getResidu()->getName(), "GLY");
-    EXPECT_EQ(nitrogen.getResidu()->getChain(), "A");
-    // The metal: renamed, its upper-case element column read as zinc.
-    const Atom& zinc = molecule->atom(2);
-    EXPECT_EQ(zinc.getName(), "Zn");
-    EXPECT_EQ(zinc.getAtomicNum(), 30u);
-    EXPECT_TRUE(zinc.hasLink(&molecule->atom(0)));
-    EXPECT_EQ(molecule->numResidues(), 2u);  // GLY 1 and ZN 201; no default residue
-  }
-}
-
-// Every record is an atom, the second site of an alternate location included. Each site bonds
-// within its own conformation: to the atoms without sites and to those of its own letter, never
-// to another letter.
-TEST(PdbReader, AlternateSitesAreAtomsBondedWithinTheirSite) {
-  auto molecule = readLines({
-      record("ATOM", 1, " N  ", "SER", 'A', 5, 0.000, 0.000, 0.000, "N"),
-      record("ATOM", 2, " CA ", "SER", 'A', 5, 1.458, 0.000, 0.000, "C"),
-      site(record("ATOM", 3, " CB ", "SER", 'A', 5, 1.990, 1.430, 0.000, "C"), 'A'),
-      site(record("ATOM", 4, " CB ", "SER", 'A', 5, 1.990, -0.700, 1.250, "C"), 'B'),
-      site(record("ATOM", 5, " OG ", "SER", 'A', 5, 3.400, 1.430, 0.000, "O"), 'A'),
-      site(record("ATOM", 6, " OG ", "SER", 'A', 5, 3.400, -0.700, 1.250, "O"), 'B'),
-      site(record("HETATM", 7, " C1 ", "MPD", 'A', 400, 5.0, 5.0, 0.0, "C"), 'A'),
-      site(record("HETATM", 8, " C1 ", "MPD", 'A', 400, 5.5, 5.0, 0.0, "C"), 'B'),
-      site(record("HETATM", 9, " C2 ", "MPD", 'A', 400, 6.5, 5.0, 0.0, "C"), 'A'),
-      "CONECT    7    9",
-      "CONECT    8    9",  // joins two letters: no bond
-      "END",
-  });
-  ASSERT_TRUE(molecule);
-  ASSERT_EQ(molecule->numAtoms(), 9u);
-  EXPECT_EQ(molecule->numResidues(), 2u);
-  Atom& ca = molecule->atom(1);
-  Atom &cbA = molecule->atom(2), &cbB = molecule->atom(3);
-  Atom &ogA = molecule->atom(4), &ogB = molecule->atom(5);
-  EXPECT_EQ(cbA.getAltLoc(), 'A');
-  EXPECT_EQ(ca.getAltLoc(), '\0');
-  EXPECT_TRUE(ca.hasLink(&cbA));
-  EXPECT_TRUE(ca.hasLink(&cbB));
-  EXPECT_TRUE(cbA.hasLink(&ogA));
-  EXPECT_TRUE(cbB.hasLink(&ogB));
-  EXPECT_FALSE(cbA.hasLink(&ogB));
-  EXPECT_FALSE(cbB.hasLink(&ogA));
-  EXPECT_EQ(ogA.getMOL2type(), "O.3");
-  EXPECT_EQ(ogB.getMOL2type(), "O.3");
-  EXPECT_TRUE(molecule->atom(6).hasLink(&molecule->atom(8)));
-  EXPECT_FALSE(molecule->atom(7).hasLink(&molecule->atom(8)));
-  EXPECT_EQ(molecule->numBonds(), 6u);
-}
-
-// A residue of a standard name holding hundreds of atoms is not typed as an amino acid: no
-// bonds by name, no hydrogen search against every heavy atom.
-TEST(PdbReader, OversizedStandardResidueIsLeftAsRead) {
-  std::vector<std::string> lines;
-  for (int i = 0; i < 300; ++i)
-    lines.push_back(record("ATOM", i + 1, i % 2 ? " H  " : " CA ", "GLY", 'A', 1, i * 0.5, 0, 0,
-                           i % 2 ? "H" : "C"));
-  auto molecule = readLines(lines);
-  ASSERT_TRUE(molecule);
-  EXPECT_EQ(molecule->numAtoms(), 300u);
-  EXPECT_EQ(molecule->numBonds(), 0u);
-  EXPECT_EQ(molecule->atom(0).getMOL2type(), "");
-}
-
-TEST(PdbReader, UpperCaseElementColumnsNameTheirElements) {
-  const std::map<std::string, unsigned> expected = {{"CL", 17}, {"BR", 35}, {"FE", 26}, {"MG", 12},
-                                                    {"ZN", 30}, {"CA", 20}, {"C", 6}};
-  for (const auto& [element, number] : expected) {
-    std::vector<std::string> block = {
-        record("HETATM", 1, "X1  ", "LIG", 'L', 1, 0, 0, 0, element.c_str()), "END"};
-    block.insert(block.begin(), "REMARK");
-    MoleReader reader(block, kFormatPdb);
-    testing::internal::CaptureStderr();
-    std::unique_ptr<Molecule> molecule(reader.readPDB(0, true, true));
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "") << element;  // no unknown-element warning
-    ASSERT_EQ(molecule->numAtoms(), 1u);
-    EXPECT_EQ(molecule->atom(0).getAtomicNum(), number) << element;
-  }
-}
-
-TEST(PdbReader, AtomNameStandsInForAMissingElementColumn) {
-  const std::string alpha = record("ATOM", 1, " CA ", "UNK", 'A', 1, 0, 0, 0, "").substr(0, 66);
-  const std::string zinc = record("HETATM", 2, "ZN  ", "ZN", 'A', 2, 5, 0, 0, "").substr(0, 66);
-  auto molecule = readLines({alpha, zinc, "END"});
-  ASSERT_EQ(molecule->numAtoms(), 2u);
-  EXPECT_EQ(molecule->atom(0).getAtomicNum(), 6u);  // C-alpha, not calcium
-  EXPECT_EQ(molecule->atom(1).getName(), "Zn");
-  EXPECT_EQ(molecule->atom(1).getAtomicName(), "Zn");
-  EXPECT_EQ(molecule->atom(1).getAtomicNum(), 30u);
-}
-
-// Each case corrupts one field of the second record; the reader gives up the molecule, dumps
-// the atoms read so far and names the reason.
-TEST_F(MoleReaderFiles, CorruptFieldsEndInTheUnreadablePath) {
-  struct Case {
-    size_t start;
-    std::string text;
-    std::string reason;
-  };
-  const std::vector<Case> cases = {
-      {38, "     abc", "stod"},                  // coordinate not a number
-      {46, "        ", "basic_string::substr"},  // blank coordinate
-      {12, "    ", "basic_string::substr"},      // blank atom name
-      {17, "   ", "basic_string::substr"},       // blank residue name
-  };
-  for (const char* end : {"\n", "\r\n"}) {
-    for (const Case& c : cases) {
-      std::vector<std::string> block = validBlock();
-      block[2] = mutate(block[2], c.start, c.text);
-      const std::string path = write("bad.pdb", join(block, end));
-      MoleReader reader(path, kFormatDetect);
-      Complex complex;
-      testing::internal::CaptureStdout();
-      testing::internal::CaptureStderr();
-      try {
-        reader.loadInComplex(complex, kMoleCalcs);
-        ADD_FAILURE() << "accepted " << c.text;
-      } catch (const MoleExcept& e) {
-        EXPECT_EQ(e.code, 110061u);
-        EXPECT_EQ(e.location, "MoleReader::Read_PDB");
-        EXPECT_EQ(e.message, "Error while reading " + path);
-      }
-      const std::string out = testing::internal::GetCapturedStdout();
-      const std::string err = testing::internal::GetCapturedStderr();
-      EXPECT_EQ(err, "Error while reading " + path + "\nReason : " + c.reason + "\n") << c.text;
-      EXPECT_EQ(out.rfind("1\t", 0), 0u) << out;  // the first atom was read
-      EXPECT_EQ(out.find("\n2\t"), std::string::npos);
-      EXPECT_EQ(complex.others.size(), 0u);
-    }
-  }
-}
-
-TEST_F(MoleReaderFiles, ShortAtomLineEndsTheRead) {
-  const std::string line = record("ATOM", 1, " N  ", "ALA", 'A', 1, 11.104, 6.134, -6.504, "N");
-  const std::string path = write("short.pdb", line.substr(0, 40) + "\nEND\n");
-  MoleReader reader(path, kFormatDetect);
-  Complex complex;
+// Every report of the readers goes to the diagnostics sink, the ends of the input included;
+// the standard output gets only what the MOL2 reader's failures say there.
+TEST_F(MoleReaderFiles, ReportsGoToTheDiagnosticsSink) {
+  std::vector<std::string> pdb = validBlock();
+  pdb[2] = pdb_test::mutate(pdb[2], 38, "     abc");
+  const std::string badPdb = write("bad.pdb", join(pdb));
+  const std::string mol2 = write("bad.mol2",
+                                 "@<TRIPOS>MOLECULE\nm\n2 1 0 0 0\nSMALL\n@<TRIPOS>ATOM\n"
+                                 "1 C1 0 0 0 C.3\n2 C2 nan 0 0 C.3\n@<TRIPOS>BOND\n1 1 9 1\n");
+  std::ostringstream sink;
+  struct Restore {
+    std::ostream& previous;
+    ~Restore() { setDiagnostics(previous); }
+  } restore{setDiagnostics(sink)};
   testing::internal::CaptureStdout();
   testing::internal::CaptureStderr();
-  EXPECT_THROW(reader.loadInComplex(complex, kMoleCalcs), MoleExcept);
-  EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
-  EXPECT_EQ(testing::internal::GetCapturedStderr(),
-            "Error while reading " + path + "\nReason : basic_string::substr\n");
-}
-
-// ---------------------------------------------------------------------------------------------
-// Records and molecules
-
-TEST_F(MoleReaderFiles, TwoMoleculesSeparatedByEnd) {
-  const std::string text = join({
-      "COMPND    FIRST",
-      "COMPND    MOLECULE: ALPHA   ",
-      record("HETATM", 1, " C1 ", "LIG", 'A', 1, 0, 0, 0, "C"),
-      "END   ",  // END with trailing blanks does not end the molecule
-      record("HETATM", 2, " C2 ", "LIG", 'A', 1, 1.5, 0, 0, "C"),
-      "END",
-      "END",  // an empty molecule: dropped
-      "COMPND    SECOND",
-      record("HETATM", 1, " O1 ", "LIG", 'B', 1, 0, 0, 0, "O"),
-  });
-  MoleReader reader(write("two.pdb", text), kFormatDetect);
   Complex complex;
-  testing::internal::CaptureStderr();
-  reader.loadInComplex(complex, kMoleCalcs);
-  EXPECT_EQ(testing::internal::GetCapturedStderr(), "Unexpected end of file\n");
-  ASSERT_EQ(complex.others.size(), 2u);
-  EXPECT_EQ(complex.others[0].getName(), "MOLECULE: ALPHA");
-  EXPECT_EQ(complex.others[0].numAtoms(), 2u);
-  EXPECT_EQ(complex.others[1].getName(), "SECOND");
-  EXPECT_EQ(complex.others[1].atom(0).getName(), "O1");
-}
-
-// Every bond a CONECT record lists is made once, from whichever of its atoms' records lists it,
-// from all four partner fields; a blank field is no partner, an unknown partner is passed over,
-// and columns beyond the partner fields (identifiers of legacy files) are not read.
-TEST(PdbReader, ConectRules) {
-  std::vector<std::string> block;
-  for (int i : {1, 2, 3, 4, 5, 6, 8, 10, 0})
-    block.push_back(record("HETATM", i, " C  ", "LIG", 'A', 1, 1.4 * i, 0, 0, "C"));
-  block.back().replace(6, 5, "A0000");  // hybrid-36 for 100000
-  std::string legacy = "CONECTA0000    1    2";
-  legacy += std::string(72 - legacy.size(), ' ') + "1ABC  99";   // an identifier in 73-80
-  block.insert(block.end(), {"CONECT    1    2",                 // listed by its lower atom
-                             "CONECT    2    1",                 // the same bond again
-                             "CONECT    3    4",                 // listed once
-                             "CONECT    5    4   12    3",       // 12 is unknown
-                             "CONECT    6    5    5",            // listed twice: a double bond
-                             "CONECT   10    6    7    1    8",  // four partners, 7 unknown
-                             "CONECT    8",                      // Vina: no partner at all
-                             "CONECT    7    1",                 // unknown first atom
-                             legacy, "END"});
-  auto molecule = readLines(block);
-  ASSERT_EQ(molecule->numAtoms(), 9u);
-  EXPECT_EQ(molecule->atom(8).getMapNum(), 100000u);
-  std::set<std::pair<unsigned, unsigned>> bonds;
-  for (size_t i = 0; i < molecule->numBonds(); ++i) {
-    const Bond& bond = molecule->bond(i);
-    bonds.emplace(bond.getFirst()->getMapNum(), bond.getSecond()->getMapNum());
-    const bool doubled = bond.getFirst()->getMapNum() == 6 && bond.getSecond()->getMapNum() == 5;
-    EXPECT_EQ(bond.getType(), doubled ? kBondDouble : kBondSingle);
-  }
-  EXPECT_EQ(bonds, (std::set<std::pair<unsigned, unsigned>>{{1, 2},
-                                                            {3, 4},
-                                                            {5, 4},
-                                                            {5, 3},
-                                                            {6, 5},
-                                                            {10, 6},
-                                                            {10, 1},
-                                                            {10, 8},
-                                                            {100000, 1},
-                                                            {100000, 2}}));
-  EXPECT_EQ(molecule->numBonds(), 10u);
-}
-
-// Atom numbers that restart (a numbering that wraps past 99,999, or a second block numbered from
-// 1) begin a new wrap: a CONECT record takes all its atoms from one wrap, the latest that holds
-// them all, and never bonds atoms of different wraps.
-TEST(PdbReader, ConectNeverJoinsAtomsOfDifferentWraps) {
-  auto molecule = readLines({
-      record("ATOM", 1, " N  ", "UNK", 'A', 1, 0, 0, 0, "N"),  // too far apart to bond
-      record("ATOM", 2, " CA ", "UNK", 'A', 1, 10, 0, 0, "C"),
-      record("ATOM", 99999, " CB ", "UNK", 'A', 1, 20, 0, 0, "C"),
-      record("HETATM", 1, " C1 ", "LIG", 'L', 1, 40, 0, 0, "C"),
-      record("HETATM", 2, " C2 ", "LIG", 'L', 1, 41.5, 0, 0, "C"),
-      record("HETATM", 3, " O3 ", "LIG", 'L', 1, 42, 1.2, 0, "O"),
-      "CONECT    1    2",  // both wraps hold 1 and 2: the latest, the ligand's
-      "CONECT    2    3",
-      "CONECT    3 99999",  // 99999 is in the first wrap only: no bond
-      "END",
-  });
-  ASSERT_EQ(molecule->numAtoms(), 6u);
-  EXPECT_TRUE(molecule->atom(3).hasLink(&molecule->atom(4)));
-  EXPECT_TRUE(molecule->atom(4).hasLink(&molecule->atom(5)));
-  EXPECT_EQ(molecule->atom(5).numBonds(), 1u);
-  EXPECT_EQ(molecule->atom(0).numBonds() + molecule->atom(1).numBonds(), 0u);
-  EXPECT_EQ(molecule->numBonds(), 2u);
-}
-
-// Numbers that are not plain decimals do not end the read: hybrid-36 is decoded, "*****" and
-// other text read as their leading number, else 0. A coordinate that is no number still does.
-TEST(PdbReader, NumbersThatAreNotPlainStillRead) {
-  auto numbered = [](const char* serial, const char* resSeq) {
-    std::string line = record("HETATM", 1, " C1 ", "LIG", 'A', 1, 0, 0, 0, "C");
-    line.replace(6, 5, serial);
-    return line.replace(22, 4, resSeq);
-  };
-  auto molecule = readLines({numbered("A0000", "A000"), numbered("B0001", "  12"),
-                             numbered("*****", "****"), numbered("  12x", " 7ab"),
-                             numbered("   -3", "  -4"), numbered("a0000", "ZZZZ"), "END"});
-  ASSERT_EQ(molecule->numAtoms(), 6u);
-  const unsigned serials[] = {100000, 100000 + 36 * 36 * 36 * 36 + 1, 0, 12,
-                              0,      100000 + 26 * 36 * 36 * 36 * 36};
-  const int residues[] = {10000, 12, 0, 7, -4, 10000 + 26 * 36 * 36 * 36 - 1};
-  for (size_t i = 0; i < 6; ++i) {
-    EXPECT_EQ(molecule->atom(i).getMapNum(), serials[i]) << i;
-    EXPECT_EQ(molecule->atom(i).getResidu()->getNum(), residues[i]) << i;
-  }
-}
-
-TEST(PdbReader, ProteinModeFilters) {
-  const std::vector<std::string> block = {
-      record("ATOM", 1, " N  ", "ALA", 'A', 1, 0, 0, 0, "N"),
-      record("HETATM", 2, " PG ", "ATP", 'A', 300, 5, 0, 0, "P"),
-      record("ATOM", 3, " PB ", "ATP", 'A', 301, 8, 0, 0, "P"),
-      record("HETATM", 4, " O  ", "HOH", 'W', 400, 12, 0, 0, "O"),
-      record("HETATM", 5, " H1 ", "HOH", 'W', 400, 12.9, 0, 0, "H"),
-      "END"};
-  auto count = [&](unsigned type, bool keepCofactors, bool keepWaters) {
-    std::vector<std::string> lines = block;
-    lines.insert(lines.begin(), "REMARK");
-    MoleReader reader(lines, kFormatPdb);
-    std::unique_ptr<Molecule> molecule(reader.readPDB(type, keepCofactors, keepWaters));
-    std::vector<unsigned> numbers;
-    for (size_t i = 0; i < molecule->numAtoms(); ++i)
-      numbers.push_back(molecule->atom(i).getMapNum());
-    return numbers;
-  };
-  EXPECT_EQ(count(kMoleProtein, false, false), (std::vector<unsigned>{1, 3, 5}));
-  EXPECT_EQ(count(kMoleProtein, true, false), (std::vector<unsigned>{1, 2, 3, 5}));
-  EXPECT_EQ(count(kMoleProtein, false, true), (std::vector<unsigned>{1, 3, 4, 5}));
-  EXPECT_EQ(count(17, false, false), (std::vector<unsigned>{1, 2, 3, 4, 5}));
-}
-
-TEST(PdbReader, ResiduesAreKeyedByNumberNameAndChain) {
-  auto molecule = readLines(
-      {record("ATOM", 1, " N  ", "ALA", 'A', 12, 0, 0, 0, "N"),
-       record("ATOM", 2, " CA ", "ALA", 'A', 12, 1.5, 0, 0, "C"),
-       record("ATOM", 3, " N  ", "ALA", 'B', 12, 30, 0, 0, "N"),
-       record("ATOM", 4, " N  ", "GLY", 'B', 12, 40, 0, 0, "N"),    // same number, other name
-       record("ATOM", 5, " N  ", "GLY", ' ', 12, 50, 0, 0, "N"),    // no chain letter
-       record("HETATM", 6, " C1 ", "LIG", 'L', -1, 60, 0, 0, "C"),  // a negative number
-       record("HETATM", 7, " C2 ", "LIG", 'L', -1, 61, 0, 0, "C"),
-       record("HETATM", 8, " C1 ", "LIG", 'L', -2, 62, 0, 0, "C"), "END"});
-  ASSERT_EQ(molecule->numAtoms(), 8u);
-  EXPECT_EQ(molecule->atom(0).getResidu(), molecule->atom(1).getResidu());
-  EXPECT_NE(molecule->atom(0).getResidu(), molecule->atom(2).getResidu());
-  EXPECT_NE(molecule->atom(2).getResidu(), molecule->atom(3).getResidu());
-  EXPECT_EQ(molecule->atom(4).getResidu()->getChain(), "");
-  EXPECT_EQ(molecule->atom(4).getResidu()->getNum(), 12);
-  EXPECT_EQ(molecule->atom(5).getResidu()->getNum(), -1);
-  EXPECT_EQ(molecule->atom(5).getResidu(), molecule->atom(6).getResidu());
-  EXPECT_EQ(molecule->atom(7).getResidu()->getNum(), -2);
-  EXPECT_EQ(molecule->getDefaultResidu(), nullptr);
-  EXPECT_EQ(molecule->numResidues(), 6u);
-}
-
-// Residues are never merged: insertion codes (52, 52A, 52B) make residues of their own, and a
-// residue whose chain, number and name come back after others is joined again only by records
-// that complete it nearby (hydrogens listed last); one far away, or repeating one of its atoms
-// (numbering that wraps past 9,999), is another residue.
-TEST(PdbReader, ResiduesAreNeverMerged) {
-  auto withCode = [](std::string line, char code) {
-    return mutate(line, 26, std::string(1, code));
-  };
-  auto molecule = readLines({
-      record("ATOM", 1, " N  ", "GLY", 'H', 52, 0, 0, 0, "N"),
-      withCode(record("ATOM", 2, " N  ", "GLY", 'H', 52, 3.8, 0, 0, "N"), 'A'),
-      withCode(record("ATOM", 3, " N  ", "GLY", 'H', 52, 7.6, 0, 0, "N"), 'B'),
-      record("HETATM", 4, " O  ", "HOH", 'W', 1, 20, 0, 0, "O"),
-      record("HETATM", 5, " O  ", "HOH", 'W', 2, 24, 0, 0, "O"),
-      record("HETATM", 6, " H1 ", "HOH", 'W', 1, 20.9, 0, 0, "H"),  // completes water 1
-      record("HETATM", 7, " H2 ", "HOH", 'W', 2, 80, 0, 0, "H"),    // far from water 2
-      record("HETATM", 8, " O  ", "HOH", 'W', 1, 60, 0, 0, "O"),    // wrapped: another water 1
-      "END",
-  });
-  ASSERT_EQ(molecule->numAtoms(), 8u);
-  std::set<const Residu*> residues;
-  for (size_t i = 0; i < 3; ++i) residues.insert(molecule->atom(i).getResidu());
-  EXPECT_EQ(residues.size(), 3u);
-  EXPECT_EQ(molecule->atom(1).getResidu()->getInsertionCode(), 'A');
-  EXPECT_EQ(molecule->atom(1).getIdentifier(), "N (2) of GLY (H-52A)");
-  EXPECT_EQ(molecule->atom(5).getResidu(), molecule->atom(3).getResidu());
-  EXPECT_NE(molecule->atom(6).getResidu(), molecule->atom(3).getResidu());
-  EXPECT_NE(molecule->atom(7).getResidu(), molecule->atom(4).getResidu());
-  EXPECT_EQ(molecule->numResidues(), 7u);
-}
-
-// ENDMDL ends a molecule as END does: each model is a molecule of its own. CONECT records after
-// the last model hold for every model.
-TEST_F(MoleReaderFiles, EachModelIsAMolecule) {
-  // Atoms too far apart to be bonded by their distances: the CONECT records decide.
-  std::vector<std::string> lines;
-  for (int model = 1; model <= 3; ++model) {
-    lines.push_back("MODEL        " + std::to_string(model));
-    lines.push_back(record("HETATM", 1, " C1 ", "LIG", 'A', 1, model, 0, 0, "C"));
-    lines.push_back(record("HETATM", 2, " O2 ", "LIG", 'A', 1, model + 3.0, 0, 0, "O"));
-    lines.push_back(record("HETATM", 3, " N3 ", "LIG", 'A', 1, model + 6.0, 0, 0, "N"));
-    lines.push_back("ENDMDL");
-    if (model == 2) lines.push_back("CONECT    2    3");  // model 2's own record
-  }
-  lines.insert(lines.end(), {"CONECT    1    2", "END"});
-  for (const char* end : {"\n", "\r\n", "\r"}) {
-    MoleReader reader(write("models.pdb", join(lines, end)), kFormatDetect);
-    Complex complex;
-    testing::internal::CaptureStderr();
-    reader.loadInComplex(complex, kMoleCalcs);
-    testing::internal::GetCapturedStderr();
-    ASSERT_EQ(complex.others.size(), 3u);
-    for (int model = 0; model < 3; ++model) {
-      const Molecule& molecule = complex.others[model];
-      ASSERT_EQ(molecule.numAtoms(), 3u);
-      EXPECT_DOUBLE_EQ(molecule.atom(0).getFixedCoords().x, model + 1);
-      ASSERT_EQ(molecule.numBonds(), 1u) << model;
-      // Model 2 has its own record; the others take the one after the last model.
-      EXPECT_EQ(molecule.bond(0).getFirst()->getMapNum(), model == 1 ? 2u : 1u) << model;
-    }
-  }
-}
-
-// A lone CR ends a line as LF and CR LF do; the MOL2 reader finds its sections again by offset.
-TEST_F(MoleReaderFiles, LoneCarriageReturnsEndLines) {
-  MoleReader pdb(write("cr.pdb", join(validBlock(), "\r")), kFormatDetect);
-  testing::internal::CaptureStderr();
-  std::unique_ptr<Molecule> fromPdb(pdb.loadNextMole(kMoleCalcs));
-  testing::internal::GetCapturedStderr();
-  ASSERT_TRUE(fromPdb);
-  EXPECT_EQ(fromPdb->numAtoms(), 3u);
-  EXPECT_EQ(fromPdb->getName(), "TEST BLOCK");
-
-  std::ifstream in(std::string(KESTRUM_TEST_DATA) + "/mol2_ligand_amptrb10.mol2");
-  std::vector<std::string> mol2;
-  for (std::string line; std::getline(in, line);) mol2.push_back(line);
-  MoleReader reader(write("cr.mol2", join(mol2, "\r")), kFormatDetect);
-  testing::internal::CaptureStderr();
-  std::unique_ptr<Molecule> fromMol2(reader.loadNextMole(kMoleCalcs));
-  testing::internal::GetCapturedStderr();
-  ASSERT_TRUE(fromMol2);
-  EXPECT_EQ(fromMol2->numAtoms(), 25u);
-  EXPECT_EQ(fromMol2->numBonds(), 26u);
-}
-
-// A legacy file keeps an identifier and line numbers in columns 73-80 (here from PDB entry
-// 1HPV): the digits that fall in the element columns name no element, so the atom name does.
-TEST(PdbReader, LegacyColumnsNameNoElement) {
-  auto molecule = readLines(
-      {"ATOM      1  N   PRO A   1      13.120  39.003   5.159  1.00 55.41      1HPV 186",
-       "ATOM      2  CA  PRO A   1      12.941  39.418   6.575  1.00 31.00      1HPV 187",
-       "HETATM 1521  O1  MK1 A 902       6.312  19.993  13.987  1.00 17.95      1HPV1676", "END"});
-  ASSERT_EQ(molecule->numAtoms(), 3u);
-  EXPECT_EQ(molecule->atom(0).getAtomicNum(), 7u);
-  EXPECT_EQ(molecule->atom(1).getAtomicNum(), 6u);
-  EXPECT_EQ(molecule->atom(2).getAtomicNum(), 8u);
-}
-
-// ---------------------------------------------------------------------------------------------
-// Residue properties
-
-TEST(PdbReader, TerminalOxygenAndZincOutsideStandardResidues) {
-  auto molecule =
-      readLines({record("ATOM", 1, " N  ", "GLY", 'A', 1, 0.000, 0.000, 0.000, "N"),
-                 record("ATOM", 2, " CA ", "GLY", 'A', 1, 1.458, 0.000, 0.000, "C"),
-                 record("ATOM", 3, " C  ", "GLY", 'A', 1, 2.009, 1.420, 0.000, "C"),
-                 record("ATOM", 4, " O  ", "GLY", 'A', 1, 1.251, 2.390, 0.000, "O"),
-                 record("ATOM", 5, " OXT", "GLY", 'A', 1, 3.250, 1.520, 0.000, "O"),
-                 record("HETATM", 6, " C1 ", "LIG", 'L', 1, 9.0, 9.0, 9.0, "C"),
-                 record("HETATM", 7, "ZN  ", "ZN", 'A', 2, 8.0, 8.0, 8.0, "ZN"), "END"});
-  Atom* oxt = atomNamed(*molecule, "OXT");
-  ASSERT_NE(oxt, nullptr);
-  EXPECT_EQ(oxt->getMOL2type(), "O.co2");
-  EXPECT_TRUE(oxt->getProperties().anion);
-  Atom* carbonyl = atomNamed(*molecule, "C");
-  // The terminal carboxylate as Tripos writes it: two O.co2 oxygens, both bonds aromatic.
-  EXPECT_EQ(atomNamed(*molecule, "O")->getMOL2type(), "O.co2");
-  EXPECT_EQ(carbonyl->getBondType(atomNamed(*molecule, "O")), kBondAromatic);
-  EXPECT_EQ(carbonyl->getBondType(oxt), kBondAromatic);
-  // Without hydrogens on it, the N-terminal nitrogen is an amine.
-  EXPECT_EQ(atomNamed(*molecule, "N")->getMOL2type(), "N.3");
-  EXPECT_FALSE(carbonyl->getProperties().hydrophobic);
-  // Other residues keep what the reader gave them.
-  EXPECT_EQ(atomNamed(*molecule, "C1")->getMOL2type(), "");
-  Atom* zinc = atomNamed(*molecule, "Zn");
-  ASSERT_NE(zinc, nullptr);
-  EXPECT_EQ(zinc->getAtomicName(), "Zn");
-  EXPECT_EQ(zinc->getAtomicNum(), 30u);
-  EXPECT_EQ(molecule->numBonds(), 4u);
-}
-
-class PdbReaderProtein : public testing::Test {
- protected:
-  static void SetUpTestSuite() {
-    MoleReader reader(std::string(KESTRUM_TEST_DATA) + "/pdb_il2_fragments.pdb", kFormatDetect);
-    molecule_.reset(reader.loadNextMole(kMoleProtein));
-  }
-  static void TearDownTestSuite() { molecule_.reset(); }
-
-  static Atom* find(int residue, const std::string& name) {
-    for (size_t i = 0; i < molecule_->numAtoms(); ++i) {
-      Atom& atom = molecule_->atom(i);
-      if (atom.getResidu()->getNum() == residue && atom.getName() == name) return &atom;
-    }
-    return nullptr;
-  }
-
-  static std::unique_ptr<Molecule> molecule_;
-};
-
-std::unique_ptr<Molecule> PdbReaderProtein::molecule_;
-
-TEST_F(PdbReaderProtein, EveryResidueHasItsCovalentBonds) {
-  ASSERT_TRUE(molecule_);
-  ASSERT_EQ(molecule_->numAtoms(), 459u);
-  ASSERT_EQ(molecule_->numResidues(), 29u);
-  // Bonds between heavy atoms of one residue, counted from the residues' chemical formulas.
-  const std::map<std::string, int> heavyBonds = {
-      {"GLY", 3}, {"ALA", 4},  {"SER", 5},  {"CYS", 5},  {"VAL", 6},  {"THR", 6}, {"LEU", 7},
-      {"ILE", 7}, {"MET", 7},  {"PRO", 7},  {"ASP", 7},  {"ASN", 7},  {"GLU", 8}, {"GLN", 8},
-      {"LYS", 8}, {"HIS", 10}, {"ARG", 10}, {"PHE", 11}, {"TYR", 12}, {"TRP", 15}};
-  for (size_t r = 0; r < molecule_->numResidues(); ++r) {
-    const Residu& residue = molecule_->residu(r);
-    int inside = 0;
-    for (size_t i = 0; i < molecule_->numBonds(); ++i) {
-      const Bond& bond = molecule_->bond(i);
-      if (bond.getFirst()->getResidu() == &residue && bond.getSecond()->getResidu() == &residue &&
-          !bond.getFirst()->isHydrogen() && !bond.getSecond()->isHydrogen())
-        ++inside;
-    }
-    EXPECT_EQ(inside, heavyBonds.at(residue.getName())) << residue.getIdentifier();
-    for (const Atom* atom : residue.getAtoms()) {
-      EXPECT_NE(atom->getMOL2type(), "") << atom->getIdentifier();
-      if (atom->isHydrogen()) {
-        ASSERT_EQ(atom->numBonds(), 1u) << atom->getIdentifier();
-        const Bond* bond = atom->getVertex()->edges.front()->bond;
-        EXPECT_EQ(bond->getOther(atom)->getResidu(), &residue);
-        EXPECT_FALSE(bond->getOther(atom)->isHydrogen());
-      }
-    }
-  }
-}
-
-TEST_F(PdbReaderProtein, PeptideBondsOnlyWithinFragments) {
-  int peptide = 0;
-  for (size_t i = 0; i < molecule_->numBonds(); ++i) {
-    const Bond& bond = molecule_->bond(i);
-    const Residu* a = bond.getFirst()->getResidu();
-    const Residu* b = bond.getSecond()->getResidu();
-    if (a == b) continue;
-    ++peptide;
-    EXPECT_EQ(bond.getFirst()->getName(), "C");
-    EXPECT_EQ(bond.getSecond()->getName(), "N");
-    EXPECT_EQ(b->getNum(), a->getNum() + 1);
-  }
-  // Fragments 14-16, 33-35, 90-92, 98-109 and 119-126.
-  EXPECT_EQ(peptide, 2 + 2 + 2 + 11 + 7);
-}
-
-TEST_F(PdbReaderProtein, TypesAndProperties) {
-  const Atom* nz = find(35, "NZ");
-  ASSERT_NE(nz, nullptr);
-  EXPECT_EQ(nz->getMOL2type(), "N.4");
-  EXPECT_TRUE(nz->getProperties().cation);
-  EXPECT_TRUE(nz->getProperties().donor);
-
-  const Atom* od1 = find(109, "OD1");
-  ASSERT_NE(od1, nullptr);
-  EXPECT_TRUE(od1->getProperties().anion);
-  EXPECT_TRUE(od1->getProperties().acceptor);
-  EXPECT_EQ(find(109, "CG")->getBondType(od1), kBondAromatic);
-  EXPECT_EQ(od1->getMOL2type(), "O.co2");
-
-  const Atom* backboneN = find(103, "N");
-  EXPECT_EQ(backboneN->getMOL2type(), "N.am");
-  EXPECT_TRUE(backboneN->getProperties().donor);
-  EXPECT_FALSE(backboneN->getProperties().acceptor);
-  EXPECT_FALSE(find(34, "N")->getProperties().donor);  // proline: no hydrogen on N
-
-  for (const char* name : {"CG", "CD1", "CD2", "CE1", "CE2", "CZ"}) {
-    const Atom* ring = find(103, name);
-    EXPECT_EQ(ring->getMOL2type(), "C.ar") << name;
-    EXPECT_TRUE(ring->getProperties().aromatic) << name;
-    EXPECT_TRUE(ring->getProperties().hydrophobic) << name;
-  }
-  EXPECT_EQ(find(103, "CG")->getBondType(find(103, "CD1")), kBondAromatic);
-  EXPECT_EQ(find(121, "NE1")->getMOL2type(), "N.pl3");
-  // The file's hydrogens say which ring nitrogen of each histidine bears one.
-  EXPECT_EQ(find(16, "ND1")->getMOL2type(), find(16, "HD1") ? "N.pl3" : "N.2");
-  EXPECT_EQ(find(16, "NE2")->getMOL2type(), find(16, "HE2") ? "N.pl3" : "N.2");
-  EXPECT_EQ(find(120, "CZ")->getMOL2type(), "C.cat");
-  EXPECT_TRUE(find(120, "CZ")->getProperties().cation);
-  EXPECT_EQ(find(104, "SD")->getMOL2type(), "S.3");
-  // The thiol hydrogen sits 1.34 Å from its sulfur, beyond the 1.3 Å that C, N and O get.
-  EXPECT_TRUE(find(125, "HG")->hasLink(find(125, "SG")));
-  EXPECT_TRUE(find(99, "OG")->getProperties().donor);  // serine hydroxyl with its hydrogen
-  EXPECT_TRUE(find(99, "OG")->getProperties().acceptor);
-  EXPECT_TRUE(find(99, "CB")->getProperties().hydrophobic);
-  EXPECT_FALSE(find(99, "C")->getProperties().hydrophobic);  // carbonyl carbon
-  EXPECT_EQ(find(126, "NE2")->getMOL2type(), "N.am");
-  EXPECT_EQ(find(126, "OE1")->getMOL2type(), "O.2");
-}
-
-// Residue typing is a per-residue job: reading ten times more atoms must take about ten times
-// longer, not a hundred.
-TEST(PdbReader, LargeProteinReadsInLinearTime) {
-  std::ifstream in(std::string(KESTRUM_TEST_DATA) + "/pdb_il2_fragments.pdb");
-  std::vector<std::string> fragment;
-  for (std::string line; std::getline(in, line);)
-    if (line.rfind("ATOM", 0) == 0) fragment.push_back(line);
-
-  // Copies of the fragments, each in its own chain and place, up to `atoms` atoms.
-  auto readCopies = [&](int atoms, size_t* numAtoms) {
-    std::vector<std::string> lines = {"REMARK large"};
-    int atom = 0;
-    for (int copy = 0; atom + static_cast<int>(fragment.size()) <= atoms; ++copy) {
-      for (std::string line : fragment) {
-        char text[16];
-        std::snprintf(text, sizeof text, "%5d", ++atom);
-        line.replace(6, 5, text);
-        line[21] = static_cast<char>('A' + copy % 26);
-        std::snprintf(text, sizeof text, "%4d", std::stoi(line.substr(22, 4)) + 200 * (copy / 26));
-        line.replace(22, 4, text);
-        std::snprintf(text, sizeof text, "%8.3f", std::stod(line.substr(30, 8)) + 40.0 * copy);
-        line.replace(30, 8, text);
-        lines.push_back(line);
-      }
-    }
-    lines.push_back("END");
-    const auto start = std::chrono::steady_clock::now();
-    MoleReader reader(lines, kFormatPdb);
-    std::unique_ptr<Molecule> molecule(reader.readPDB(kMoleProtein, true, true));
-    const double seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    *numAtoms = molecule->numAtoms();
-    return seconds;
-  };
-  size_t small = 0;
-  size_t large = 0;
-  const double smallSeconds = readCopies(9000, &small);
-  const double largeSeconds = readCopies(90000, &large);
-  EXPECT_GT(large, 89000u);
-  // Time per atom: about the same at both sizes; ten times more if the work were quadratic.
-  // (The bound leaves room for a busy machine; the benchmark times reading itself.)
-  EXPECT_LT((largeSeconds / large) / (smallSeconds / small), 5.0);
-  RecordProperty("seconds", std::to_string(largeSeconds));
-}
-
-// An Amber file (PyMOL's helix_amber.pdb): histidines named by tautomer, a disulfide between
-// two CYX of two chains, the acetyl and N-methyl caps. Every heavy atom gets its bonds and a
-// type.
-TEST(PdbReader, AmberNamesGetTheirResiduesBondsAndTypes) {
-  MoleReader reader(std::string(KESTRUM_TEST_DATA) + "/pdb_helix_amber.pdb", kFormatDetect);
-  testing::internal::CaptureStderr();
-  std::unique_ptr<Molecule> molecule(reader.loadNextMole(17));
-  testing::internal::GetCapturedStderr();
-  ASSERT_TRUE(molecule);
-  auto find = [&](const std::string& residue, const std::string& name) -> Atom* {
-    for (size_t i = 0; i < molecule->numAtoms(); ++i) {
-      Atom& atom = molecule->atom(i);
-      if (atom.getResidu()->getName() == residue && atom.getName() == name) return &atom;
-    }
-    return nullptr;
-  };
-  for (size_t i = 0; i < molecule->numAtoms(); ++i) {
-    const Atom& atom = molecule->atom(i);
-    EXPECT_GT(atom.numBonds(), 0u) << atom.getIdentifier();
-    EXPECT_NE(atom.getMOL2type(), "") << atom.getIdentifier();
-  }
-  const std::pair<const char*, const char*> rings[] = {
-      {"N.pl3", "N.2"}, {"N.2", "N.pl3"}, {"N.pl3", "N.4"}};
-  int r = 0;
-  for (const char* name : {"HID", "HIE", "HIP"}) {
-    EXPECT_EQ(find(name, "ND1")->getMOL2type(), rings[r].first) << name;
-    EXPECT_EQ(find(name, "NE2")->getMOL2type(), rings[r].second) << name;
-    EXPECT_EQ(find(name, "CG")->getBondType(find(name, "CD2")), kBondDouble);  // Kekulé
-    EXPECT_EQ(find(name, "CA")->getResidu()->getKind(), kResiduAminoAcid);
-    ++r;
-  }
-  Atom* sulfur = find("CYX", "SG");
-  ASSERT_EQ(sulfur->numBonds(), 2u);
-  int disulfides = 0;
-  for (size_t i = 0; i < molecule->numBonds(); ++i) {
-    const Bond& bond = molecule->bond(i);
-    disulfides += bond.getFirst()->isSulfur() && bond.getSecond()->isSulfur();
-  }
-  EXPECT_EQ(disulfides, 1);
-  EXPECT_EQ(find("ACE", "C")->getBondType(find("ACE", "O")), kBondDouble);
-  EXPECT_EQ(find("ACE", "CH3")->getMOL2type(), "C.3");
-  EXPECT_EQ(find("NME", "N")->getMOL2type(), "N.am");
-  EXPECT_EQ(find("ALA", "N")->getMOL2type(), "N.am");  // bonded to the acetyl's carbonyl
-  EXPECT_EQ(find("ASP", "OD1")->getMOL2type(), "O.co2");
-}
-
-// What the hydrogens a file shows say, and what the residue's name says without them: the
-// N-terminal ammonium or amine, the carboxylic acid of ASH, a HIS without hydrogens as HIE.
-TEST(PdbReader, ProtonationFollowsTheHydrogensElseTheName) {
-  auto molecule = readLines({
-      record("ATOM", 1, " N  ", "GLY", 'A', 1, 0.000, 0.000, 0.000, "N"),
-      record("ATOM", 2, " CA ", "GLY", 'A', 1, 1.458, 0.000, 0.000, "C"),
-      record("ATOM", 3, " H1 ", "GLY", 'A', 1, -0.340, 0.960, 0.000, "H"),
-      record("ATOM", 4, " H2 ", "GLY", 'A', 1, -0.340, -0.480, 0.830, "H"),
-      record("ATOM", 5, " H3 ", "GLY", 'A', 1, -0.340, -0.480, -0.830, "H"),
-      record("ATOM", 6, " CG ", "ASH", 'B', 7, 10.000, 0.000, 0.000, "C"),
-      record("ATOM", 7, " OD1", "ASH", 'B', 7, 10.600, 1.040, 0.000, "O"),
-      record("ATOM", 8, " OD2", "ASH", 'B', 7, 10.600, -1.040, 0.000, "O"),
-      record("ATOM", 9, " CG ", "HIS", 'C', 9, 20.000, 0.000, 0.000, "C"),
-      record("ATOM", 10, " ND1", "HIS", 'C', 9, 20.800, 1.100, 0.000, "N"),
-      record("ATOM", 11, " NE2", "HIS", 'C', 9, 22.000, -0.300, 0.000, "N"),
-      record("ATOM", 12, " CE1", "HIS", 'C', 9, 22.000, 1.000, 0.000, "C"),
-      record("ATOM", 13, " CD ", "GLU", 'D', 4, 30.000, 0.000, 0.000, "C"),
-      record("ATOM", 14, " OE1", "GLU", 'D', 4, 30.600, 1.040, 0.000, "O") + "1-",
-      record("ATOM", 15, " OE2", "GLU", 'D', 4, 30.600, -1.040, 0.000, "O"),
-      "END",
-  });
-  EXPECT_EQ(atomNamed(*molecule, "N")->getMOL2type(), "N.4");
-  EXPECT_TRUE(atomNamed(*molecule, "N")->getProperties().cation);
-  EXPECT_EQ(atomNamed(*molecule, "OD1")->getMOL2type(), "O.2");
-  EXPECT_EQ(atomNamed(*molecule, "OD2")->getMOL2type(), "O.3");
-  EXPECT_EQ(atomNamed(*molecule, "CG")->getBondType(atomNamed(*molecule, "OD1")), kBondDouble);
-  EXPECT_EQ(atomNamed(*molecule, "ND1")->getMOL2type(), "N.2");
-  EXPECT_EQ(atomNamed(*molecule, "NE2")->getMOL2type(), "N.pl3");
-  // The HIE ring in its Kekulé form: the double bond to the nitrogen without hydrogen.
-  EXPECT_EQ(atomNamed(*molecule, "CE1")->getBondType(atomNamed(*molecule, "ND1")), kBondDouble);
-  EXPECT_EQ(atomNamed(*molecule, "CE1")->getBondType(atomNamed(*molecule, "NE2")), kBondSingle);
-  // A carboxylate whose charge the file puts on one oxygen is written localized.
-  EXPECT_EQ(atomNamed(*molecule, "OE1")->getMOL2type(), "O.co2");
-  EXPECT_EQ(atomNamed(*molecule, "OE2")->getMOL2type(), "O.2");
-  EXPECT_EQ(atomNamed(*molecule, "CD")->getBondType(atomNamed(*molecule, "OE1")), kBondSingle);
-  EXPECT_EQ(atomNamed(*molecule, "CD")->getBondType(atomNamed(*molecule, "OE2")), kBondDouble);
-}
-
-// A residue the typing does not know and no CONECT record touches gets the bonds its distances
-// show (a hydrogen to its nearest partner only); atoms that CONECT records touch keep what the
-// file says; waters stay unbonded. A modified amino acid joins its chain by peptide bonds.
-TEST(PdbReader, BondsOfUnknownResiduesComeFromDistances) {
-  auto molecule = readLines({
-      record("HETATM", 1, " C1 ", "EOH", 'A', 1, 0.000, 0.000, 0.000, "C"),
-      record("HETATM", 2, " C2 ", "EOH", 'A', 1, 1.520, 0.000, 0.000, "C"),
-      record("HETATM", 3, " O  ", "EOH", 'A', 1, 2.000, 1.350, 0.000, "O"),
-      record("HETATM", 4, " HO ", "EOH", 'A', 1, 2.950, 1.380, 0.000, "H"),
-      record("HETATM", 5, " C1 ", "LIG", 'A', 2, 9.000, 0.000, 0.000, "C"),
-      record("HETATM", 6, " C2 ", "LIG", 'A', 2, 10.500, 0.000, 0.000, "C"),
-      record("HETATM", 7, " C3 ", "LIG", 'A', 2, 12.000, 0.000, 0.000, "C"),
-      record("HETATM", 8, " O  ", "HOH", 'A', 3, 30.000, 0.000, 0.000, "O"),
-      record("HETATM", 9, " H1 ", "HOH", 'A', 3, 30.960, 0.000, 0.000, "H"),
-      record("ATOM", 10, " N  ", "GLY", 'B', 1, 50.000, 0.000, 0.000, "N"),
-      record("ATOM", 11, " CA ", "GLY", 'B', 1, 51.460, 0.000, 0.000, "C"),
-      record("ATOM", 12, " C  ", "GLY", 'B', 1, 52.010, 1.420, 0.000, "C"),
-      record("ATOM", 13, " O  ", "GLY", 'B', 1, 51.250, 2.390, 0.000, "O"),
-      record("HETATM", 14, " N  ", "MSE", 'B', 2, 53.330, 1.520, 0.000, "N"),
-      record("HETATM", 15, " CA ", "MSE", 'B', 2, 53.960, 2.830, 0.000, "C"),
-      record("HETATM", 16, " C  ", "MSE", 'B', 2, 55.470, 2.700, 0.000, "C"),
-      "CONECT    5    6",  // the file's own bonds for this residue: 6-7 is not one
-      "CONECT    7    5",
-      "END",
-  });
-  auto bonded = [&](int a, int b) { return molecule->atom(a).hasLink(&molecule->atom(b)); };
-  EXPECT_TRUE(bonded(0, 1));
-  EXPECT_TRUE(bonded(1, 2));
-  EXPECT_TRUE(bonded(2, 3));
-  EXPECT_FALSE(bonded(0, 2));  // 1-3 neighbours are no bond
-  EXPECT_EQ(molecule->atom(3).numBonds(), 1u);
-  EXPECT_TRUE(bonded(4, 5));
-  EXPECT_TRUE(bonded(4, 6));
-  EXPECT_FALSE(bonded(5, 6));
-  EXPECT_EQ(molecule->atom(7).numBonds(), 0u);
-  EXPECT_TRUE(bonded(11, 13));                        // GLY C - MSE N
-  EXPECT_TRUE(bonded(13, 14));                        // MSE N - CA, from distances
-  EXPECT_EQ(molecule->atom(9).getMOL2type(), "N.3");  // the N-terminal glycine
-  EXPECT_EQ(molecule->atom(13).getMOL2type(), "");    // a residue the typing does not know
-}
-
-// What else a PDB file says: numbers that go down without repeating are one numbering (CONECT
-// records bond across them), formal charges in columns 79-80, an ion named as its residue.
-TEST(PdbReader, UnorderedNumbersChargesAndIons) {
-  auto charged = [](std::string line, const char* charge) { return line + charge; };
-  auto molecule = readLines({
-      record("HETATM", 10, " C1 ", "LIG", 'A', 1, 0.0, 0, 0, "C"),
-      charged(record("HETATM", 11, " N1 ", "LIG", 'A', 1, 3.0, 0, 0, "N"), "1+"),
-      charged(record("HETATM", 4, " O1 ", "LIG", 'A', 1, 6.0, 0, 0, "O"), "1-"),
-      record("HETATM", 20, "CA  ", "CA", 'A', 2, 20.0, 0, 0, "").substr(0, 66),
-      record("HETATM", 21, "CL  ", "CL", 'A', 3, 25.0, 0, 0, "").substr(0, 66),
-      "CONECT   10   11",
-      "CONECT   11    4",
-      "END",
-  });
-  ASSERT_EQ(molecule->numAtoms(), 5u);
-  EXPECT_TRUE(molecule->atom(0).hasLink(&molecule->atom(1)));
-  EXPECT_TRUE(molecule->atom(1).hasLink(&molecule->atom(2)));
-  EXPECT_EQ(molecule->atom(1).getFormalCharge(), 1);
-  EXPECT_EQ(molecule->atom(2).getFormalCharge(), -1);
-  EXPECT_EQ(molecule->atom(3).getAtomicNum(), 20u);  // calcium, not carbon
-  EXPECT_EQ(molecule->atom(4).getAtomicNum(), 17u);
-}
-
-// Where alternate sites hold two different amino acids at one position, both join the chain:
-// each bonds to the carbonyl before it and to the nitrogen after it, within its own site.
-TEST(PdbReader, TwoAminoAcidsAtOnePositionBothJoinTheChain) {
-  auto molecule = readLines({
-      record("ATOM", 1, " N  ", "GLY", 'A', 1, 0.000, 0.000, 0.000, "N"),
-      record("ATOM", 2, " CA ", "GLY", 'A', 1, 1.450, 0.000, 0.000, "C"),
-      record("ATOM", 3, " C  ", "GLY", 'A', 1, 2.000, 1.420, 0.000, "C"),
-      site(record("ATOM", 4, " N  ", "SER", 'A', 2, 3.320, 1.500, 0.000, "N"), 'A'),
-      site(record("ATOM", 5, " CA ", "SER", 'A', 2, 3.950, 2.800, 0.000, "C"), 'A'),
-      site(record("ATOM", 6, " C  ", "SER", 'A', 2, 5.450, 2.700, 0.000, "C"), 'A'),
-      site(record("ATOM", 7, " N  ", "ALA", 'A', 2, 3.320, 1.550, 0.100, "N"), 'B'),
-      site(record("ATOM", 8, " CA ", "ALA", 'A', 2, 3.950, 2.850, 0.100, "C"), 'B'),
-      site(record("ATOM", 9, " C  ", "ALA", 'A', 2, 5.450, 2.750, 0.100, "C"), 'B'),
-      record("ATOM", 10, " N  ", "GLY", 'A', 3, 6.100, 3.900, 0.000, "N"),
-      "END",
-  });
-  ASSERT_EQ(molecule->numAtoms(), 10u);
-  auto bonded = [&](int a, int b) { return molecule->atom(a).hasLink(&molecule->atom(b)); };
-  EXPECT_TRUE(bonded(2, 3));
-  EXPECT_TRUE(bonded(2, 6));
-  EXPECT_TRUE(bonded(5, 9));
-  EXPECT_TRUE(bonded(8, 9));
-  EXPECT_FALSE(bonded(5, 6));
-  EXPECT_EQ(molecule->atom(6).getMOL2type(), "N.am");  // no N-terminus
+  EXPECT_THROW(MoleReader(badPdb, kFormatDetect).loadInComplex(complex, kMoleCalcs), MoleExcept);
+  MoleReader(mol2, kFormatDetect).loadInComplex(complex, kMoleLigand);
+  MoleReader lines(std::vector<std::string>{"REMARK"}, kFormatPdb);
+  lines.getLine();
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "ATOM INVOLDED : 1 9\n");
+  // The MOL2 reader scans its sections to the end of the file before it reads the atoms.
+  EXPECT_EQ(sink.str(), "Error while reading " + badPdb + "\nReason : stod\n" +
+                            "Unexpected end of file\n" +
+                            "WARNING : unreadable ATOM record skipped in " + mol2 +
+                            " : \"2 C2 nan 0 0 C.3\"\n" +
+                            "ERROR while creating bond : \n"
+                            "Given number NA2 above the atom number in the molecule\n" +
+                            "Unexpected end of line\n");
 }

@@ -1,0 +1,87 @@
+// LineSource: reading a file whole, and cutting bytes held in memory into lines.
+#include "linesource.h"
+
+#include <sys/stat.h>  // for stat: only regular files are inputs
+
+#include <cstring>  // for std::memchr
+#include <fstream>
+#include <utility>
+
+#include "global.h"
+
+namespace VXMole {
+
+LineSource::FileRead LineSource::readFile(const std::string& path, std::string& bytes) {
+  bytes.clear();
+  struct stat status;
+  if (::stat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode)) return FileRead::kCannotOpen;
+  std::ifstream in;
+  in.rdbuf()->pubsetbuf(nullptr, 0);  // the bytes are read in one go: no buffer of its own
+  in.open(path, std::ios::in | std::ios::binary);
+  if (!in.is_open()) return FileRead::kCannotOpen;
+  bytes.resize(static_cast<size_t>(status.st_size));
+  in.read(&bytes[0], static_cast<std::streamsize>(bytes.size()));
+  bytes.resize(static_cast<size_t>(in.gcount()));  // a file that shrank meanwhile
+  // A file whose size stat does not tell (those of /proc), or that grew, is read to its end.
+  if (in.good()) {
+    char chunk[1 << 14];
+    while (in.read(chunk, sizeof chunk) || in.gcount() > 0)
+      bytes.append(chunk, static_cast<size_t>(in.gcount()));
+  }
+  return in.bad() ? FileRead::kFailed : FileRead::kRead;
+}
+
+void LineSource::assign(std::string name, std::string bytes) {
+  name_ = std::move(name);
+  bytes_ = std::move(bytes);
+  hasInput_ = true;
+  seek(0);
+}
+
+void LineSource::release() {
+  std::string().swap(bytes_);
+  hasInput_ = false;
+  seek(0);
+}
+
+void LineSource::seek(size_t offset) {
+  next_ = offset < bytes_.size() ? offset : bytes_.size();
+  lastLineStart_ = next_;
+  atEnd_ = false;
+}
+
+size_t LineSource::cutLine(size_t at, std::string_view& line) const {
+  const char* begin = bytes_.data() + at;
+  const size_t rest = bytes_.size() - at;
+  const auto* lf = static_cast<const char*>(std::memchr(begin, '\n', rest));
+  const size_t toLf = lf != nullptr ? static_cast<size_t>(lf - begin) : rest;
+  const auto* cr = static_cast<const char*>(std::memchr(begin, '\r', toLf));
+  const size_t length = cr != nullptr ? static_cast<size_t>(cr - begin) : toLf;
+  line = std::string_view(begin, length);
+  if (length == rest) return bytes_.size();  // the last line, without a line end
+  size_t next = at + length + 1;
+  if (cr != nullptr && next < bytes_.size() && bytes_[next] == '\n') ++next;  // CR LF
+  return next;
+}
+
+bool LineSource::next(std::string_view& line) {
+  if (next_ >= bytes_.size()) {
+    atEnd_ = true;
+    line = std::string_view();
+    return false;
+  }
+  lastLineStart_ = next_;
+  next_ = cutLine(next_, line);
+  if (line.size() > kMaxLineBytes) {
+    next_ = bytes_.size();
+    atEnd_ = true;
+    line = std::string_view();
+    throw raise(kErrLineTooLong, name_);
+  }
+  // The end is met by a last line without a line end, and by one that ends in a CR: whether an
+  // LF follows is looked up past it.
+  if (next_ == bytes_.size() && bytes_.back() != '\n') atEnd_ = true;
+  return true;
+}
+
+}  // namespace VXMole
