@@ -454,7 +454,9 @@ void printPairs(const PairingResult& pairing, const RigidBody& fit) {
   for (const ChainMatch& chain : pairing.chains) {
     char score[32];
     std::snprintf(score, sizeof score, "%.1f", chain.score);
-    std::cout << "Chain " << chain.referenceChain << " with " << chain.comparisonChain
+    // A blank chain identifier is written "".
+    auto label = [](const std::string& id) { return id.empty() ? std::string("\"\"") : id; };
+    std::cout << "Chain " << label(chain.referenceChain) << " with " << label(chain.comparisonChain)
               << (chain.byIdentifier ? " (same identifier)" : " (best score)") << " : "
               << chain.aligned << " residues aligned of " << chain.referenceResidues << " and "
               << chain.comparisonResidues << ", " << chain.identical << " identical, score "
