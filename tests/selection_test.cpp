@@ -194,9 +194,6 @@ TEST(ResidueClasses, SequenceLettersOfVariantsAndNucleotides) {
   EXPECT_EQ(letterOf("RU5"), 'U');   // Amber's chain end
   EXPECT_EQ(letterOf("ACE"), '\0');  // a cap has no place in a sequence
   EXPECT_EQ(letterOf("HOH"), '\0');
-  EXPECT_TRUE(isMetalElement(30));
-  EXPECT_FALSE(isMetalElement(33));  // arsenic, a metalloid
-  EXPECT_FALSE(isMetalElement(88));  // the dummy element
 }
 
 }  // namespace

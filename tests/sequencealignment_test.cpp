@@ -77,13 +77,6 @@ TEST(SequenceAlignment, NucleicAcidsScoreBasesWithTAsU) {
   EXPECT_DOUBLE_EQ(result.score, 7 * AlignmentScoring::kNucleicMatch);
 }
 
-// Letters outside BLOSUM62's alphabet score as X.
-TEST(SequenceAlignment, UnknownLettersScoreAsX) {
-  EXPECT_EQ(substitutionScore('O', 'A', SequenceKind::kProtein),
-            substitutionScore('X', 'A', SequenceKind::kProtein));
-  EXPECT_EQ(substitutionScore('W', 'W', SequenceKind::kProtein), 11);
-}
-
 TEST(SequenceAlignment, EmptySequencesAlignNothing) {
   EXPECT_TRUE(alignSequences("", "ACD", SequenceKind::kProtein).aligned.empty());
   EXPECT_TRUE(alignSequences("ACD", "", SequenceKind::kProtein).aligned.empty());
