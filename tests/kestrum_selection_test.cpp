@@ -22,7 +22,7 @@ const std::string kEntryPdb = "interop_5dpv.pdb";       // 5DPV as PDB
 const std::string kOtherEntry = "pdb_5dt0.pdb.gz";      // 5DT0
 
 std::string gunzipped(const std::string& path) {
-  return VXMole::StructureFile::gunzip(path, readFile(path));
+  return std::string(VXMole::StructureFile::gunzip(path, readFile(path)).view());
 }
 
 // The ATOM and HETATM records of a PDB text, or those of one residue name.
