@@ -49,6 +49,7 @@ struct Options {
   std::vector<std::string> otherPaths;
   bool printTransform = false;  // -m
   bool printPairs = false;      // -l
+  bool printInPlace = false;    // -n: the RMSD of the pairs as they stand, without the fit
   // Selections of the atoms to pair and fit: -s for both molecules, -sr and -sc for one,
   // each taking precedence over -s. Empty: every atom.
   std::optional<std::string> selectBoth, selectReference, selectComparison;
@@ -77,6 +78,7 @@ void printUsage() {
 // The options that take no value.
 const char kTransformOption[] = "-m";
 const char kPairsOption[] = "-l";
+const char kInPlaceOption[] = "-n";
 // The selection options.
 const char kSelectBoth[] = "-s";
 const char kSelectReference[] = "-sr";
@@ -89,7 +91,7 @@ bool isSelectionOption(const std::string& arg) {
 // "-a" itself ends a list too, so that "-a A -a B" carries both.
 bool endsOtherList(const std::string& arg) {
   return kOptionNames.find(arg) != std::string::npos || arg == "-a" || arg == kTransformOption ||
-         arg == kPairsOption || isSelectionOption(arg);
+         arg == kPairsOption || arg == kInPlaceOption || isSelectionOption(arg);
 }
 
 // Scans the arguments left to right. Returns false, after a message on the error stream,
@@ -103,8 +105,10 @@ bool parseOptions(int argc, char** argv, Options& options) {
       while (i < argc && !endsOtherList(argv[i])) options.otherPaths.emplace_back(argv[i++]);
       continue;
     }
-    if (arg == kTransformOption || arg == kPairsOption) {
-      (arg == kTransformOption ? options.printTransform : options.printPairs) = true;
+    if (arg == kTransformOption || arg == kPairsOption || arg == kInPlaceOption) {
+      (arg == kTransformOption ? options.printTransform
+       : arg == kPairsOption   ? options.printPairs
+                               : options.printInPlace) = true;
       ++i;
       continue;
     }
@@ -233,7 +237,13 @@ void reportRefusal(const PairingResult& pairing) {
 // name or number may have joined the wrong atoms. The standard output is flushed first, so that
 // the lines of both streams come in order on a terminal.
 void warnAboutKeptSet(const PairingResult& pairing) {
-  if (!pairing.proved) {
+  if (!pairing.proved && pairing.mode == PairingMode::kByGraph) {
+    std::cout.flush();
+    std::cerr << "WARNING : the search among the symmetries of the bond graph reached its limit "
+                 "before proving its mapping of the "
+              << pairing.kept.size()
+              << " heavy atoms the one of lowest RMSD; it keeps the best it found" << std::endl;
+  } else if (!pairing.proved) {
     std::cout.flush();
     std::cerr << "WARNING : the search for the largest consistent set of pairs reached its limit "
                  "before proving its set the largest; it keeps the largest it found, "
@@ -270,14 +280,16 @@ void warnAboutKeptSet(const PairingResult& pairing) {
 // Pairs the atoms, keeps the consistent set of the mode and loads its coordinates into the
 // fit. Returns false after a message when the pairing cannot be held in memory or no
 // consistent set of three pairs exists.
-bool loadPairedAtoms(const Molecule& reference, const Molecule& comparison, PairingMode mode,
+bool loadPairedAtoms(const Options& options, const Molecule& reference, const Molecule& comparison,
                      const std::vector<bool>& referenceAtoms,
                      const std::vector<bool>& comparisonAtoms, RigidBody& fit,
                      PairingResult& pairing) {
   {
     ProgressLine progress("Pairing");  // erased before any message below
     PairingOptions request;
-    request.mode = mode;
+    request.mode = *options.pairingMode;
+    // With -n the mapping by graph of lowest RMSD in place is searched too, for its line.
+    request.graphInPlace = options.printInPlace;
     request.referenceAtoms = referenceAtoms;
     request.comparisonAtoms = comparisonAtoms;
     request.progress = progress.function();
@@ -297,6 +309,10 @@ bool loadPairedAtoms(const Molecule& reference, const Molecule& comparison, Pair
                 << " s to make, more than the pairing may take; select fewer atoms (-s), or pair "
                    "polymers by -g RESIDUE or -g SEQUENCE"
                 << std::endl;
+      return false;
+    case PairingResult::Outcome::kNotMapped:
+      std::cerr << "Pairing by GRAPH cannot map " << options.comparisonPath << " onto "
+                << options.referencePath << ": " << pairing.notMapped << std::endl;
       return false;
     case PairingResult::Outcome::kKept:
       break;
@@ -548,10 +564,15 @@ int run(const Options& options, const Selections& selections) {
   if (!options.pairingMode) {
     fit.Load_Coords_To_Rigid(fixedCoords(atomsInOrder(*reference, referenceAtoms)));
     fit.Load_Coords_To_Mobile(fixedCoords(atomsInOrder(*comparison, comparisonAtoms)));
-  } else if (!loadPairedAtoms(*reference, *comparison, *options.pairingMode, referenceAtoms,
-                              comparisonAtoms, fit, pairing)) {
+  } else if (!loadPairedAtoms(options, *reference, *comparison, referenceAtoms, comparisonAtoms,
+                              fit, pairing)) {
     return 1;
   }
+  // The pairs as they stand, before the fit centres them.
+  const double inPlace = options.pairingMode
+                             ? pairing.inPlaceRmsd
+                             : rmsdInPlace(fixedCoords(atomsInOrder(*reference, referenceAtoms)),
+                                           fixedCoords(atomsInOrder(*comparison, comparisonAtoms)));
 
   const double rmsd = fit.Calc_Rotation(-1.0);
   std::cout << "RMSD : " << rmsd << "\n";
@@ -561,6 +582,7 @@ int run(const Options& options, const Selections& selections) {
               << (options.otherPaths.empty() ? "" : ", no other molecule written") << std::endl;
     return 1;
   }
+  if (options.printInPlace) std::cout << "RMSD in place : " << inPlace << "\n";
   if (options.printTransform) printTransform(fit);
   if (options.printPairs) {
     if (!options.pairingMode) {
@@ -594,10 +616,11 @@ int kestrumMain(int argc, char** argv) {
     return 1;
   }
   if (!options.pairingText.empty() && !options.pairingMode)
-    std::cerr << "WARNING : -g " << options.pairingText
-              << " is not NAME, ID, ELEMENT, RESIDUE or SEQUENCE: the whole molecules are fitted "
-                 "atom by atom"
-              << std::endl;
+    std::cerr
+        << "WARNING : -g " << options.pairingText
+        << " is not NAME, ID, ELEMENT, RESIDUE, SEQUENCE or GRAPH: the whole molecules are fitted "
+           "atom by atom"
+        << std::endl;
   Selections selections;
   if (!parseSelections(options, selections)) return 1;
   if (outputsCollide(options)) return 1;
