@@ -277,9 +277,9 @@ void warnAboutKeptSet(const PairingResult& pairing) {
   }
 }
 
-// Pairs the atoms, keeps the consistent set of the mode and loads its coordinates into the
-// fit. Returns false after a message when the pairing cannot be held in memory or no
-// consistent set of three pairs exists.
+// Pairs the atoms, keeps the consistent set of the mode (by graph, the mapping) and loads its
+// coordinates into the fit. Returns false after a message when the pairing cannot be held in
+// memory, no consistent set of three pairs exists, or the bond graphs cannot be mapped.
 bool loadPairedAtoms(const Options& options, const Molecule& reference, const Molecule& comparison,
                      const std::vector<bool>& referenceAtoms,
                      const std::vector<bool>& comparisonAtoms, RigidBody& fit,
@@ -311,6 +311,7 @@ bool loadPairedAtoms(const Options& options, const Molecule& reference, const Mo
                 << std::endl;
       return false;
     case PairingResult::Outcome::kNotMapped:
+      std::cout.flush();
       std::cerr << "Pairing by GRAPH cannot map " << options.comparisonPath << " onto "
                 << options.referencePath << ": " << pairing.notMapped << std::endl;
       return false;
