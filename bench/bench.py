@@ -3,7 +3,8 @@
 of Kestrum, of the floor program and of PyMOL, and the ratios that the targets bound.
 
     bench.py --kestrum PATH --floor PATH --work DIR [--runs N] [--pymol PEER.py]
-             [--pymol-pair-fit PEER.py] [--pymol-align PEER.py] [--wait S] [--only LETTERS]
+             [--pymol-pair-fit PEER.py] [--pymol-align PEER.py] [--graphmatch HARNESS]
+             [--wait S] [--only LETTERS]
 
 Each round runs every program of every scenario once, in turn, so that the floor, Kestrum and
 PyMOL see the same machine; the medians are taken over the rounds. Outputs are removed before
@@ -103,9 +104,11 @@ def main():
                         help="the PyMOL peer of scenario E; omitted when PyMOL is missing")
     parser.add_argument("--pymol-align",
                         help="the PyMOL peer of scenario H; omitted when PyMOL is missing")
+    parser.add_argument("--graphmatch",
+                        help="bench/graphmatch_poses, built; scenario M needs it")
     parser.add_argument("--wait", type=float, default=120,
                         help="seconds to wait for a quiet machine (load below 1.5)")
-    parser.add_argument("--only", default="ABCDEFGHIJ",
+    parser.add_argument("--only", default="ABCDEFGHIJM",
                         help="the letters of the scenarios to run (default: all)")
     args = parser.parse_args()
     work = os.path.abspath(args.work)
@@ -173,8 +176,10 @@ def main():
                              universal_newlines=True).stdout if "E" in only else ""
     dropped = [int(line.split("\t")[1].split("(")[1].split(")")[0])
                for line in listing.splitlines() if line.endswith("\tdropped")]
-    with open(os.path.join(work, "protein50k_displaced.txt")) as f:
-        displaced = [int(word) for word in f.read().split()]
+    displaced = []
+    if "E" in only:
+        with open(os.path.join(work, "protein50k_displaced.txt")) as f:
+            displaced = [int(word) for word in f.read().split()]
 
     # G: reading the ~150,000-atom protein (twice: as reference and as comparison) from PDB,
     # mmCIF, and both gzip-compressed.
@@ -224,6 +229,49 @@ def main():
                                  universal_newlines=True).stdout
             words = next(line for line in out.splitlines() if line.startswith("Pairs : ")).split()
             rigid[(letter, label)] = (int(words[2]), int(words[4]), float(words[7]))
+    # M: 1,000 poses of one ligand mapped by the bond graph, in place and fitted, beside RDKit's
+    # CalcRMS in one Python process and Open Babel's obrms, start-up included.
+    harness = os.path.abspath(args.graphmatch) if args.graphmatch else None
+    poses = ["graph/ref.mol2", "graph/poses.mol2"]
+    sdf = ["graph/ref.sdf", "graph/poses.sdf"]
+    tool = [kestrum, "-r", sdf[0], "-c", sdf[1], "-g", "GRAPH", "-n"]
+    m = []
+    tool_poses = agree = 0
+    stress = []  # (case, RMSD, seconds per pose, poses at the bound, poses)
+    if "M" in only:
+        if harness is None:
+            sys.exit("scenario M needs --graphmatch")
+        # Outside the timing: whether Kestrum reads every pose of the SDF file, whether the
+        # values in place are RDKit's, and each stress case once per RMSD.
+        printed = subprocess.run(tool, cwd=work, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                                 universal_newlines=True).stdout
+        tool_poses = printed.count("RMSD in place : ")
+        rdkit_peer = ["/usr/bin/python3", os.path.join(os.path.dirname(__file__),
+                                                       "rdkit_calcrms.py")] + sdf
+        rdkit = subprocess.run(rdkit_peer, cwd=work, check=True, stdout=subprocess.PIPE,
+                               universal_newlines=True).stdout.split()
+        ours = subprocess.run([harness, "-n"] + poses, cwd=work, check=True,
+                              stdout=subprocess.PIPE, universal_newlines=True).stdout.splitlines()
+        agree = sum(abs(float(line.split()[2]) - float(value)) <= 1e-4
+                    for line, value in zip(ours, rdkit))
+        with open(os.path.join(work, "graph", "stress.txt")) as f:
+            names = f.read().splitlines()
+        for k, name in enumerate(names):
+            files = ["graph/stress%d_ref.mol2" % k, "graph/stress%d_poses.mol2" % k]
+            for flag, label in (("-f", "fitted"), ("-n", "in place")):
+                start = time.perf_counter()
+                rows = subprocess.run([harness, flag] + files, cwd=work, check=True,
+                                      stdout=subprocess.PIPE,
+                                      universal_newlines=True).stdout.splitlines()
+                per_pose = (time.perf_counter() - start) / len(rows)
+                stress.append((name, label, per_pose, sum("bound" in r for r in rows), len(rows)))
+        m = [("GraphMatch in place", [harness, "-n"] + poses),
+             ("GraphMatch fitted", [harness, "-f"] + poses),
+             ("RDKit CalcRMS", rdkit_peer),
+             ("obrms", ["obrms", "-f"] + sdf)]
+        if tool_poses == 1000:
+            m.insert(0, ("Kestrum -g GRAPH -n", tool))
+    scenarios.append(Scenario("M", work, m, []))
     scenarios = [scenario for scenario in scenarios if scenario.name in only]
 
     load = wait_for_quiet(args.wait)
@@ -289,6 +337,23 @@ def main():
                 check(s, "%s pairs kept of %d, RMSD %.4f" % (label, formed, rmsd), kept,
                       "= %d, RMSD < 0.01" % formed, kept == formed and rmsd < 0.01)
             continue
+        if s.name == "M":
+            rate = {label: 1000 / s.median(label)[0] for label, _ in s.programs}
+            ours = "Kestrum -g GRAPH -n" if tool_poses == 1000 else "GraphMatch in place"
+            if tool_poses != 1000:
+                rows.append(("", "", "", "", "Kestrum fits %d pose(s) of the SDF file: the "
+                             "library's harness stands for it" % tool_poses, "", ""))
+            for label in ("GraphMatch in place", "GraphMatch fitted", ours):
+                rows.append(("", "", "", "", "%s: %.0f poses/s" % (label, rate[label]), "", ""))
+            for peer in ("RDKit CalcRMS", "obrms"):
+                check(s, "%s / %s poses per second" % (ours, peer), rate[ours] / rate[peer],
+                      "> 1.0", rate[ours] > rate[peer])
+            check(s, "poses in place at RDKit's CalcRMS (1e-4)", agree, "= 1000", agree == 1000)
+            for name, label, per_pose, bound, count in stress:
+                check(s, "%s, %s: s per pose (%d of %d at the bound)" % (name, label, bound,
+                                                                        count),
+                      per_pose, "< 1.0 or at the bound", per_pose < 1.0 or bound == count)
+            continue
         kt, km = s.median("Kestrum")
         if s.name in ("A", "C"):
             ft, _ = s.median("floor")
@@ -330,7 +395,9 @@ def main():
           " mmCIF and both gzip-compressed; H: entries 5DPV and 5DT0 by RESIDUE, and by SEQUENCE"
           " against 5DT0 numbered differently; I: entry 6C83 (4,937 atoms) against its moved"
           " copy by RESIDUE, and numbered differently by SEQUENCE; J: the 91,014-atom protein"
-          " against its moved copy by RESIDUE and by SEQUENCE"
+          " against its moved copy by RESIDUE and by SEQUENCE; M: 1,000 shuffled poses of a"
+          " 27-heavy-atom ligand by GRAPH beside RDKit's CalcRMS and obrms, and the symmetric"
+          " stress cases (one run each)"
           % (len(small), len(displaced), len(pairs)))
     missed = verdicts.count(False)
     print("All targets met" if missed == 0 else "%d target(s) missed" % missed)

@@ -32,7 +32,7 @@ CALCLIG_PAIRS = [
     ("docked_2c6e_ACP_pH74_netcharge1.pdb", "ACP_crystal_aligned_2.pdb"),
 ]
 HARNESS = None  # bench/graphmatch_poses, from --graphmatch
-# Molecules taken from each ligand set; the full sets hold 47 (cdk2), 60 and 60.
+# Molecules taken from each ligand set; --full takes all of them (cdk2 47, bzr 163, egfr more).
 SET_SIZE = 12
 FULL = False  # --full: every molecule of each set
 
