@@ -14,6 +14,7 @@
 #include <cstdlib>  // for mkostemp, realpath, free
 #include <cstring>  // for std::strerror
 #include <ctime>
+#include <filesystem>  // for read_symlink
 #include <iostream>
 #include <iterator>  // for std::size
 #include <stdexcept>
@@ -133,6 +134,20 @@ mode_t currentUmask() {
 
 std::string errnoText(int error) {
   return std::strerror(error);
+}
+
+// A file that is neither regular nor a directory, in words.
+const char* specialKind(mode_t mode) {
+  if (S_ISFIFO(mode)) return "a FIFO";
+  if (S_ISCHR(mode)) return "a character device";
+  if (S_ISBLK(mode)) return "a block device";
+  if (S_ISSOCK(mode)) return "a socket";
+  return "a special file";
+}
+
+// Why a target found by openFile is not written: what notReplaceable names.
+std::string refusedTarget(const std::string& what) {
+  return what + ", not a regular file";
 }
 
 // The Tripos type written for an untyped atom of each element that has one: the sp3 type where
@@ -256,6 +271,30 @@ void MoleWriter::removeUnfinishedOutput() {
   pendingOutputSet = 0;
 }
 
+std::string MoleWriter::notReplaceable(const std::string& path) {
+  struct stat info;
+  // Nothing there yet, or a path that cannot be looked at: opening it says what is wrong.
+  if (path.empty() || lstat(path.c_str(), &info) != 0) return std::string();
+  if (S_ISREG(info.st_mode) || S_ISDIR(info.st_mode)) return std::string();
+  if (!S_ISLNK(info.st_mode)) return specialKind(info.st_mode);
+  // A link is judged by what it leads to; one that leads nowhere would make the rename replace
+  // the link itself.
+  if (stat(path.c_str(), &info) != 0) {
+    const int error = errno;
+    std::error_code ignored;
+    const std::string target = std::filesystem::read_symlink(path, ignored).string();
+    if (error == ENOENT) return "a symbolic link to " + target + ", which does not exist";
+    return "a symbolic link to " + target + " that cannot be followed (" + errnoText(error) + ")";
+  }
+  if (S_ISREG(info.st_mode) || S_ISDIR(info.st_mode)) return std::string();
+  std::string what = std::string("a symbolic link to ") + specialKind(info.st_mode);
+  if (char* real = realpath(path.c_str(), nullptr)) {
+    what += std::string(" (") + real + ")";
+    free(real);
+  }
+  return what;
+}
+
 MoleWriter::MoleWriter() = default;
 
 MoleWriter::MoleWriter(std::string path, short mode)
@@ -288,6 +327,11 @@ bool MoleWriter::openFile() {
   }
   if (path_.back() == '/') {
     fail(errnoText(EISDIR));
+    return false;
+  }
+  // A FIFO, a device or a socket is never replaced by the rename, nor a link that leads to one.
+  if (const std::string what = notReplaceable(path_); !what.empty()) {
+    fail(refusedTarget(what));
     return false;
   }
 
@@ -347,6 +391,10 @@ bool MoleWriter::closeFile() {
   FILE* file = file_;
   file_ = nullptr;
   if (fclose(file) != 0) fail(errnoText(errno));
+  // What the target is may have changed since openFile looked.
+  if (error_.empty()) {
+    if (const std::string what = notReplaceable(target_); !what.empty()) fail(refusedTarget(what));
+  }
   if (error_.empty() && rename(tempPath_.c_str(), target_.c_str()) != 0) fail(errnoText(errno));
   if (!error_.empty()) unlink(tempPath_.c_str());
   notePendingOutput(std::string());

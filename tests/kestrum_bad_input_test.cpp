@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>  // for makedev
 #include <unistd.h>
 
 #include <chrono>
@@ -386,6 +387,58 @@ TEST_F(KestrumBadInput, OutputsThatWouldCollideStopTheRun) {
     expectNoOutputLeft(out());
     EXPECT_EQ(readFile(scratch("rot_x.mol2")), keep);
   }
+}
+
+// An output that names no regular file (a FIFO, a socket, a device, a link to one of those, a
+// link that leads nowhere) stops the run before anything is read or written, with one line
+// naming it and what it is; a link to a regular file is followed, and that file replaced.
+TEST_F(KestrumBadInput, OutputThatIsNoRegularFileIsNeverReplaced) {
+  const std::string ok = badPath("ok.pdb");
+  const std::string output = out() + "/rot_ok.mol2";
+  ASSERT_EQ(mkfifo(scratch("fifo").c_str(), 0600), 0);
+  const std::string fifo = fs::canonical(scratch("fifo")).string();
+  struct Case {
+    std::string made;  // what the output's name is made
+    std::string what;
+  };
+  std::vector<Case> cases = {
+      {"fifo", "a FIFO"},
+      {"link to fifo", "a symbolic link to a FIFO (" + fifo + ")"},
+      {"dangling link", "a symbolic link to " + scratch("missing") + ", which does not exist"},
+  };
+  // A device of our own (the null device's numbers): the real one is never put at stake.
+  if (geteuid() == 0) cases.push_back({"device", "a character device"});
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.made);
+    fs::remove_all(out());
+    fs::create_directory(out());
+    int made = 0;
+    if (c.made == "fifo") made = mkfifo(output.c_str(), 0600);
+    if (c.made == "link to fifo") fs::create_symlink(scratch("fifo"), output);
+    if (c.made == "dangling link") fs::create_symlink(scratch("missing"), output);
+    if (c.made == "device") made = mknod(output.c_str(), S_IFCHR | 0600, makedev(1, 3));
+    ASSERT_EQ(made, 0);
+    const fs::file_type before = fs::symlink_status(output).type();
+    const ToolRun run = runKestrum({"-r", ok, "-c", ok, "-a", ok, "-p", out()});
+    expectCleanEnd(run);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "The output " + output + " of " + ok + " is " + c.what +
+                           ": only a regular file is replaced\n");
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(fs::symlink_status(output).type(), before);
+    EXPECT_EQ(filesIn(out()), std::vector<std::string>{"rot_ok.mol2"});  // no temporary file
+  }
+  EXPECT_TRUE(fs::is_fifo(scratch("fifo")));
+  EXPECT_FALSE(fs::exists(scratch("missing")));
+
+  fs::remove_all(out());
+  fs::create_directory(out());
+  writeFile(scratch("earlier.mol2"), "earlier\n");
+  fs::create_symlink(scratch("earlier.mol2"), output);
+  const ToolRun run = runKestrum({"-r", ok, "-c", ok, "-a", ok, "-p", out()});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_TRUE(fs::is_symlink(output));
+  EXPECT_NE(readFile(scratch("earlier.mol2")).find("@<TRIPOS>ATOM"), std::string::npos);
 }
 
 // A carried file that yields no molecule is said, the others are written, and the run fails.

@@ -329,6 +329,21 @@ bool outputsCollide(const Options& options) {
   return false;
 }
 
+// Whether an output names what is never replaced: a FIFO, a device, a socket, a link to one of
+// those or a link that leads nowhere. Says so in one line on the error stream. Checked before
+// anything is read or written.
+bool outputNotReplaceable(const Options& options) {
+  for (const std::string& input : options.otherPaths) {
+    const std::string output = outputPath(input, options.outputDir);
+    const std::string what = MoleWriter::notReplaceable(output);
+    if (what.empty()) continue;
+    std::cerr << "The output " << output << " of " << input << " is " << what
+              << ": only a regular file is replaced" << std::endl;
+    return true;
+  }
+  return false;
+}
+
 // Transforms and writes every other molecule. Returns false when any output failed or a file
 // gave no molecule.
 bool carryOthers(const Options& options, RigidBody& fit) {
@@ -485,6 +500,7 @@ int kestrumMain(int argc, char** argv) {
               << " is not NAME, ID or ELEMENT: the whole molecules are fitted atom by atom"
               << std::endl;
   if (outputsCollide(options)) return 1;
+  if (outputNotReplaceable(options)) return 1;
   // An interrupted run leaves no temporary output behind; a signal the caller has the run
   // ignore (a background job's SIGINT) stays ignored.
   for (int signal : {SIGINT, SIGTERM})
