@@ -9,7 +9,7 @@
 #include <cerrno>
 #include <charconv>  // for std::to_chars
 #include <cmath>     // for std::isfinite
-#include <csignal>   // for std::sig_atomic_t
+#include <csignal>   // for std::sig_atomic_t, sigprocmask
 #include <cstdarg>
 #include <cstdlib>  // for mkostemp, realpath, free
 #include <cstring>  // for std::strerror
@@ -362,9 +362,16 @@ bool MoleWriter::openFile() {
   const std::string dir = slash == std::string::npos ? std::string() : target_.substr(0, slash + 1);
   const std::string base = slash == std::string::npos ? target_ : target_.substr(slash + 1);
   std::string pattern = dir + "." + base.substr(0, kMaxTempStem) + ".XXXXXX";
+  // No signal comes between the file's creation and the note that lets a handler remove it.
+  sigset_t all, previous;
+  sigfillset(&all);
+  sigprocmask(SIG_BLOCK, &all, &previous);
   const int fd = mkostemp(pattern.data(), O_CLOEXEC);
+  const int createError = errno;
+  if (fd >= 0) notePendingOutput(pattern);
+  sigprocmask(SIG_SETMASK, &previous, nullptr);
   if (fd < 0) {
-    fail(errnoText(errno));
+    fail(errnoText(createError));
     return false;
   }
   // mkostemp creates the file readable by its owner only; give it what a plain fopen would.
@@ -374,10 +381,10 @@ bool MoleWriter::openFile() {
     fail(errnoText(errno));
     close(fd);
     unlink(pattern.c_str());
+    notePendingOutput(std::string());
     return false;
   }
   tempPath_ = pattern;
-  notePendingOutput(tempPath_);
   if (ferror(file_)) std::cout << "Error Writing to " << path_ << std::endl;
   return true;
 }

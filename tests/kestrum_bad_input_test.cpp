@@ -1,15 +1,20 @@
 // End-to-end tests of bad input: every case ends with its exit status and message, never with a
 // signal or a sanitizer report, and a failed write leaves no output or temporary file behind.
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/inotify.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>  // for makedev
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>  // for strsignal
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -609,6 +614,106 @@ std::string calphaLattice(int count) {
     text += record;
   }
   return text;
+}
+
+// Starts Kestrum with the arguments, its output streams thrown away; returns its process id.
+pid_t startKestrum(const std::vector<std::string>& args) {
+  std::vector<std::string> argv{KESTRUM_EXE};
+  argv.insert(argv.end(), args.begin(), args.end());
+  std::vector<char*> cargs;
+  for (std::string& a : argv) cargs.push_back(a.data());
+  cargs.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+  pid_t pid = -1;
+  if (posix_spawn(&pid, cargs[0], &actions, nullptr, cargs.data(), environ) != 0) pid = -1;
+  posix_spawn_file_actions_destroy(&actions);
+  return pid;
+}
+
+// Stops the process while a temporary output file exists in `dir`: each file created there is
+// caught as it appears (inotify), the process stopped, and kept stopped if the file is still
+// there. False when the process ends first or none is caught within a minute.
+bool stopWhileWriting(pid_t pid, const std::string& dir) {
+  const int watch = inotify_init1(IN_CLOEXEC | IN_NONBLOCK);
+  if (watch < 0 || inotify_add_watch(watch, dir.c_str(), IN_CREATE) < 0) return false;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+  bool stopped = false;
+  alignas(inotify_event) char events[4096];
+  while (!stopped && std::chrono::steady_clock::now() < deadline && kill(pid, 0) == 0) {
+    pollfd ready{watch, POLLIN, 0};
+    if (poll(&ready, 1, 100) <= 0) continue;
+    const ssize_t size = read(watch, events, sizeof events);
+    for (ssize_t at = 0; !stopped && at < size;) {
+      const auto* event = reinterpret_cast<const inotify_event*>(events + at);
+      at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+      if (event->len == 0 || event->name[0] != '.') continue;
+      kill(pid, SIGSTOP);
+      int status = 0;
+      waitpid(pid, &status, WUNTRACED);
+      if (fs::exists(dir + "/" + event->name)) {
+        stopped = true;
+      } else {
+        kill(pid, SIGCONT);  // renamed already: wait for the next one
+      }
+    }
+  }
+  close(watch);
+  return stopped;
+}
+
+// Each signal that ends a run ends it while it writes a molecule, and the temporary file goes
+// with it; the process ends by that signal. A write past `ulimit -f` ends the same way.
+TEST_F(KestrumBadInput, SignalsThatEndTheRunRemoveTheTemporaryFile) {
+  const std::string ok = badPath("ok.pdb");
+  const std::string large = scratch("large.pdb");
+  writeFile(large, calphaLattice(30000));
+  std::vector<std::string> args = {"-r", ok, "-c", ok, "-p", out(), "-a"};
+  for (int i = 0; i < 40; ++i) args.push_back(large);
+  // Three of the signals dump core by default: no core files from the test.
+  rlimit savedCore{};
+  getrlimit(RLIMIT_CORE, &savedCore);
+  rlimit noCore = savedCore;
+  noCore.rlim_cur = 0;
+  setrlimit(RLIMIT_CORE, &noCore);
+  for (const int signal :
+       {SIGHUP, SIGINT, SIGQUIT, SIGPIPE, SIGALRM, SIGTERM, SIGUSR1, SIGUSR2, SIGXCPU, SIGXFSZ}) {
+    SCOPED_TRACE(strsignal(signal));
+    const pid_t pid = startKestrum(args);
+    ASSERT_GT(pid, 0);
+    const bool stopped = stopWhileWriting(pid, out());
+    kill(pid, stopped ? signal : SIGKILL);
+    kill(pid, SIGCONT);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    ASSERT_TRUE(stopped) << "no write was caught";
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << status;
+    expectNoOutputLeft(out());
+    fs::remove_all(out());
+    fs::create_directory(out());
+  }
+
+  // `ulimit -f`: the kernel sends SIGXFSZ at the write that passes the limit.
+  const std::string output = out() + "/rot_large.mol2";
+  writeFile(output, "earlier output\n");
+  rlimit savedSize{};
+  getrlimit(RLIMIT_FSIZE, &savedSize);
+  rlimit small = savedSize;
+  small.rlim_cur = 1 << 16;
+  const auto previous = ::signal(SIGXFSZ, SIG_DFL);
+  setrlimit(RLIMIT_FSIZE, &small);
+  const pid_t pid = startKestrum({"-r", ok, "-c", ok, "-a", large, "-p", out()});
+  setrlimit(RLIMIT_FSIZE, &savedSize);
+  ::signal(SIGXFSZ, previous);
+  setrlimit(RLIMIT_CORE, &savedCore);
+  ASSERT_GT(pid, 0);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGXFSZ) << status;
+  EXPECT_EQ(readFile(output), "earlier output\n");
+  EXPECT_EQ(filesIn(out()), std::vector<std::string>{"rot_large.mol2"});
 }
 
 // Pairing by name on atoms of one name forms the square of their number of pairs. 22,500 pairs

@@ -475,6 +475,12 @@ int run(const Options& options) {
   return carryOthers(options, fit) ? 0 : 1;
 }
 
+// The signals whose default action ends the process (SIGKILL and SIGSTOP cannot be caught).
+const int kEndingSignals[] = {SIGHUP,  SIGINT,  SIGQUIT, SIGPIPE, SIGALRM,
+                              SIGTERM, SIGUSR1, SIGUSR2, SIGXCPU, SIGXFSZ};
+
+// Removes the temporary output, then ends the process by the same signal, as it would have ended
+// without the handler.
 void removeOutputAndStop(int signal) {
   MoleWriter::removeUnfinishedOutput();
   std::signal(signal, SIG_DFL);
@@ -501,9 +507,10 @@ int kestrumMain(int argc, char** argv) {
               << std::endl;
   if (outputsCollide(options)) return 1;
   if (outputNotReplaceable(options)) return 1;
-  // An interrupted run leaves no temporary output behind; a signal the caller has the run
-  // ignore (a background job's SIGINT) stays ignored.
-  for (int signal : {SIGINT, SIGTERM})
+  // A run ended by a signal leaves no temporary output behind; a signal the caller has the run
+  // ignore (a background job's SIGINT, SIGXFSZ ignored so that a write past `ulimit -f` fails
+  // instead) stays ignored.
+  for (int signal : kEndingSignals)
     if (std::signal(signal, removeOutputAndStop) == SIG_IGN) std::signal(signal, SIG_IGN);
   try {
     return run(options);
