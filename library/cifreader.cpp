@@ -6,6 +6,7 @@
 #include <gemmi/cif.hpp>   // the CIF grammar and document (gemmi, on PEGTL)
 #include <gemmi/numb.hpp>  // for gemmi::cif::as_number
 #include <memory>
+#include <new>  // for std::bad_alloc
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -242,6 +243,8 @@ void CifReader::read(const std::string& data, Complex& complex, unsigned type) c
   cif::Document document;
   try {
     document = cif::read_memory(data.data(), data.size(), path_.c_str());
+  } catch (const std::bad_alloc&) {
+    throw;  // memory, not the file, ran out: the caller says so
   } catch (const std::exception& error) {
     throw raise(kErrCifUnreadable, error.what());
   }

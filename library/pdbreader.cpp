@@ -4,6 +4,7 @@
 #include <iostream>
 #include <map>
 #include <memory>
+#include <new>  // for std::bad_alloc
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -301,6 +302,9 @@ Molecule* MoleReader::readPDB(unsigned type, bool keepCofactors, bool keepWaters
       throw;  // the input itself is unreadable: nothing of it is kept
     }
     diagnostics() << error.code << std::endl;
+  } catch (const std::bad_alloc&) {
+    residueIndex.clear();
+    throw;  // memory, not the file, ran out: the caller says so
   } catch (const std::exception& error) {
     if (debug) {
       reading.dumpAtomNumbers(std::cout);

@@ -51,6 +51,19 @@ std::string pdbOf(const std::vector<std::string>& records) {
   return text + "END\n";
 }
 
+// A PDB text of `count` CA atoms on a grid 1.5 Å apart, residues numbered apart.
+std::string calphaLattice(int count) {
+  std::string text;
+  for (int i = 0; i < count; ++i) {
+    char record[82];
+    snprintf(record, sizeof record,
+             "ATOM  %5d  CA  GLY %c%4d    %8.3f%8.3f%8.3f  1.00  0.00           C\n", i % 100000,
+             'A' + i / 9999, i % 9999, (i % 10) * 1.5, (i / 10 % 10) * 1.5, (i / 100) * 1.5);
+    text += record;
+  }
+  return text;
+}
+
 std::string replaceAll(std::string text, const std::string& from, const std::string& to) {
   for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
     text.replace(at, from.size(), to);
@@ -103,19 +116,28 @@ struct StoredCase {
 
 const StoredCase kStoredCases[] = {
     // Files that hold no molecule at all.
-    {"empty.pdb", kReference, 1, " No molecule in reference file \n"},
+    {"empty.pdb", kReference, 1, " No molecule in reference file \n{file} is empty\n"},
     {"empty.mol2", kComparison, 1,
      "110032\tMoleReader::READ_MOL2\tNO MOLECULE FIND IN FILE :{file}\n"},
-    {"binary.pdb", kReference, 1, " No molecule in reference file \n"},
+    {"binary.pdb", kReference, 1,
+     " No molecule in reference file \n{file} holds binary data, not text\n"},
+    {"utf16.pdb", kComparison, 1,
+     " No molecule in comparison file \n{file} is UTF-16 text: ASCII or UTF-8 text is read\n"},
     {"binary.mol2", kComparison, 1,
      "110032\tMoleReader::READ_MOL2\tNO MOLECULE FIND IN FILE :{file}\n"},
-    {"pdb_no_atoms.pdb", kComparison, 1, " No molecule in comparison file \n"},
-    {"pdb_conect_only.pdb", kReference, 1, " No molecule in reference file \n"},
-    {"mol2_no_atoms.mol2", kReference, 1, " No molecule in reference file \n"},
+    {"pdb_no_atoms.pdb", kComparison, 1,
+     " No molecule in comparison file \n{file} holds no atom record\n"},
+    {"pdb_conect_only.pdb", kReference, 1,
+     " No molecule in reference file \n{file} holds no atom record\n"},
+    {"mol2_no_atoms.mol2", kReference, 1,
+     " No molecule in reference file \n{file} holds no atom record\n"},
     {"unknown_format.xyz", kReference, 1,
-     "110012\tMoleReader::CONSTRUCTOR\tUnrecognized file format.xyz\n"},
+     "110012\tMoleReader::CONSTRUCTOR\tUnrecognized file format.xyz\n{file} : the name ends in "
+     "none of .pdb, .mol2, .cif and .mmcif (each may be followed by .gz), which tell how a file "
+     "is read\n"},
     {"unknown_format.xyz", kCarried, 1,
-     "110022\tMoleReader::Load_NewFile\tUnrecognized file format.xyz\n"},
+     "110022\tMoleReader::Load_NewFile\tUnrecognized file format.xyz\n{file} : the name ends in "
+     "none of .pdb, .mol2, .cif and .mmcif"},
     // PDB records that cannot be read: blank or non-numeric fields.
     {"pdb_blank_x.pdb", kReference, 1,
      "Error while reading {file}\nReason : basic_string::substr\n"},
@@ -460,6 +482,86 @@ TEST_F(KestrumBadInput, CarriedFileWithoutMoleculeIsSaid) {
   EXPECT_EQ(filesIn(out()), std::vector<std::string>{"rot_ok.mol2"});
 }
 
+// Each carried file is read, moved and written on its own: one that cannot be read is said,
+// the files after it are still written, and the run ends with status 1.
+TEST_F(KestrumBadInput, UnreadableCarriedFileDoesNotStopTheOthers) {
+  const std::string ok = badPath("ok.pdb");
+  writeFile(scratch("first.mol2"), readFile(badPath("ok.mol2")));
+  writeFile(scratch("last.mol2"), readFile(badPath("ok.mol2")));
+  writeFile(scratch("bad.pdb.gz"), std::string("\x1f\x8b\x08\x00\x00\x00\x00\x00\x02\x03", 10));
+  const ToolRun run =
+      runKestrum({"-r", ok, "-c", ok, "-a", scratch("first.mol2"), scratch("bad.pdb.gz"),
+                  badPath("pdb_text_y.pdb"), badPath("unknown_format.xyz"), scratch("missing.pdb"),
+                  scratch("last.mol2"), "-p", out()});
+  expectCleanEnd(run);
+  EXPECT_EQ(run.status, 1);
+  for (const std::string& said :
+       {"111011\tStructureFile::Gunzip\tCorrupt or truncated gzip data in " +
+            scratch("bad.pdb.gz") + "\n",
+        "Error while reading " + badPath("pdb_text_y.pdb") + "\nReason : stod\n",
+        "110022\tMoleReader::Load_NewFile\tUnrecognized file format.xyz\n" +
+            badPath("unknown_format.xyz") + " : the name ends in none of",
+        "110023\tMoleReader::Load_NewFile\tUnable to open " + scratch("missing.pdb") + "\n"})
+    EXPECT_NE(run.err.find(said), std::string::npos) << said << "\n" << run.err;
+  EXPECT_EQ(filesIn(out()).size(), 2u);
+  for (const char* name : {"rot_first.mol2", "rot_last.mol2"}) {
+    EXPECT_NE(readFile(out() + "/" + name).find("@<TRIPOS>ATOM"), std::string::npos) << name;
+    EXPECT_NE(run.out.find("Path of the outputed file : " + out() + "/" + name + "\n"),
+              std::string::npos);
+  }
+}
+
+// Pairing that finds fewer than two pairs says so after the library's line, naming both files.
+TEST_F(KestrumBadInput, TooFewPairsNamesBothFiles) {
+  const std::string ok = badPath("ok.pdb");
+  const std::string renamed = scratch("renamed.pdb");
+  writeFile(renamed, replaceAll(replaceAll(readFile(ok), " C1 ", " Q1 "), " C2 ", " Q2 "));
+  const ToolRun run = runKestrum({"-r", ok, "-c", renamed, "-g", "NAME"});
+  expectCleanEnd(run);
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("8001\tZELPAR::Create_Matrix\tNot enough pairs\nPairing by NAME found "
+                         "fewer than two atom pairs between " +
+                         ok + " and " + renamed + ": there is nothing to fit\n"),
+            std::string::npos)
+      << run.err;
+}
+
+// The example runs within 300,000 KiB of address space (`ulimit -v 300000`); a run that memory
+// cannot hold ends with one line naming what it was doing, and the other files are written.
+TEST_F(KestrumBadInput, MemoryLimits) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "AddressSanitizer reserves terabytes of address space";
+#endif
+  const std::string example = std::string(KESTRUM_TEST_DATA) + "/../../example/";
+  const std::string large = scratch("large.pdb");
+  writeFile(large, calphaLattice(200000));
+  rlimit saved{};
+  getrlimit(RLIMIT_AS, &saved);
+  auto runWithin = [&](rlim_t kib, const std::vector<std::string>& args) {
+    rlimit limited = saved;
+    limited.rlim_cur = kib * 1024;
+    setrlimit(RLIMIT_AS, &limited);
+    const ToolRun run = runKestrum(args);
+    setrlimit(RLIMIT_AS, &saved);
+    return run;
+  };
+  const ToolRun run = runWithin(
+      300000, {"-r", example + "ref_ligand.pdb", "-c", example + "comp_ligand.pdb", "-g", "NAME",
+               "-a", example + "comp_protein.pdb", example + "comp_ligand.pdb", "-p", out()});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(filesIn(out()).size(), 2u);
+  fs::remove_all(out());
+  fs::create_directory(out());
+
+  const std::string ok = badPath("ok.pdb");
+  const ToolRun starved = runWithin(60000, {"-r", ok, "-c", ok, "-a", large, ok, "-p", out()});
+  expectCleanEnd(starved);
+  EXPECT_EQ(starved.status, 1);
+  EXPECT_NE(starved.err.find("\nOut of memory while reading " + large + "\n"), std::string::npos)
+      << starved.err;
+  EXPECT_EQ(filesIn(out()), std::vector<std::string>{"rot_ok.mol2"});
+}
+
 // mmCIF and gzip faults end the run with one line naming the file as given, in every role,
 // and leave no output; an mmCIF file without atoms is a file without a molecule.
 TEST_F(KestrumBadInput, MmcifAndGzipFaultsEndTheRun) {
@@ -601,19 +703,6 @@ TEST_F(KestrumBadInput, SameFileEverywhere) {
     fs::remove(written);
   }
   for (const std::string& name : filesIn(scratch_.path())) EXPECT_NE(name[0], '.') << name;
-}
-
-// A PDB text of `count` CA atoms on a grid 1.5 Å apart, residues numbered apart.
-std::string calphaLattice(int count) {
-  std::string text;
-  for (int i = 0; i < count; ++i) {
-    char record[82];
-    snprintf(record, sizeof record,
-             "ATOM  %5d  CA  GLY %c%4d    %8.3f%8.3f%8.3f  1.00  0.00           C\n", i % 100000,
-             'A' + i / 9999, i % 9999, (i % 10) * 1.5, (i / 10 % 10) * 1.5, (i / 100) * 1.5);
-    text += record;
-  }
-  return text;
 }
 
 // Starts Kestrum with the arguments, its output streams thrown away; returns its process id.
