@@ -124,6 +124,9 @@ class MoleReader {
   // Finds the sections up to the next molecule or the end of the input; the substructures and
   // comments are read on the way.
   Mol2Sections scanMOL2Sections(Molecule& molecule, unsigned numSubstructures);
+  // Checks every atom's MOL2 type, as Molecule::checkMol2 does; an unknown type is reported in
+  // two lines, the check's own and one that names the atom and the file.
+  void checkMOL2Types(Molecule& molecule);
   // The molecule once its records are read: types checked, elements from types or names, the
   // substructures' root atoms, no empty default residue.
   void finishMOL2(Molecule& molecule);

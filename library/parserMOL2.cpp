@@ -216,10 +216,29 @@ MoleReader::Mol2Sections MoleReader::scanMOL2Sections(Molecule& molecule,
   return sections;
 }
 
+void MoleReader::checkMOL2Types(Molecule& molecule) {
+  for (size_t i = 0; i < molecule.numAtoms(); ++i) {
+    Atom& atom = molecule.atom(i);
+    try {
+      atom.checkMOL2type(std::string());
+    } catch (const MoleExcept& error) {
+      // The check's report without the atom's dump that it carries (addresses in memory,
+      // properties): its first line, then the atom and the file in words.
+      const std::string_view location(error.location);
+      const std::string_view message(error.message);
+      diagnostics() << error.code << "\t" << location.substr(0, location.find('-')) << "\t"
+                    << message.substr(0, message.find('\n')) << "\n"
+                    << path << " : atom " << atom.getMapNum() << " (" << atom.getName()
+                    << ") has the MOL2 type \"" << atom.getMOL2type()
+                    << "\", which is no Tripos type" << std::endl;
+    }
+  }
+}
+
 void MoleReader::finishMOL2(Molecule& molecule) {
-  molecule.checkMol2();
-  // A type that names no row of the type table (reported by checkMol2) still names an element,
-  // before its dot, or the atom's name does.
+  checkMOL2Types(molecule);
+  // A type that names no row of the type table (reported above) still names an element, before
+  // its dot, or the atom's name does.
   for (size_t i = 0; i < molecule.numAtoms(); ++i) {
     Atom& atom = molecule.atom(i);
     if (atom.getAtomicName().empty()) atom.setElementFromTypeOrName();

@@ -175,6 +175,10 @@ const StoredCase kStoredCases[] = {
      "WARNING : unreadable ATOM record skipped in {file} : \"      3 O3             nan    1.5000"
      "    0.0000 O.3       1 LIG1        0.0000\"\n"},
     {"mol2_nul_bytes.mol2", kEverywhere, 0, "WARNING : unreadable ATOM record skipped in {file}"},
+    // An atom type that names no Tripos type is reported with the file, without a dump.
+    {"mol2_unknown_type.mol2", kEverywhere, 0,
+     "4\tATOM::Check_mol2type\tMOL2 type given : .. Not recognized\n{file} : atom 1 (C1) has "
+     "the MOL2 type \"..\", which is no Tripos type\n"},
     // Unusual bytes that are still good input.
     {"mol2_nonascii_names.mol2", kEverywhere, 0, ""},
     {"pdb_nonascii_names.pdb", kEverywhere, 0, ""},
@@ -203,6 +207,7 @@ TEST_F(KestrumBadInput, StoredCasesEndWithTheirStatusAndMessage) {
     expectCleanEnd(run);
     EXPECT_EQ(run.status, c.status) << run.err;
     EXPECT_NE(run.err.find(replaceAll(c.message, "{file}", file)), std::string::npos) << run.err;
+    EXPECT_EQ(run.err.find("0x"), std::string::npos) << "an address in memory:\n" << run.err;
     if (c.status != 0) {
       expectNoOutputLeft(out());
     } else {
