@@ -540,14 +540,32 @@ TEST_F(KestrumBadInput, MemoryLimits) {
   const std::string example = std::string(KESTRUM_TEST_DATA) + "/../../example/";
   const std::string large = scratch("large.pdb");
   writeFile(large, calphaLattice(200000));
-  rlimit saved{};
-  getrlimit(RLIMIT_AS, &saved);
+  // The limit is set in the child alone: the test process may already be larger than it.
   auto runWithin = [&](rlim_t kib, const std::vector<std::string>& args) {
-    rlimit limited = saved;
-    limited.rlim_cur = kib * 1024;
-    setrlimit(RLIMIT_AS, &limited);
-    const ToolRun run = runKestrum(args);
-    setrlimit(RLIMIT_AS, &saved);
+    TempDir capture;
+    std::vector<std::string> argv{KESTRUM_EXE};
+    argv.insert(argv.end(), args.begin(), args.end());
+    std::vector<char*> cargs;
+    for (std::string& a : argv) cargs.push_back(a.data());
+    cargs.push_back(nullptr);
+    const std::string outPath = capture.file("stdout"), errPath = capture.file("stderr");
+    ToolRun run;
+    const pid_t pid = fork();
+    if (pid == 0) {
+      rlimit limited{kib * 1024, kib * 1024};
+      setrlimit(RLIMIT_AS, &limited);
+      const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      dup2(out, 1);
+      dup2(err, 2);
+      execv(cargs[0], cargs.data());
+      _exit(127);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    run.out = readFile(outPath);
+    run.err = readFile(errPath);
     return run;
   };
   const ToolRun run = runWithin(
