@@ -141,7 +141,7 @@ const StoredCase kStoredCases[] = {
     // PDB records that cannot be read: blank or non-numeric fields.
     {"pdb_blank_x.pdb", kReference, 1,
      "Error while reading {file}\nReason : basic_string::substr\n"},
-    {"pdb_text_y.pdb", kComparison, 1, "Error while reading {file}\nReason : stod\n"},
+    {"pdb_text_y.pdb", kComparison, 1, "Error while reading {file}\nReason : stod\nLine : 2\n"},
     {"pdb_blank_atom_name.pdb", kReference, 1,
      "Error while reading {file}\nReason : basic_string::substr\n"},
     {"pdb_overflowing_coordinate.pdb", kReference, 1,
@@ -153,13 +153,24 @@ const StoredCase kStoredCases[] = {
     // MOL2 headers whose counts do not match the file.
     {"mol2_more_atoms.mol2", kReference, 1,
      "110041\tMoleReader::Read_MOL2_Atom\tUnexpected @<TRIPOS> line while reading @<TRIPOS>ATOM "
-     "block\n"},
+     "block\n{file}, line 11: the ATOM section ends after 3 of the 5 records the MOLECULE record "
+     "counts\n"},
     {"mol2_two_billion_atoms.mol2", kReference, 1,
      "110041\tMoleReader::Read_MOL2_Atom\tUnexpected @<TRIPOS> line while reading @<TRIPOS>ATOM "
      "block\n"},
     {"mol2_two_billion_atoms_last.mol2", kEverywhere, 0,
      "WARNING : {file} ends after 3 of 2000000000 ATOM records\n"},
     {"mol2_more_bonds.mol2", kEverywhere, 0, "WARNING : {file} ends after 2 of 5 BOND records\n"},
+    // More records than the count: read as far as the count, the rest would be lost.
+    {"mol2_count_2x5.mol2", kReference, 1,
+     "110042\tMoleReader::Read_MOL2_Atom\tMore ATOM records than the count of the MOLECULE record "
+     "in {file}, line 10\n"},
+    {"mol2_count_2_of_25.mol2", kCarried, 1,
+     "110042\tMoleReader::Read_MOL2_Atom\tMore ATOM records than the count of the MOLECULE record "
+     "in {file}, line 10\n"},
+    {"mol2_more_bond_records.mol2", kComparison, 1,
+     "110052\tMoleReader::Read_MOL2_Bond\tMore BOND records than the count of the MOLECULE record "
+     "in {file}, line 13\n"},
     {"mol2_negative_atoms.mol2", kReference, 1,
      "110032\tMoleReader::READ_MOL2\tNO MOLECULE FIND IN FILE :{file}\n"},
     {"mol2_negative_bonds.mol2", kComparison, 1,
@@ -168,13 +179,26 @@ const StoredCase kStoredCases[] = {
      "110032\tMoleReader::READ_MOL2\tNO MOLECULE FIND IN FILE :{file}\n"},
     {"mol2_no_header.mol2", kCarried, 1,
      "110032\tMoleReader::READ_MOL2\tNO MOLECULE FIND IN FILE :{file}\n"},
-    // Faulty records that are reported and left out.
+    // A bond to an atom that is not there is reported and left out; a record that cannot be
+    // read ends the read, naming the file and the line.
     {"mol2_bond_to_missing_atom.mol2", kEverywhere, 0,
      "ERROR while creating bond : \nGiven number NA2 above the atom number in the molecule\n"},
-    {"mol2_nan_coordinate.mol2", kEverywhere, 0,
-     "WARNING : unreadable ATOM record skipped in {file} : \"      3 O3             nan    1.5000"
-     "    0.0000 O.3       1 LIG1        0.0000\"\n"},
-    {"mol2_nul_bytes.mol2", kEverywhere, 0, "WARNING : unreadable ATOM record skipped in {file}"},
+    {"mol2_nan_coordinate.mol2", kCarried, 1,
+     "110043\tMoleReader::Read_MOL2_Atom\tUnreadable ATOM record in {file}, line 10: a coordinate "
+     "or charge that is not a finite number\n"},
+    {"mol2_nul_bytes.mol2", kReference, 1,
+     "110043\tMoleReader::Read_MOL2_Atom\tUnreadable ATOM record in {file}, line 9: number, name, "
+     "x, y, z and type are not all there\n"},
+    {"mol2_unreadable_bond.mol2", kCarried, 1,
+     "110053\tMoleReader::Read_MOL2_Bond\tUnreadable BOND record in {file}, line 13: number, "
+     "atoms and type are not all there\n"},
+    // Coordinates beyond any molecule, in each format.
+    {"mol2_far_coordinate.mol2", kReference, 1,
+     "110044\tMoleReader::Read_MOL2_Atom\tA coordinate beyond 1e6 in {file}, line 10\n"},
+    {"pdb_far_coordinate.pdb", kCarried, 1,
+     "110062\tMoleReader::Read_PDB\tA coordinate beyond 1e6 in {file}, line 2\n"},
+    {"cif_far_coordinate.cif", kComparison, 1,
+     "112014\tCifReader::Read\tA coordinate beyond 1e6 in {file}, line 16\n"},
     // An atom type that names no Tripos type is reported with the file, without a dump.
     {"mol2_unknown_type.mol2", kEverywhere, 0,
      "4\tATOM::Check_mol2type\tMOL2 type given : .. Not recognized\n{file} : atom 1 (C1) has "
