@@ -81,8 +81,9 @@ def main():
         f.write("".join(cdk2[:3]))
     writer = Chem.SDWriter(os.path.join(out, "sdf_cdk2_three_v3000.sdf"))
     writer.SetForceV3000(True)
-    for text in cdk2[:3]:
-        writer.write(Chem.MolFromMolBlock(text, removeHs=False, sanitize=False))
+    supplier = Chem.SDMolSupplier(CDK2, removeHs=False, sanitize=False)
+    for k in range(3):
+        writer.write(supplier[k])
     writer.close()
     charged = [r for r in records(NCI) if "M  CHG" in r][:3]
     with open(os.path.join(out, "sdf_nci_charged.sdf"), "w") as f:
