@@ -66,6 +66,15 @@ std::string wordsOf(std::string_view text) {
   return words;
 }
 
+// A decimal number that fills the whole field (trimmed of blanks): false for anything else, or
+// for a number that is not finite.
+bool readNumber(std::string_view field, double& value) {
+  const std::string text(trimmed(field));
+  char* end = nullptr;
+  value = text.empty() ? 0 : std::strtod(text.c_str(), &end);
+  return !text.empty() && *end == '\0' && std::isfinite(value);
+}
+
 }  // namespace
 
 std::string elementOfAutoDockType(std::string_view type) {
@@ -115,32 +124,34 @@ std::unique_ptr<Molecule> PdbqtReader::next(unsigned type) {
     if (autoDockType.empty()) throw fail(kErrPdbqtUnreadable, "no AutoDock type in columns 78-79");
     const std::string element = elementOfAutoDockType(autoDockType);
     if (element.empty()) throw fail(kErrPdbqtUnknownType, "\"" + std::string(autoDockType) + "\"");
-    const std::string chargeText(trimmed(line.substr(70, 6)));
-    char* end = nullptr;
-    const double charge = chargeText.empty() ? 0 : std::strtod(chargeText.c_str(), &end);
-    if (!chargeText.empty() && (*end != '\0' || !std::isfinite(charge)))
-      throw fail(kErrPdbqtUnreadable,
-                 "the partial charge \"" + chargeText + "\" in columns 71-76 is not a number");
+    double charge = 0;
+    if (!trimmed(line.substr(70, 6)).empty() && !readNumber(line.substr(70, 6), charge))
+      throw fail(kErrPdbqtUnreadable, "the partial charge \"" +
+                                          std::string(trimmed(line.substr(70, 6))) +
+                                          "\" in columns 71-76 is not a number");
     AtomRecord record;
+    pdb::AtomFields f;
     try {
-      pdb::AtomFields f;
       pdb::cutAtomRecord(line, f, scratch);
-      record.serial = pdb::readAtomNumber(f.num);
-      record.name = f.name;
-      record.altLoc = f.altLoc;
-      record.residueName = f.res;
-      record.chain = f.chain;
-      record.residueNumber = pdb::readResidueNumber(f.resId);
-      record.insertionCode = f.insertionCode;
-      record.at =
-          Coords(pdb::readCoordinate(f.x), pdb::readCoordinate(f.y), pdb::readCoordinate(f.z));
     } catch (const std::bad_alloc&) {
       throw;
     } catch (const std::exception& error) {
-      throw fail(kErrPdbqtUnreadable, error.what());
+      throw fail(kErrPdbqtUnreadable, std::string("the record cannot be cut: ") + error.what());
     }
-    if (!std::isfinite(record.at.x) || !std::isfinite(record.at.y) || !std::isfinite(record.at.z))
-      throw fail(kErrPdbqtUnreadable, "a coordinate is not a finite number");
+    record.serial = pdb::readAtomNumber(f.num);
+    record.name = f.name;
+    record.altLoc = f.altLoc;
+    record.residueName = f.res;
+    record.chain = f.chain;
+    record.residueNumber = pdb::readResidueNumber(f.resId);
+    record.insertionCode = f.insertionCode;
+    const std::string_view fields[3] = {f.x, f.y, f.z};
+    double xyz[3];
+    for (int k = 0; k < 3; ++k)
+      if (!readNumber(fields[k], xyz[k]))
+        throw fail(kErrPdbqtUnreadable, std::string("the ") + "xyz"[k] + " coordinate \"" +
+                                            std::string(trimmed(fields[k])) + "\" is not a number");
+    record.at = Coords(xyz[0], xyz[1], xyz[2]);
     if (!withinReach(record.at.x, record.at.y, record.at.z))
       throw fail(kErrPdbqtCoordinateBeyond, "the atom's position");
     record.element = element;
