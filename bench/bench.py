@@ -3,7 +3,8 @@
 of Kestrum, of the floor program and of PyMOL, and the ratios that the targets bound.
 
     bench.py --kestrum PATH --floor PATH --work DIR [--runs N] [--pymol PEER.py]
-             [--pymol-pair-fit PEER.py] [--pymol-align PEER.py] [--graphmatch HARNESS]
+             [--pymol-pair-fit PEER.py] [--pymol-align PEER.py] [--rdkit-best-rms PEER.py]
+             [--graphmatch HARNESS]
              [--wait S] [--only LETTERS]
 
 Each round runs every program of every scenario once, in turn, so that the floor, Kestrum and
@@ -104,11 +105,13 @@ def main():
                         help="the PyMOL peer of scenario E; omitted when PyMOL is missing")
     parser.add_argument("--pymol-align",
                         help="the PyMOL peer of scenario H; omitted when PyMOL is missing")
+    parser.add_argument("--rdkit-best-rms",
+                        help="the RDKit peer of scenario L; omitted when RDKit is missing")
     parser.add_argument("--graphmatch",
                         help="bench/graphmatch_poses, built; scenario M needs it")
     parser.add_argument("--wait", type=float, default=120,
                         help="seconds to wait for a quiet machine (load below 1.5)")
-    parser.add_argument("--only", default="ABCDEFGHIJM",
+    parser.add_argument("--only", default="ABCDEFGHIJLM",
                         help="the letters of the scenarios to run (default: all)")
     args = parser.parse_args()
     work = os.path.abspath(args.work)
@@ -229,12 +232,29 @@ def main():
                                  universal_newlines=True).stdout
             words = next(line for line in out.splitlines() if line.startswith("Pairs : ")).split()
             rigid[(letter, label)] = (int(words[2]), int(words[4]), float(words[7]))
+    # L: 1,000 poses of a drug-like ligand in one SDF file fitted onto its crystal pose, by
+    # ELEMENT and by NAME, in one run each; RDKit's GetBestRMS over the same poses in one Python
+    # process and Open Babel's obrms (minimised RMSD), start-up included.
+    poses = ["-r", "poses_crystal.sdf", "-c", "poses_1000.sdf"]
+    fits = [("Kestrum ELEMENT", [kestrum] + poses + ["-g", "ELEMENT"]),
+            ("Kestrum NAME", [kestrum] + poses + ["-g", "NAME"])]
+    peers = [("obrms", ["obrms", "-f", "-m", "poses_crystal.sdf", "poses_1000.sdf"])]
+    if args.rdkit_best_rms:
+        peers.append(("RDKit GetBestRMS", ["/usr/bin/python3", os.path.abspath(args.rdkit_best_rms),
+                                           "poses_crystal.sdf", "poses_1000.sdf"]))
+    scenarios.append(Scenario("L", work, fits + peers, []))
+    # Outside the timing: each run gives one result per pose.
+    results = {}
+    for label, command in fits if "L" in only else []:
+        out = subprocess.run(command, cwd=work, check=True, stdout=subprocess.PIPE,
+                             stderr=subprocess.DEVNULL, universal_newlines=True).stdout
+        results[label] = sum(1 for line in out.splitlines() if line.startswith("RMSD : "))
     # M: 1,000 poses of one ligand mapped by the bond graph, in place and fitted, beside RDKit's
     # CalcRMS in one Python process and Open Babel's obrms, start-up included.
     harness = os.path.abspath(args.graphmatch) if args.graphmatch else None
-    poses = ["graph/ref.mol2", "graph/poses.mol2"]
-    sdf = ["graph/ref.sdf", "graph/poses.sdf"]
-    tool = [kestrum, "-r", sdf[0], "-c", sdf[1], "-g", "GRAPH", "-n"]
+    graph_mol2 = ["graph/ref.mol2", "graph/poses.mol2"]
+    graph_sdf = ["graph/ref.sdf", "graph/poses.sdf"]
+    tool = [kestrum, "-r", graph_sdf[0], "-c", graph_sdf[1], "-g", "GRAPH", "-n"]
     m = []
     tool_poses = agree = 0
     stress = []  # (case, RMSD, seconds per pose, poses at the bound, poses)
@@ -247,10 +267,10 @@ def main():
                                  universal_newlines=True).stdout
         tool_poses = printed.count("RMSD in place : ")
         rdkit_peer = ["/usr/bin/python3", os.path.join(os.path.dirname(__file__),
-                                                       "rdkit_calcrms.py")] + sdf
+                                                       "rdkit_calcrms.py")] + graph_sdf
         rdkit = subprocess.run(rdkit_peer, cwd=work, check=True, stdout=subprocess.PIPE,
                                universal_newlines=True).stdout.split()
-        ours = subprocess.run([harness, "-n"] + poses, cwd=work, check=True,
+        ours = subprocess.run([harness, "-n"] + graph_mol2, cwd=work, check=True,
                               stdout=subprocess.PIPE, universal_newlines=True).stdout.splitlines()
         agree = sum(abs(float(line.split()[2]) - float(value)) <= 1e-4
                     for line, value in zip(ours, rdkit))
@@ -265,10 +285,10 @@ def main():
                                       universal_newlines=True).stdout.splitlines()
                 per_pose = (time.perf_counter() - start) / len(rows)
                 stress.append((name, label, per_pose, sum("bound" in r for r in rows), len(rows)))
-        m = [("GraphMatch in place", [harness, "-n"] + poses),
-             ("GraphMatch fitted", [harness, "-f"] + poses),
+        m = [("GraphMatch in place", [harness, "-n"] + graph_mol2),
+             ("GraphMatch fitted", [harness, "-f"] + graph_mol2),
              ("RDKit CalcRMS", rdkit_peer),
-             ("obrms", ["obrms", "-f"] + sdf)]
+             ("obrms", ["obrms", "-f"] + graph_sdf)]
         if tool_poses == 1000:
             m.insert(0, ("Kestrum -g GRAPH -n", tool))
     scenarios.append(Scenario("M", work, m, []))
@@ -337,6 +357,18 @@ def main():
                 check(s, "%s pairs kept of %d, RMSD %.4f" % (label, formed, rmsd), kept,
                       "= %d, RMSD < 0.01" % formed, kept == formed and rmsd < 0.01)
             continue
+        if s.name == "L":  # poses per second, start-up included
+            for label, _ in s.programs:
+                rows.append(("", "", "", "", "%s poses/s = %.0f" % (label, 1000 / s.median(label)[0]),
+                             "", ""))
+            for label, _ in fits:
+                check(s, "%s poses with a result" % label, results[label], "= 1000",
+                      results[label] == 1000)
+                for peer, _ in peers:
+                    ratio = s.median(label)[0] / s.median(peer)[0]
+                    check(s, "%s / %s time" % (label, peer), ratio, "< 1.0", ratio < 1.0)
+            if not args.rdkit_best_rms:
+                rows.append(("", "", "", "", "RDKit not installed: not compared", "", ""))
         if s.name == "M":
             rate = {label: 1000 / s.median(label)[0] for label, _ in s.programs}
             ours = "Kestrum -g GRAPH -n" if tool_poses == 1000 else "GraphMatch in place"
@@ -395,7 +427,9 @@ def main():
           " mmCIF and both gzip-compressed; H: entries 5DPV and 5DT0 by RESIDUE, and by SEQUENCE"
           " against 5DT0 numbered differently; I: entry 6C83 (4,937 atoms) against its moved"
           " copy by RESIDUE, and numbered differently by SEQUENCE; J: the 91,014-atom protein"
-          " against its moved copy by RESIDUE and by SEQUENCE; M: 1,000 shuffled poses of a"
+          " against its moved copy by RESIDUE and by SEQUENCE; L: 1,000 poses of a 25-heavy-atom"
+          " ligand in one SDF file against its crystal pose, by ELEMENT and by NAME, beside"
+          " RDKit's GetBestRMS in one process and obrms; M: 1,000 shuffled poses of a"
           " 27-heavy-atom ligand by GRAPH beside RDKit's CalcRMS and obrms, and the symmetric"
           " stress cases (one run each)"
           % (len(small), len(displaced), len(pairs)))

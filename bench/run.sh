@@ -1,15 +1,14 @@
 #!/usr/bin/env bash
 # The benchmark: builds Kestrum (Release) and the floor program, makes the inputs under
 # bench/work/, installs PyMOL when it can, runs every scenario several times and prints the table.
-# Usage: bench/run.sh [rounds [letters]]   (default 5 rounds of every scenario, A to J and M;
+# Usage: bench/run.sh [rounds [letters]]   (default 5 rounds of every scenario, A to J, L and M;
 # KESTRUM_BENCH_BUILD chooses the build directory)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 . "$root/scripts/deps.sh"
 # pymol-data holds the protein of scenario E; gemmi converts the protein of scenario G to mmCIF;
-# RDKit (with rdkit-data's ligands) and Open Babel make the poses of scenario M and are its peers.
-need_packages "${BUILD_PACKAGES[@]}" python3 time pymol-data gemmi python3-rdkit rdkit-data \
-  openbabel
+# RDKit makes the poses of scenarios L and M, and it and Open Babel's obrms are their peers.
+need_packages "${BUILD_PACKAGES[@]}" python3 time pymol-data gemmi python3-rdkit rdkit-data openbabel
 
 build="${KESTRUM_BENCH_BUILD:-$root/build-bench}"
 work="$root/bench/work"
@@ -24,7 +23,7 @@ echo "== building the floor program"
 c++ -std=c++17 -O3 -Wall -Wextra -o "$work/floor" "$root/bench/floor.cpp"
 
 echo "== making the inputs"
-/usr/bin/python3 "$root/bench/make_inputs.py" "$root" "$work" "${2:-ABCDEFGHIJM}"
+/usr/bin/python3 "$root/bench/make_inputs.py" "$root" "$work" "${2:-ABCDEFGHIJLM}"
 
 peer=()
 if ! /usr/bin/python3 -c 'import pymol2' 2>/dev/null; then
@@ -40,5 +39,5 @@ fi
 
 echo "== running"
 /usr/bin/python3 "$root/bench/bench.py" --kestrum "$build/tool/Kestrum" --floor "$work/floor" \
-  --work "$work" --runs "${1:-5}" --only "${2:-ABCDEFGHIJM}" --graphmatch "$work/graphmatch_poses" \
-  "${peer[@]}"
+  --work "$work" --runs "${1:-5}" --only "${2:-ABCDEFGHIJLM}" "${peer[@]}" \
+  --rdkit-best-rms "$root/bench/rdkit_best_rms.py" --graphmatch "$work/graphmatch_poses"

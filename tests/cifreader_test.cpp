@@ -209,6 +209,43 @@ TEST(CifReader, BadFilesAreRefusedWithTheirPath) {
   EXPECT_TRUE(empty.others.empty());
 }
 
+// A coordinate beyond any molecule is refused with the line it stands on, however the values
+// before it are written: quoted, as text fields, with comments, several rows to a line or one
+// row over several lines; and in a table of tag-value pairs.
+TEST(CifReader, CoordinateBeyondAnyMoleculeNamesItsLine) {
+  const std::string header =
+      "data_x\n# a comment\nloop_\n_atom_site.id\n_atom_site.type_symbol\n"
+      "_atom_site.label_atom_id\n_atom_site.label_comp_id\n_atom_site.auth_seq_id\n"
+      "_atom_site.Cartn_x\n_atom_site.Cartn_y\n_atom_site.Cartn_z\n";  // rows from line 12
+  const struct {
+    std::string rows;
+    int line;
+  } cases[] = {
+      {"1 C C1 LIG 1 0 0 0\n2 C C2 LIG 1 0 -2e6 0\n", 13},
+      {"1 C 'C 1' LIG 1 0 0 0 2 C \"C2\" LIG 1 0 0 1e308\n", 12},
+      {"1 C\n;C1\nstill the name\n;\nLIG 1 0 0 0 # a comment\n2 C C2 LIG 1\n\n1e7 0 0\n", 19},
+      {"1 C 'it''s' LIG 1 0 0 0\n2 C C2 LIG 1 0 0 -1000000.5\n", 13},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.rows);
+    Complex complex;
+    const MoleExcept e = thrown([&] { CifReader("far.cif").read(header + c.rows, complex, 17); });
+    EXPECT_EQ(e.code, 112014u);
+    EXPECT_EQ(e.message, "A coordinate beyond 1e6 in far.cif, line " + std::to_string(c.line));
+  }
+  Complex complex;
+  const MoleExcept e = thrown([&] {
+    CifReader("pair.cif")
+        .read(
+            "data_x\n_atom_site.id 1\n_atom_site.type_symbol C\n_atom_site.Cartn_x 0\n"
+            "_atom_site.Cartn_y 0\n_atom_site.Cartn_z 3e6\n",
+            complex, 17);
+  });
+  EXPECT_EQ(e.message, "A coordinate beyond 1e6 in pair.cif, line 6");
+  CifReader("near.cif").read(header + "1 C C1 LIG 1 -1000000 999999.9 0\n", complex, 17);
+  EXPECT_EQ(complex.others.size(), 1u);
+}
+
 // A .gz file reads as the file it holds; corrupt or cut-short data, and data that inflates
 // beyond the bound (a gzip bomb), are refused with the path as given.
 TEST(StructureFile, GzipFilesAndTheirFaults) {

@@ -83,7 +83,21 @@ TEST(Global, ErrorCodesAreDistinct) {
                              &kErrMol2CannotCreateMolecule,
                              &kErrMol2UnexpectedInAtomBlock,
                              &kErrMol2UnexpectedInBondBlock,
-                             &kErrPdbUnreadable};
+                             &kErrMol2MoreAtoms,
+                             &kErrMol2UnreadableAtom,
+                             &kErrMol2MoreBonds,
+                             &kErrMol2UnreadableBond,
+                             &kErrMol2CoordinateBeyond,
+                             &kErrPdbCoordinateBeyond,
+                             &kErrCifCoordinateBeyond,
+                             &kErrPdbUnreadable,
+                             &kErrLineTooLong,
+                             &kErrReadFailed,
+                             &kErrGzipCorrupt,
+                             &kErrGzipTooLarge,
+                             &kErrCifUnreadable,
+                             &kErrCifNoAtomSite,
+                             &kErrCifCoordinate};
   std::set<uint32_t> codes;
   for (const ErrorDef* def : table) EXPECT_TRUE(codes.insert(def->code).second) << def->code;
   EXPECT_EQ(kErrMolBondAtom1NotFound.message, kErrMolBondAtom2NotFound.message);
