@@ -2,6 +2,7 @@
 // built executable and compared with RDKit's values for the same heavy atoms.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <sstream>
@@ -21,29 +22,55 @@ double valueAfter(const std::string& out, const std::string& label) {
   return std::stod(out.substr(at + 1 + label.size()));
 }
 
-// RDKit 2022.09's GetBestRMS and CalcRMS on the heavy atoms (tests/interop/graphmatch.py).
+// RDKit 2022.09's GetBestRMS and CalcRMS on the heavy atoms (tests/interop/graphmatch.py's
+// rdkit_values).
 struct RDKitValues {
   double fitted;
   double inPlace;
 };
 
-void expectValues(const ToolRun& run, RDKitValues rdkit) {
-  ASSERT_EQ(run.status, 0) << run.err;
-  // Printed with six significant digits.
-  EXPECT_NEAR(valueAfter(run.out, "RMSD : "), rdkit.fitted, 5e-6);
-  EXPECT_NEAR(valueAfter(run.out, "RMSD in place : "), rdkit.inPlace, 5e-6);
+// Every "RMSD : " and "RMSD in place : " value of a run, in order.
+std::vector<RDKitValues> printedValues(const std::string& out) {
+  std::vector<RDKitValues> values;
+  std::istringstream lines(out);
+  std::string line;
+  while (std::getline(lines, line)) {
+    if (line.rfind("RMSD : ", 0) == 0) values.push_back({std::stod(line.substr(7)), std::nan("")});
+    if (line.rfind("RMSD in place : ", 0) == 0 && !values.empty())
+      values.back().inPlace = std::stod(line.substr(16));
+  }
+  return values;
 }
 
-// Two chains of one entry, the first pose of a file of shuffled conformers (its nitro and
-// sulfonyl oxygens in other orders), each against the reference: the fitted RMSD is the least
-// over the symmetries of the fit, the RMSD in place the least in place, as RDKit gives them.
-TEST(KestrumGraph, FittedAndInPlaceRmsdAreRDKits) {
+void expectValues(const ToolRun& run, const std::vector<RDKitValues>& rdkit) {
+  ASSERT_EQ(run.status, 0) << run.err;
+  const std::vector<RDKitValues> printed = printedValues(run.out);
+  ASSERT_EQ(printed.size(), rdkit.size()) << run.out;
+  for (size_t k = 0; k < rdkit.size(); ++k) {
+    // Printed with six significant digits.
+    EXPECT_NEAR(printed[k].fitted, rdkit[k].fitted, 5e-6 * std::max(1.0, rdkit[k].fitted)) << k;
+    EXPECT_NEAR(printed[k].inPlace, rdkit[k].inPlace, 5e-6 * std::max(1.0, rdkit[k].inPlace)) << k;
+  }
+}
+
+// Two chains of one entry; a file of three poses (two conformers and the crystal pose with its
+// nitro and sulfonyl oxygens swapped, each shuffled); five docked SDF poses against their
+// crystal pose: each pose is mapped on its own, the fitted RMSD the least over the symmetries of
+// the fit, the RMSD in place the least in place, as RDKit gives them.
+TEST(KestrumGraph, EveryPoseGetsRDKitsFittedAndInPlaceRmsd) {
   expectValues(runKestrum({"-r", dataPath("e2e_acp_chain_a.pdb"), "-c",
                            dataPath("e2e_acp_chain_b.pdb"), "-g", "GRAPH", "-n"}),
-               {1.335218, 1.772133});
+               {{1.335218, 1.772133}});
   expectValues(runKestrum({"-r", dataPath("graph_cdk2_reference.mol2"), "-c",
                            dataPath("graph_cdk2_three_poses.mol2"), "-g", "GRAPH", "-n"}),
-               {0.310513, 1.433184});
+               {{0.310513, 1.433184}, {0.809509, 10.526051}, {0.0, 0.0}});
+  expectValues(runKestrum({"-r", dataPath("poses_cdk2_crystal.mol2"), "-c",
+                           dataPath("poses_cdk2_five.sdf"), "-g", "GRAPH", "-n"}),
+               {{0.204527, 2.945353},
+                {0.237794, 9.653347},
+                {0.235730, 15.906318},
+                {0.265691, 5.972314},
+                {0.272578, 9.080688}});
 }
 
 // -n adds one line right after the RMSD line and changes nothing else: the same fit, the same

@@ -162,7 +162,7 @@ class Agreement:
                                    msg="%s pose %d in place" % (what, k + 1))
         # The tool prints six significant digits.
         tool = kestrum_values(ref_mol2, poses_mol2)
-        self.assertTrue(tool, what)
+        self.assertEqual(len(tool), len(expected), what)  # every pose, each on its own
         for k, ((fitted, in_place), (t_fitted, t_in_place)) in enumerate(zip(expected, tool)):
             self.assertAlmostEqual(t_fitted, fitted, delta=TOLERANCE + 5e-6 * fitted,
                                    msg="%s pose %d: Kestrum's RMSD" % (what, k + 1))
