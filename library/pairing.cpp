@@ -282,7 +282,6 @@ PairingResult pairByGraph(const Molecule& reference, const Molecule& comparison,
                           const PairingOptions& options) {
   PairingResult result;
   result.mode = options.mode;
-  result.bytesAvailable = options.memoryAvailable ? *options.memoryAvailable : availableMemory();
   GraphMatchOptions request;
   request.choose = GraphRmsd::kFitted;
   request.workLimit = options.graphWorkLimit;

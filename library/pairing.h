@@ -106,7 +106,8 @@ struct PairingResult {
   PairingMode mode = PairingMode::kByName;
   size_t pairCount = 0;       // the pairs the mode forms, counted before any is formed
   double bytesNeeded = 0;     // pairingBytesNeeded(pairCount, mode)
-  double bytesAvailable = 0;  // the memory the pairing may take; infinity when unknown
+  double bytesAvailable = 0;  // the memory the pairing may take; infinity when unknown; by
+                              // graph, not asked (0)
   double graphSeconds = 0;    // kOverTime: the time the graph would have taken, projected
 
   // The pairs formed, empty when refused: reference atoms in molecule order, each with its
