@@ -266,7 +266,7 @@ def main():
         printed = subprocess.run(tool, cwd=work, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
                                  universal_newlines=True).stdout
         tool_poses = printed.count("RMSD in place : ")
-        rdkit_peer = ["/usr/bin/python3", os.path.join(os.path.dirname(__file__),
+        rdkit_peer = ["/usr/bin/python3", os.path.join(os.path.dirname(os.path.abspath(__file__)),
                                                        "rdkit_calcrms.py")] + graph_sdf
         rdkit = subprocess.run(rdkit_peer, cwd=work, check=True, stdout=subprocess.PIPE,
                                universal_newlines=True).stdout.split()
