@@ -669,9 +669,10 @@ struct FitTarget {
 
 // Fits one comparison molecule onto the reference and prints its report. With a single
 // comparison molecule (`count` 1) the report is the comparison barycentre (printed by the caller
-// before the selection), the RMSD, then the transform (-m) and the pairs (-l). With several, a
-// block per molecule: "Molecule k of n : name", its barycentre, "Pairs kept : p" (whole
-// molecules: "Atoms fitted : p"), the RMSD, -m and -l. Returns false after a message on the
+// before the selection), the RMSD, then the RMSD in place (-n), the transform (-m) and the
+// pairs (-l). With several, a block per molecule: "Molecule k of n : name", its barycentre,
+// "Pairs kept : p" (whole molecules: "Atoms fitted : p"), the RMSD, -n, -m and -l; each
+// molecule has its own pairing (by graph, its own mapping). Returns false after a message on the
 // error stream when the molecule cannot be fitted (its block then ends before the RMSD).
 bool fitComparison(const FitTarget& target, Molecule& comparison, size_t index, size_t count,
                    RigidBody& fit) {
