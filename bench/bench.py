@@ -271,7 +271,8 @@ def main():
         rdkit = subprocess.run(rdkit_peer, cwd=work, check=True, stdout=subprocess.PIPE,
                                universal_newlines=True).stdout.split()
         ours = subprocess.run([harness, "-n"] + graph_mol2, cwd=work, check=True,
-                              stdout=subprocess.PIPE, universal_newlines=True).stdout.splitlines()
+                              stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                              universal_newlines=True).stdout.splitlines()
         agree = sum(abs(float(line.split()[2]) - float(value)) <= 1e-4
                     for line, value in zip(ours, rdkit))
         with open(os.path.join(work, "graph", "stress.txt")) as f:
@@ -281,7 +282,7 @@ def main():
             for flag, label in (("-f", "fitted"), ("-n", "in place")):
                 start = time.perf_counter()
                 rows = subprocess.run([harness, flag] + files, cwd=work, check=True,
-                                      stdout=subprocess.PIPE,
+                                      stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
                                       universal_newlines=True).stdout.splitlines()
                 per_pose = (time.perf_counter() - start) / len(rows)
                 stress.append((name, label, per_pose, sum("bound" in r for r in rows), len(rows)))
