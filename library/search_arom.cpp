@@ -7,6 +7,20 @@
 // of smallest rings. The search runs on the 2-core of the bond graph (atoms left after chains
 // and hydrogens are peeled away) and each breadth-first search stops at half the largest ring
 // size, so the work grows with the number of atoms, not its square.
+//
+// Three caps keep that true of any input, a file's bonds whatever they are (atoms at one point
+// bonded to many others, a hub bonded to every atom, a dense lattice), and none is reached by a
+// molecule:
+// - at most kMaxRingBonds (12) bonds of each atom are searched: bonds are taken in molecule
+//   order, and one is left out once either of its atoms has 12 in the search (ferrocene's iron
+//   has 10);
+// - each breadth-first search visits at most kMaxBall (128) atoms (a ring system of
+//   four-bonded atoms reaches about 80 within four bonds);
+// - the independence test of a ring system does at most kMinWork + kWorkPerBond x its bonds
+//   row operations; past that budget, which flat fused systems (a sheet, a nanotube) stay well
+//   within and three-dimensional lattices pass, a ring is kept when it holds a bond that no ring
+//   kept before holds (rings so kept are independent, but a lattice may then keep fewer rings
+//   than its cycle space has dimensions).
 #include "search_arom.h"
 
 #include <algorithm>
@@ -28,6 +42,11 @@ namespace {
 
 constexpr int kMaxRingSize = 8;  // atoms
 constexpr int kMaxDepth = kMaxRingSize / 2;
+// The caps of the search (see the top of this file).
+constexpr int kMaxRingBonds = 12;     // bonds of one atom searched
+constexpr size_t kMaxBall = 128;      // atoms one breadth-first search visits
+constexpr size_t kMinWork = 1000000;  // row operations of one ring system's test, at least
+constexpr size_t kWorkPerBond = 256;  // and per bond of the system
 
 // Residues whose side-chain rings are aromatic whatever their atoms are typed.
 constexpr const char* kAromaticResidues[] = {"PHE", "TYR", "HIS", "TRP"};
@@ -71,10 +90,11 @@ std::vector<Ring> hortonCandidates(const std::vector<std::vector<Link>>& adjacen
     if (!inCore[root]) continue;
     visited.assign(1, static_cast<int>(root));
     depth[root] = 0;
-    for (size_t head = 0; head < visited.size(); ++head) {
+    for (size_t head = 0; head < visited.size() && visited.size() < kMaxBall; ++head) {
       const int x = visited[head];
       if (depth[x] == kMaxDepth) continue;
       for (const Link& link : adjacency[x]) {
+        if (visited.size() == kMaxBall) break;
         if (!inCore[link.atom] || depth[link.atom] != -1) continue;
         depth[link.atom] = depth[x] + 1;
         parent[link.atom] = x;
@@ -120,8 +140,9 @@ std::vector<Ring> hortonCandidates(const std::vector<std::vector<Link>>& adjacen
 }
 
 // The candidates, smallest first, that are independent of the smaller ones kept before them
-// (over GF(2), a ring being the set of its bonds). Done per ring system.
-std::vector<Ring> smallestRings(std::vector<Ring> candidates, size_t numAtoms) {
+// (over GF(2), a ring being the set of its bonds), within the work budget of each ring system
+// (see the top of this file). Done per ring system. `numBonds` is the number of bond ids.
+std::vector<Ring> smallestRings(std::vector<Ring> candidates, size_t numAtoms, size_t numBonds) {
   std::vector<int> system(numAtoms);
   std::iota(system.begin(), system.end(), 0);
   for (const Ring& ring : candidates)
@@ -138,8 +159,17 @@ std::vector<Ring> smallestRings(std::vector<Ring> candidates, size_t numAtoms) {
 
   std::vector<Ring> kept;
   std::vector<int> row, sum;
+  std::vector<char> held(numBonds, 0);  // bonds of the rings kept
+  std::vector<int> systemBonds;
   for (const int key : systemOrder) {
     std::vector<size_t>& members = bySystem[key];
+    systemBonds.clear();
+    for (const size_t i : members)
+      systemBonds.insert(systemBonds.end(), candidates[i].bonds.begin(), candidates[i].bonds.end());
+    std::sort(systemBonds.begin(), systemBonds.end());
+    const size_t bonds = static_cast<size_t>(std::unique(systemBonds.begin(), systemBonds.end()) -
+                                             systemBonds.begin());
+    size_t budget = kMinWork + kWorkPerBond * bonds;
     std::sort(members.begin(), members.end(), [&](size_t a, size_t b) {
       if (candidates[a].atoms.size() != candidates[b].atoms.size())
         return candidates[a].atoms.size() < candidates[b].atoms.size();
@@ -150,19 +180,31 @@ std::vector<Ring> smallestRings(std::vector<Ring> candidates, size_t numAtoms) {
     // nanotube) costs time and memory in proportion to its size, not to its square.
     std::unordered_map<int, std::vector<int>> basis;
     for (const size_t i : members) {
-      row = candidates[i].bonds;
-      while (!row.empty()) {
-        const auto found = basis.find(row.back());
-        if (found == basis.end()) break;
-        sum.clear();
-        std::set_symmetric_difference(row.begin(), row.end(), found->second.begin(),
-                                      found->second.end(), std::back_inserter(sum));
-        row.swap(sum);
+      const std::vector<int>& ringBonds = candidates[i].bonds;
+      if (budget == 0) {
+        // Past the budget: kept when it holds a bond no kept ring holds.
+        if (std::all_of(ringBonds.begin(), ringBonds.end(), [&](int b) { return held[b] != 0; }))
+          continue;
+      } else {
+        row = ringBonds;
+        while (!row.empty() && budget > 0) {
+          const auto found = basis.find(row.back());
+          if (found == basis.end()) break;
+          sum.clear();
+          std::set_symmetric_difference(row.begin(), row.end(), found->second.begin(),
+                                        found->second.end(), std::back_inserter(sum));
+          row.swap(sum);
+          budget -= std::min(budget, row.size() + found->second.size());
+        }
+        if (row.empty()) continue;  // a sum of smaller rings
+        if (budget == 0 &&
+            std::all_of(ringBonds.begin(), ringBonds.end(), [&](int b) { return held[b] != 0; }))
+          continue;  // the test ran out: judged as past the budget
+        const int pivot = row.back();
+        basis.emplace(pivot, std::move(row));
+        row.clear();
       }
-      if (row.empty()) continue;  // a sum of smaller rings
-      const int pivot = row.back();
-      basis.emplace(pivot, std::move(row));
-      row.clear();
+      for (const int b : ringBonds) held[b] = 1;
       kept.push_back(std::move(candidates[i]));
     }
   }
@@ -190,13 +232,16 @@ void Molecule::search_cycle() {
   for (size_t i = 0; i < n; ++i)
     if (!atoms_[i].excluded) position.emplace(&atoms_[i], static_cast<int>(i));
 
-  // Bond graph over the atoms that are not pseudo-atoms.
+  // Bond graph over the atoms that are not pseudo-atoms, at most kMaxRingBonds bonds to an atom.
   std::vector<std::vector<Link>> adjacency(n);
   std::vector<Bond*> searched;
   for (Bond& bond : bonds_) {
     auto first = position.find(bond.getFirst());
     auto second = position.find(bond.getSecond());
     if (first == position.end() || second == position.end() || first->second == second->second)
+      continue;
+    if (adjacency[first->second].size() >= kMaxRingBonds ||
+        adjacency[second->second].size() >= kMaxRingBonds)
       continue;
     const int id = static_cast<int>(searched.size());
     searched.push_back(&bond);
@@ -223,7 +268,8 @@ void Molecule::search_cycle() {
       if (inCore[link.atom] && --degree[link.atom] < 2) peel.push_back(link.atom);
   }
 
-  const std::vector<Ring> rings = smallestRings(hortonCandidates(adjacency, inCore), n);
+  const std::vector<Ring> rings =
+      smallestRings(hortonCandidates(adjacency, inCore), n, searched.size());
   if (rings.empty()) return;
 
   unsigned nextMapNum = 0;
