@@ -49,6 +49,16 @@ def measure(command, cwd):
         return wall, int(f.read().split()[-1]) / 1024.0
 
 
+def atom_count(path):
+    """Atoms of a geometry input: its HETATM records (PDB) or its MOLECULE record's count."""
+    with open(path) as f:
+        if path.endswith(".mol2"):
+            f.readline()
+            f.readline()
+            return int(f.readline().split()[0])
+        return sum(1 for line in f if line.startswith("HETATM"))
+
+
 def fresh(directory):
     shutil.rmtree(directory, ignore_errors=True)
     os.makedirs(directory)
@@ -183,6 +193,22 @@ def main():
         written = f.read().split("\n")
     carried = int(written[written.index("@<TRIPOS>MOLECULE") + 2].split()[0])
 
+    # H: hostile geometries, each at two sizes about four times apart, carried along the ligand
+    # pair's fit: reading (bond perception) of one residue in one plane, at one point and on a
+    # 3 A lattice; ring perception of a sheet, a cube and a point cluster with their bonds given.
+    # (Atoms at one point cannot be fitted: they are carried, as every input here is.)
+    geometry = []
+    carry = [kestrum] + ligands + ["-g", "NAME", "-a"]
+    for kind in ("plane", "point", "lattice"):
+        for name in sorted(glob.glob(os.path.join(work, kind + "[0-9]*.pdb")), key=atom_count):
+            label = "%s %d" % (kind, atom_count(name))
+            geometry.append((label, carry + [name, "-p", "outH"]))
+    for kind in ("sheet", "cube", "cluster"):
+        for name in sorted(glob.glob(os.path.join(work, kind + "[0-9]*.mol2")), key=atom_count):
+            label = "%s rings %d" % (kind, atom_count(name))
+            geometry.append((label, carry + [name, "-p", "outH"]))
+    scenarios.append(Scenario("H", work, geometry, ["outH"]))
+
     load = wait_for_quiet(args.wait)
     print("Load average before the runs: %.2f (%d cores); %d rounds, medians shown"
           % (load, os.cpu_count(), args.runs))
@@ -220,6 +246,20 @@ def main():
         for label, _ in s.programs:
             t, m = s.median(label)
             rows.append((s.name, label, "%.3f" % t, "%.1f" % m, "", "", ""))
+        if s.name == "H":
+            # Linear: twice the atoms cost at most about twice the time (1.5 times the atom
+            # ratio, for the noise of short runs).
+            by_kind = {}
+            for label, _ in s.programs:
+                by_kind.setdefault(label.rsplit(" ", 1)[0], []).append(label)
+            for kind, labels in by_kind.items():
+                small, large = labels[0], labels[-1]
+                atoms = int(large.rsplit(" ", 1)[1]) / int(small.rsplit(" ", 1)[1])
+                ratio = (s.median(large)[0] / s.median(small)[0]) / atoms
+                check(s, "%s: time ratio / atom ratio" % kind, ratio, "<= 1.5", ratio <= 1.5)
+            plane = by_kind["plane"][-1]
+            check(s, "%s time (s)" % plane, s.median(plane)[0], "< 2.0", s.median(plane)[0] < 2.0)
+            continue
         if s.name == "G":
             pdb, cif = s.median("PDB")[0], s.median("mmCIF")[0]
             check(s, "mmCIF / PDB time", cif / pdb, "<= 1.5", cif / pdb <= 1.5)
@@ -266,7 +306,10 @@ def main():
           " ID of a 5,000-atom protein and its moved copy; E: pairing by ID of a 50,000-atom"
           " protein and its moved copy with %d atoms displaced; F: %d ligand pairs (moved, atoms"
           " shuffled) paired by ELEMENT, one run each; G: reading a 151,690-atom protein from PDB,"
-          " mmCIF and both gzip-compressed" % (len(small), len(displaced), len(pairs)))
+          " mmCIF and both gzip-compressed; H: hostile geometries at two sizes, carried: one"
+          " residue in one plane, at one point, on a 3 A lattice (bond perception), and a sheet,"
+          " a cubic lattice, a point cluster with their bonds given (ring perception)"
+          % (len(small), len(displaced), len(pairs)))
     missed = verdicts.count(False)
     print("All targets met" if missed == 0 else "%d target(s) missed" % missed)
     return 0 if missed == 0 else 1
