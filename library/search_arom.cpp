@@ -26,9 +26,9 @@
 #include <algorithm>
 #include <iterator>  // for std::back_inserter
 #include <numeric>
-#include <set>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "atome.h"
@@ -71,19 +71,55 @@ int findRoot(std::vector<int>& parent, int i) {
 
 // Smallest member first, then towards its smaller neighbour, so that rings come out the same
 // way whatever atom the search started from.
-void normalise(std::vector<int>& ring) {
-  std::rotate(ring.begin(), std::min_element(ring.begin(), ring.end()), ring.end());
-  if (ring.size() > 2 && ring.back() < ring[1]) std::reverse(ring.begin() + 1, ring.end());
+void normalise(std::vector<int>::iterator begin, std::vector<int>::iterator end) {
+  std::rotate(begin, std::min_element(begin, end), end);
+  if (end - begin > 2 && *(end - 1) < *(begin + 1)) std::reverse(begin + 1, end);
 }
 
+// Candidate rings, held flat so that millions of them cost no allocation each: candidate k has
+// its atoms, in ring order, at atoms[start[k]] to atoms[start[k + 1] - 1], and as many bonds,
+// sorted (the ring's identity), at the same places of `bonds`.
+struct Candidates {
+  std::vector<int> atoms, bonds;
+  std::vector<size_t> start{0};
+
+  size_t count() const { return start.size() - 1; }
+  size_t size(size_t k) const { return start[k + 1] - start[k]; }
+  const int* atomsOf(size_t k) const { return atoms.data() + start[k]; }
+  const int* bondsOf(size_t k) const { return bonds.data() + start[k]; }
+  // Drops the last candidate.
+  void dropLast() {
+    start.pop_back();
+    atoms.resize(start.back());
+    bonds.resize(start.back());
+  }
+};
+
+// Candidates compared by their bonds, for the set that keeps each ring once.
+struct SameBonds {
+  const Candidates* candidates;
+  size_t operator()(size_t k) const {
+    size_t hash = candidates->size(k);
+    for (size_t i = 0; i < candidates->size(k); ++i)
+      hash = hash * 1000003u ^ static_cast<size_t>(candidates->bondsOf(k)[i]);
+    return hash;
+  }
+  bool operator()(size_t a, size_t b) const {
+    return candidates->size(a) == candidates->size(b) &&
+           std::equal(candidates->bondsOf(a), candidates->bondsOf(a) + candidates->size(a),
+                      candidates->bondsOf(b));
+  }
+};
+
 // Candidate rings through every core atom, each ring once.
-std::vector<Ring> hortonCandidates(const std::vector<std::vector<Link>>& adjacency,
-                                   const std::vector<char>& inCore) {
+Candidates hortonCandidates(const std::vector<std::vector<Link>>& adjacency,
+                            const std::vector<char>& inCore) {
   const size_t n = adjacency.size();
   std::vector<int> depth(n, -1), parent(n, -1), parentBond(n, -1);
   std::vector<int> visited;
-  std::set<std::vector<int>> seen;
-  std::vector<Ring> candidates;
+  Candidates candidates;
+  const SameBonds same{&candidates};
+  std::unordered_set<size_t, SameBonds, SameBonds> seen(0, same, same);
   std::vector<int> pathX, pathY;
 
   for (size_t root = 0; root < n; ++root) {
@@ -121,17 +157,20 @@ std::vector<Ring> hortonCandidates(const std::vector<std::vector<Link>>& adjacen
           if (std::find(pathY.begin(), pathY.end(), a) != pathY.end()) disjoint = false;
         if (!disjoint) continue;
 
-        Ring ring;
-        ring.atoms.push_back(static_cast<int>(root));
-        ring.atoms.insert(ring.atoms.end(), pathX.rbegin(), pathX.rend());
-        ring.atoms.insert(ring.atoms.end(), pathY.begin(), pathY.end());
-        ring.bonds.push_back(link.bond);
-        for (const int a : pathX) ring.bonds.push_back(parentBond[a]);
-        for (const int a : pathY) ring.bonds.push_back(parentBond[a]);
-        std::sort(ring.bonds.begin(), ring.bonds.end());
-        if (!seen.insert(ring.bonds).second) continue;
-        normalise(ring.atoms);
-        candidates.push_back(std::move(ring));
+        const size_t first = candidates.atoms.size();
+        candidates.atoms.push_back(static_cast<int>(root));
+        candidates.atoms.insert(candidates.atoms.end(), pathX.rbegin(), pathX.rend());
+        candidates.atoms.insert(candidates.atoms.end(), pathY.begin(), pathY.end());
+        candidates.bonds.push_back(link.bond);
+        for (const int a : pathX) candidates.bonds.push_back(parentBond[a]);
+        for (const int a : pathY) candidates.bonds.push_back(parentBond[a]);
+        std::sort(candidates.bonds.begin() + first, candidates.bonds.end());
+        candidates.start.push_back(candidates.atoms.size());
+        if (!seen.insert(candidates.count() - 1).second) {
+          candidates.dropLast();
+          continue;
+        }
+        normalise(candidates.atoms.begin() + first, candidates.atoms.end());
       }
     }
     for (const int a : visited) depth[a] = parent[a] = parentBond[a] = -1;
@@ -142,19 +181,22 @@ std::vector<Ring> hortonCandidates(const std::vector<std::vector<Link>>& adjacen
 // The candidates, smallest first, that are independent of the smaller ones kept before them
 // (over GF(2), a ring being the set of its bonds), within the work budget of each ring system
 // (see the top of this file). Done per ring system. `numBonds` is the number of bond ids.
-std::vector<Ring> smallestRings(std::vector<Ring> candidates, size_t numAtoms, size_t numBonds) {
+std::vector<Ring> smallestRings(const Candidates& candidates, size_t numAtoms, size_t numBonds) {
   std::vector<int> system(numAtoms);
   std::iota(system.begin(), system.end(), 0);
-  for (const Ring& ring : candidates)
-    for (const int a : ring.atoms) system[findRoot(system, a)] = findRoot(system, ring.atoms[0]);
+  for (size_t k = 0; k < candidates.count(); ++k) {
+    const int* atoms = candidates.atomsOf(k);
+    for (size_t i = 1; i < candidates.size(k); ++i)
+      system[findRoot(system, atoms[i])] = findRoot(system, atoms[0]);
+  }
 
   std::unordered_map<int, std::vector<size_t>> bySystem;
   std::vector<int> systemOrder;
-  for (size_t i = 0; i < candidates.size(); ++i) {
-    const int key = findRoot(system, candidates[i].atoms[0]);
+  for (size_t k = 0; k < candidates.count(); ++k) {
+    const int key = findRoot(system, candidates.atomsOf(k)[0]);
     auto& members = bySystem[key];
     if (members.empty()) systemOrder.push_back(key);
-    members.push_back(i);
+    members.push_back(k);
   }
 
   std::vector<Ring> kept;
@@ -164,29 +206,33 @@ std::vector<Ring> smallestRings(std::vector<Ring> candidates, size_t numAtoms, s
   for (const int key : systemOrder) {
     std::vector<size_t>& members = bySystem[key];
     systemBonds.clear();
-    for (const size_t i : members)
-      systemBonds.insert(systemBonds.end(), candidates[i].bonds.begin(), candidates[i].bonds.end());
+    for (const size_t k : members)
+      systemBonds.insert(systemBonds.end(), candidates.bondsOf(k),
+                         candidates.bondsOf(k) + candidates.size(k));
     std::sort(systemBonds.begin(), systemBonds.end());
     const size_t bonds = static_cast<size_t>(std::unique(systemBonds.begin(), systemBonds.end()) -
                                              systemBonds.begin());
     size_t budget = kMinWork + kWorkPerBond * bonds;
     std::sort(members.begin(), members.end(), [&](size_t a, size_t b) {
-      if (candidates[a].atoms.size() != candidates[b].atoms.size())
-        return candidates[a].atoms.size() < candidates[b].atoms.size();
-      return candidates[a].atoms < candidates[b].atoms;
+      if (candidates.size(a) != candidates.size(b)) return candidates.size(a) < candidates.size(b);
+      return std::lexicographical_compare(
+          candidates.atomsOf(a), candidates.atomsOf(a) + candidates.size(a), candidates.atomsOf(b),
+          candidates.atomsOf(b) + candidates.size(b));
     });
     // Reduced basis rows, each a sorted set of bonds, keyed by its largest bond. Rows stay as
     // sparse as the rings they come from, so a ring system of thousands of rings (a lattice, a
     // nanotube) costs time and memory in proportion to its size, not to its square.
     std::unordered_map<int, std::vector<int>> basis;
-    for (const size_t i : members) {
-      const std::vector<int>& ringBonds = candidates[i].bonds;
+    for (const size_t k : members) {
+      const int* ringBonds = candidates.bondsOf(k);
+      const int* ringEnd = ringBonds + candidates.size(k);
+      auto allHeld = [&] {
+        return std::all_of(ringBonds, ringEnd, [&](int b) { return held[b]; });
+      };
       if (budget == 0) {
-        // Past the budget: kept when it holds a bond no kept ring holds.
-        if (std::all_of(ringBonds.begin(), ringBonds.end(), [&](int b) { return held[b] != 0; }))
-          continue;
+        if (allHeld()) continue;  // past the budget: kept when it holds a bond no kept ring holds
       } else {
-        row = ringBonds;
+        row.assign(ringBonds, ringEnd);
         while (!row.empty() && budget > 0) {
           const auto found = basis.find(row.back());
           if (found == basis.end()) break;
@@ -196,16 +242,16 @@ std::vector<Ring> smallestRings(std::vector<Ring> candidates, size_t numAtoms, s
           row.swap(sum);
           budget -= std::min(budget, row.size() + found->second.size());
         }
-        if (row.empty()) continue;  // a sum of smaller rings
-        if (budget == 0 &&
-            std::all_of(ringBonds.begin(), ringBonds.end(), [&](int b) { return held[b] != 0; }))
-          continue;  // the test ran out: judged as past the budget
+        if (row.empty()) continue;               // a sum of smaller rings
+        if (budget == 0 && allHeld()) continue;  // the test ran out: judged as past the budget
         const int pivot = row.back();
         basis.emplace(pivot, std::move(row));
         row.clear();
       }
-      for (const int b : ringBonds) held[b] = 1;
-      kept.push_back(std::move(candidates[i]));
+      for (const int* b = ringBonds; b != ringEnd; ++b) held[*b] = 1;
+      kept.push_back(
+          Ring{std::vector<int>(candidates.atomsOf(k), candidates.atomsOf(k) + candidates.size(k)),
+               std::vector<int>(ringBonds, ringEnd)});
     }
   }
   std::sort(kept.begin(), kept.end(),
