@@ -155,7 +155,7 @@ bool covalent(std::string_view type) {
 // the tag's line for a table of tag-value pairs, else found by counting the loop's values from
 // its "loop_" keyword on, as the CIF grammar cuts them (quoted strings, text fields between
 // lines that start with ";", comments). 0 when it cannot be told.
-size_t valueLine(const std::string& data, cif::Table& table, size_t row, size_t column) {
+size_t valueLine(std::string_view data, cif::Table& table, size_t row, size_t column) {
   const int position = table.positions.at(column);
   if (position < 0) return 0;
   if (table.loop_item == nullptr) {
@@ -208,7 +208,7 @@ size_t valueLine(const std::string& data, cif::Table& table, size_t row, size_t 
 
 // `path` and the line of a value, for messages: "x.cif, line 12" (or "x.cif, row 3 of
 // _atom_site" where the line cannot be told).
-std::string whereIs(const std::string& path, const std::string& data, cif::Table& table, size_t row,
+std::string whereIs(const std::string& path, std::string_view data, cif::Table& table, size_t row,
                     size_t column) {
   const size_t line = valueLine(data, table, row, column);
   if (line == 0) return path + ", row " + std::to_string(row + 1) + " of _atom_site";
@@ -220,7 +220,7 @@ std::string whereIs(const std::string& path, const std::string& data, cif::Table
 // _struct_conn. Throws 112013 (naming `path`) for a coordinate that is not a number, 112014
 // (naming `path` and the line of `data`, the file's text) for one beyond kMaxCoordinate.
 void readAtomSites(cif::Table& sites, Molecule& molecule, std::vector<std::string_view>& fileNames,
-                   const std::string& path, const std::string& data) {
+                   const std::string& path, std::string_view data) {
   ResidueAssembler assembler(molecule);
   fileNames.reserve(sites.length());
   std::string_view firstModel;
@@ -322,8 +322,8 @@ void addCovalentConnections(cif::Block& block, Molecule& molecule,
 
 }  // namespace
 
-void CifReader::read(const std::string& data, Complex& complex, unsigned type) const {
-  if (data.find_first_not_of(" \t\r\n") == std::string::npos) return;  // nothing at all
+void CifReader::read(std::string_view data, Complex& complex, unsigned type) const {
+  if (data.find_first_not_of(" \t\r\n") == std::string_view::npos) return;  // nothing at all
   cif::Document document;
   try {
     document = cif::read_memory(data.data(), data.size(), path_.c_str());

@@ -53,22 +53,23 @@ bool looksBinary(const std::string& head) {
 }  // namespace
 
 std::string StructureFile::whyNoMolecule(const std::string& path) {
-  std::string bytes;
+  ByteBuffer bytes;
   if (LineSource::readFile(path, bytes) != LineSource::FileRead::kRead)
     return "cannot be read again";
   if (endsWithNoCase(path, ".gz")) {
     try {
-      bytes = gunzip(path, bytes);
+      bytes = gunzip(path, bytes.view());
     } catch (const MoleExcept&) {
       return "holds gzip data that cannot be decompressed";
     }
   }
   if (bytes.empty()) return "is empty";
   // The first few kilobytes tell what kind of bytes a file holds.
-  const std::string head = bytes.substr(0, 4096);
+  const std::string head(bytes.view().substr(0, 4096));
   if (looksLikeUtf16(head)) return "is UTF-16 text: ASCII or UTF-8 text is read";
   if (looksBinary(head)) return "holds binary data, not text";
-  if (bytes.find_first_not_of(" \t\r\n\f\v") == std::string::npos) return "holds only blanks";
+  if (bytes.view().find_first_not_of(" \t\r\n\f\v") == std::string_view::npos)
+    return "holds only blanks";
   return "holds no atom record";
 }
 
@@ -81,7 +82,7 @@ bool StructureFile::isCif(const std::string& path) {
   return endsWithNoCase(name, ".cif") || endsWithNoCase(name, ".mmcif");
 }
 
-std::string StructureFile::gunzip(const std::string& path, const std::string& compressed) {
+ByteBuffer StructureFile::gunzip(const std::string& path, std::string_view compressed) {
   const unsigned long long bound =
       std::min(kMaxDecompressedBytes, kMaxInflation * compressed.size() + (1ull << 20));
   z_stream stream{};
@@ -90,7 +91,7 @@ std::string StructureFile::gunzip(const std::string& path, const std::string& co
   stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(compressed.data()));
   stream.avail_in = static_cast<uInt>(std::min<size_t>(compressed.size(), 1u << 30));
   size_t fed = stream.avail_in;
-  std::string text;
+  ByteBuffer text;
   // Structure files compress five to ten times: room for most of them at once.
   text.reserve(std::min<unsigned long long>(bound, 8ull * compressed.size()));
   char chunk[1 << 16];
@@ -153,12 +154,12 @@ void StructureFile::load(const std::string& path, Complex& complex, unsigned typ
   if (!isCif(path) && format == 0)
     throw raise(fresh ? kErrReaderUnknownFormat : kErrReaderLoadUnknownFormat,
                 MoleReader::formatTag(name));
-  std::string bytes;
+  ByteBuffer bytes;
   if (path.empty() || LineSource::readFile(path, bytes) != LineSource::FileRead::kRead)
     throw raise(fresh ? kErrReaderCannotOpen : kErrReaderLoadCannotOpen, path);
-  if (gzip) bytes = gunzip(path, bytes);
+  if (gzip) bytes = gunzip(path, bytes.view());
   if (format == 0) {
-    CifReader(path).read(bytes, complex, type);
+    CifReader(path).read(bytes.view(), complex, type);
     return;
   }
   MoleReader own;
