@@ -267,5 +267,44 @@ TEST(RingSearch, CubicLatticeWithinAndPastTheBudget) {
   }
 }
 
+// Inner atoms of a face-centred cubic block have twelve bonds, all of them searched (the cap
+// leaves out a thirteenth), and a search from one reaches the cap of 128 atoms three bonds away
+// without losing a ring: the triangles of a block of whole tetrahedra and octahedra span every
+// cycle, and all are kept.
+TEST(RingSearch, TwelveBondsOfAnAtomAreAllSearched) {
+  const int side = 6;  // even: the block is whole tetrahedra and octahedra
+  Builder block;
+  std::vector<unsigned> number((side + 1) * (side + 1) * (side + 1), 0);
+  auto at = [](int i, int j, int k) {
+    return static_cast<size_t>((i * (side + 1) + j) * (side + 1) + k);
+  };
+  for (int i = 0; i <= side; ++i)
+    for (int j = 0; j <= side; ++j)
+      for (int k = 0; k <= side; ++k)
+        if ((i + j + k) % 2 == 0) {
+          block.add("C.3", Coords(1.1 * i, 1.1 * j, 1.1 * k));
+          number[at(i, j, k)] = static_cast<unsigned>(block.molecule->numAtoms());
+        }
+  // The six bond directions of one sign; the other six are the same bonds seen from the partner.
+  const int steps[6][3] = {{1, 1, 0}, {1, -1, 0}, {1, 0, 1}, {1, 0, -1}, {0, 1, 1}, {0, 1, -1}};
+  for (int i = 0; i <= side; ++i)
+    for (int j = 0; j <= side; ++j)
+      for (int k = 0; k <= side; ++k) {
+        if ((i + j + k) % 2 != 0) continue;
+        for (const auto& d : steps) {
+          const int a = i + d[0], b = j + d[1], c = k + d[2];
+          if (a <= side && b >= 0 && b <= side && c >= 0 && c <= side)
+            block.bond(number[at(i, j, k)], number[at(a, b, c)]);
+        }
+      }
+  const size_t atoms = block.molecule->numAtoms();
+  const size_t bonds = block.molecule->numBonds();
+  block.molecule->search_cycle();
+  const std::vector<size_t> sizes = ringSizes(*block.molecule);
+  EXPECT_EQ(sizes.size(), bonds - atoms + 1);
+  EXPECT_EQ(std::count(sizes.begin(), sizes.end(), 3u), static_cast<long>(sizes.size()));
+  expectWellFormed(*block.molecule);
+}
+
 }  // namespace
 }  // namespace VXMole
