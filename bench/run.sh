@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The benchmark: builds Kestrum (Release) and the floor program, makes the inputs under
 # bench/work/, installs PyMOL when it can, runs every scenario several times and prints the table.
-# Usage: bench/run.sh [rounds [letters]]   (default 5 rounds of every scenario, A to J;
+# Usage: bench/run.sh [rounds [letters]]   (default 5 rounds of every scenario, A to K;
 # KESTRUM_BENCH_BUILD chooses the build directory)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -35,4 +35,4 @@ fi
 
 echo "== running"
 /usr/bin/python3 "$root/bench/bench.py" --kestrum "$build/tool/Kestrum" --floor "$work/floor" \
-  --work "$work" --runs "${1:-5}" --only "${2:-ABCDEFGHIJ}" "${peer[@]}"
+  --work "$work" --runs "${1:-5}" --only "${2:-ABCDEFGHIJK}" "${peer[@]}"

@@ -143,6 +143,15 @@ bool MoleReader::nextLine(std::string_view& line) {
   return found;
 }
 
+std::string MoleReader::fileAndLine(size_t number) const {
+  return (path.empty() ? std::string("the lines given") : path) + ", line " +
+         std::to_string(number);
+}
+
+std::string MoleReader::currentLine() const {
+  return fileAndLine(source_.lineNumberAt(source_.lastLineStart()));
+}
+
 std::string MoleReader::getLine() {
   std::string_view line;
   nextLine(line);

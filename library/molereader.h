@@ -15,6 +15,7 @@ namespace VXMole {
 class Complex;
 class Molecule;
 class Residu;
+struct ErrorDef;
 
 // Format codes.
 enum MoleFormat : unsigned {
@@ -125,6 +126,18 @@ class MoleReader {
   // Finds the sections up to the next molecule or the end of the input; the substructures and
   // comments are read on the way.
   Mol2Sections scanMOL2Sections(Molecule& molecule, unsigned numSubstructures);
+  // "x.mol2, line 12": the file and the line last read, or line `number`, for messages.
+  std::string currentLine() const;
+  std::string fileAndLine(size_t number) const;
+  // The text added to 110041 and 110051: a line naming the file, the line, and how many of the
+  // announced records the section held.
+  std::string sectionCutShort(const char* section, unsigned read, unsigned count) const;
+  // Throws `error`, naming the file and the line, when a record follows the records of a
+  // section before the next section or the end of the input; moves nothing.
+  void refuseRecordsBeyondCount(const ErrorDef& error);
+  // Checks every atom's MOL2 type, as Molecule::checkMol2 does; an unknown type is reported in
+  // two lines, the check's own and one that names the atom and the file.
+  void checkMOL2Types(Molecule& molecule);
   // The molecule once its records are read: types checked, elements from types or names, the
   // substructures' root atoms, no empty default residue.
   void finishMOL2(Molecule& molecule);

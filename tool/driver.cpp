@@ -1,6 +1,7 @@
 // Kestrum's run: options, reading, pairing, fit, and writing the carried molecules.
 #include "driver.h"
 
+#include <signal.h>  // for sigaction
 #include <unistd.h>  // for isatty
 
 #include <algorithm>
@@ -144,6 +145,60 @@ void printPoint(const Coords& c) {
   std::cout << c.x << " " << c.y << " " << c.z << "\n";
 }
 
+// What the run is doing, so that a failure can say where it happened.
+struct Activity {
+  const char* doing = "starting";  // "reading", "pairing", "fitting", "writing"
+  std::string file;                // the file read or written; the reference while pairing
+  std::string other;               // the comparison file while pairing, else ""
+  const char* pairing = "";        // the pairing mode's name while pairing
+
+  // "reading a.pdb", "pairing the atoms of a.pdb and b.pdb", "writing out/rot_a.mol2".
+  std::string describe() const {
+    if (other.empty()) return std::string(doing) + " " + file;
+    return std::string(doing) + " " + file + " and " + other;
+  }
+};
+Activity activity;
+
+void startActivity(const char* doing, std::string file, std::string other = std::string()) {
+  activity.doing = doing;
+  activity.file = std::move(file);
+  activity.other = std::move(other);
+}
+
+// Says on the error stream why the current activity failed, for the exception being handled:
+// the library's report of a MoleExcept (code, location, message), then a line that names the
+// file where the report names none; one line for memory that ran out.
+void reportFailure() {
+  std::cout.flush();
+  try {
+    throw;
+  } catch (const MoleExcept& error) {
+    // An unreadable PDB record has already been reported in full by the reader.
+    if (error.code == kErrPdbUnreadable.code) return;
+    std::cerr << error.code << "\t" << error.location << "\t" << error.message << std::endl;
+    if (error.code == kErrReaderUnknownFormat.code ||
+        error.code == kErrReaderLoadUnknownFormat.code) {
+      std::cerr << activity.file
+                << " : the name ends in none of .pdb, .mol2, .cif and .mmcif (each may be "
+                   "followed by .gz), which tell how a file is read"
+                << std::endl;
+    } else if (error.code == kErrNotEnoughPairs.code) {
+      std::cerr << "Pairing by " << activity.pairing << " found fewer than two atom pairs between "
+                << activity.file << " and " << activity.other << ": there is nothing to fit"
+                << std::endl;
+    } else if (!activity.file.empty() && error.message.find(activity.file) == std::string::npos) {
+      std::cerr << "This happened while " << activity.describe() << std::endl;
+    }
+  } catch (const std::bad_alloc&) {
+    std::cerr << "Out of memory while " << activity.describe() << std::endl;
+  } catch (const std::exception& error) {
+    std::cerr << "Error : " << error.what() << " while " << activity.describe() << std::endl;
+  } catch (...) {
+    std::cerr << "Unknown error while " << activity.describe() << std::endl;
+  }
+}
+
 // The molecules a complex holds, in all three lists.
 size_t moleculesIn(const Complex& complex) {
   return complex.proteins.size() + complex.ligands.size() + complex.others.size();
@@ -161,9 +216,11 @@ void warnOthersLeftOut(const std::string& path, size_t count, const char* use) {
 // barycentre, or null after the driver's message. The complex keeps ownership.
 Molecule* readFittedMolecule(const std::string& path, Complex& complex, const char* noMolecule,
                              const char* noAtoms, const char* barycenterLabel) {
+  startActivity("reading", path);
   StructureFile::load(path, complex, kFitType);
   if (complex.others.empty()) {
     std::cerr << noMolecule << std::endl;
+    std::cerr << path << " " << StructureFile::whyNoMolecule(path) << std::endl;
     return nullptr;
   }
   Molecule* molecule = &complex.others[0];
@@ -274,6 +331,7 @@ bool loadPairedAtoms(const Molecule& reference, const Molecule& comparison, Pair
                      const std::vector<bool>& referenceAtoms,
                      const std::vector<bool>& comparisonAtoms, RigidBody& fit,
                      PairingResult& pairing) {
+  activity.pairing = pairingModeName(mode);
   {
     ProgressLine progress("Pairing");  // erased before any message below
     PairingOptions request;
@@ -375,43 +433,72 @@ bool outputsCollide(const Options& options) {
   return false;
 }
 
-// Transforms and writes every other molecule. Returns false when any output failed or a file
-// gave no molecule.
+// Whether an output names what is never replaced: a FIFO, a device, a socket, a link to one of
+// those or a link that leads nowhere. Says so in one line on the error stream. Checked before
+// anything is read or written.
+bool outputNotReplaceable(const Options& options) {
+  for (const std::string& input : options.otherPaths) {
+    const std::string output = outputPath(input, options.outputDir);
+    const std::string what = MoleWriter::notReplaceable(output);
+    if (what.empty()) continue;
+    std::cerr << "The output " << output << " of " << input << " is " << what
+              << ": only a regular file is replaced" << std::endl;
+    return true;
+  }
+  return false;
+}
+
+// Reads, transforms and writes one other molecule with the run's reader, writer and complex.
+// Returns false after a message when the file gives no molecule or its output fails; throws
+// what reading or writing throws.
+bool carryFile(const std::string& path, const Options& options, RigidBody& fit, MoleReader& reader,
+               MoleWriter& writer, Complex& complex) {
+  complex.clear();
+  startActivity("reading", path);
+  StructureFile::load(path, complex, kCarriedType, &reader);
+  Molecule* molecule = carriedMolecule(complex);
+  if (molecule == nullptr) {
+    std::cerr << "No molecule in " << path << std::endl;
+    return false;
+  }
+  warnOthersLeftOut(path, moleculesIn(complex), "carried");
+  if (molecule->numAtoms() == 0) {
+    std::cerr << "No Molecule in " << path << std::endl;
+    return false;
+  }
+  fit.Mobil_To_Ref(molecule);  // also stores both barycentres
+  std::cout << "####################################\n";
+  const std::string output = outputPath(path, options.outputDir);
+  startActivity("writing", output);
+  if (!writer.newFile(output, 1)) {
+    std::cerr << "Unable to write " << output << " : " << writer.getError() << std::endl;
+    return false;
+  }
+  writer.writeMOL2(molecule, false, true);
+  if (!writer.closeFile()) {
+    std::cerr << "Unable to write " << output << " : " << writer.getError() << std::endl;
+    return false;
+  }
+  std::cout << "Path of the outputed file : " << output << "\n";
+  return true;
+}
+
+// Transforms and writes every other molecule, each file on its own: a file that cannot be read
+// or written is said and the others are still written. Returns false when any of them failed.
 bool carryOthers(const Options& options, RigidBody& fit) {
   MoleReader reader;
   MoleWriter writer;
   Complex complex;
   bool allWritten = true;
   for (const std::string& path : options.otherPaths) {
-    complex.clear();
-    StructureFile::load(path, complex, kCarriedType, &reader);
-    Molecule* molecule = carriedMolecule(complex);
-    if (molecule == nullptr) {
-      std::cerr << "No molecule in " << path << std::endl;
+    try {
+      if (!carryFile(path, options, fit, reader, writer, complex)) allWritten = false;
+    } catch (...) {
+      reportFailure();
+      // A write cut short leaves nothing behind: its error is recorded, so closing removes it.
+      if (writer.isOpen()) writer.closeFile();
       allWritten = false;
-      continue;
     }
-    warnOthersLeftOut(path, moleculesIn(complex), "carried");
-    if (molecule->numAtoms() == 0) {
-      std::cerr << "No Molecule in " << path << std::endl;
-      allWritten = false;
-      continue;
-    }
-    fit.Mobil_To_Ref(molecule);  // also stores both barycentres
-    std::cout << "####################################\n";
-    const std::string output = outputPath(path, options.outputDir);
-    if (!writer.newFile(output, 1)) {
-      std::cerr << "Unable to write " << output << " : " << writer.getError() << std::endl;
-      allWritten = false;
-      continue;
-    }
-    writer.writeMOL2(molecule, false, true);
-    if (!writer.closeFile()) {
-      std::cerr << "Unable to write " << output << " : " << writer.getError() << std::endl;
-      allWritten = false;
-      continue;
-    }
-    std::cout << "Path of the outputed file : " << output << "\n";
   }
   return allWritten;
 }
@@ -545,6 +632,7 @@ int run(const Options& options, const Selections& selections) {
 
   RigidBody fit;
   PairingResult pairing;
+  startActivity("pairing the atoms of", options.referencePath, options.comparisonPath);
   if (!options.pairingMode) {
     fit.Load_Coords_To_Rigid(fixedCoords(atomsInOrder(*reference, referenceAtoms)));
     fit.Load_Coords_To_Mobile(fixedCoords(atomsInOrder(*comparison, comparisonAtoms)));
@@ -553,6 +641,7 @@ int run(const Options& options, const Selections& selections) {
     return 1;
   }
 
+  startActivity("fitting", options.comparisonPath + " onto " + options.referencePath);
   const double rmsd = fit.Calc_Rotation(-1.0);
   std::cout << "RMSD : " << rmsd << "\n";
   if (rmsd == RigidBody::kSizeMismatch || rmsd == RigidBody::kNothingToFit) {
@@ -573,6 +662,12 @@ int run(const Options& options, const Selections& selections) {
   return carryOthers(options, fit) ? 0 : 1;
 }
 
+// The signals whose default action ends the process (SIGKILL and SIGSTOP cannot be caught).
+const int kEndingSignals[] = {SIGHUP,  SIGINT,  SIGQUIT, SIGPIPE, SIGALRM,
+                              SIGTERM, SIGUSR1, SIGUSR2, SIGXCPU, SIGXFSZ};
+
+// Removes the temporary output, then ends the process by the same signal, as it would have ended
+// without the handler.
 void removeOutputAndStop(int signal) {
   MoleWriter::removeUnfinishedOutput();
   std::signal(signal, SIG_DFL);
@@ -582,6 +677,7 @@ void removeOutputAndStop(int signal) {
 }  // namespace
 
 int kestrumMain(int argc, char** argv) {
+  activity = Activity();
   setDiagnostics(std::cerr);  // the library's warnings and reports go to the error stream
   if (argc < 3) {
     printUsage();
@@ -601,23 +697,20 @@ int kestrumMain(int argc, char** argv) {
   Selections selections;
   if (!parseSelections(options, selections)) return 1;
   if (outputsCollide(options)) return 1;
-  // An interrupted run leaves no temporary output behind; a signal the caller has the run
-  // ignore (a background job's SIGINT) stays ignored.
-  for (int signal : {SIGINT, SIGTERM})
-    if (std::signal(signal, removeOutputAndStop) == SIG_IGN) std::signal(signal, SIG_IGN);
+  if (outputNotReplaceable(options)) return 1;
+  // A run ended by a signal leaves no temporary output behind. A signal the caller has the run
+  // ignore (a background job's SIGINT, SIGXFSZ ignored so that a write past `ulimit -f` fails
+  // instead) stays ignored, and one the calling program handles itself (a fuzzer's SIGALRM
+  // timer) stays with its handler.
+  for (int signal : kEndingSignals) {
+    struct sigaction current {};
+    if (sigaction(signal, nullptr, &current) == 0 && current.sa_handler == SIG_DFL)
+      std::signal(signal, removeOutputAndStop);
+  }
   try {
     return run(options, selections);
-  } catch (const MoleExcept& error) {
-    std::cout.flush();
-    // An unreadable PDB record has already been reported in full by the reader.
-    if (error.code != kErrPdbUnreadable.code)
-      std::cerr << error.code << "\t" << error.location << "\t" << error.message << std::endl;
-  } catch (const std::bad_alloc&) {
-    std::cout.flush();
-    std::cerr << "Out of memory" << std::endl;
-  } catch (const std::exception& error) {
-    std::cout.flush();
-    std::cerr << "Error : " << error.what() << std::endl;
+  } catch (...) {
+    reportFailure();
   }
   return 1;
 }
