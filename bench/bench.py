@@ -3,7 +3,8 @@
 of Kestrum, of the floor program and of PyMOL, and the ratios that the targets bound.
 
     bench.py --kestrum PATH --floor PATH --work DIR [--runs N] [--pymol PEER.py]
-             [--pymol-pair-fit PEER.py] [--pymol-align PEER.py] [--wait S] [--only LETTERS]
+             [--pymol-pair-fit PEER.py] [--pymol-align PEER.py] [--rdkit-best-rms PEER.py]
+             [--wait S] [--only LETTERS]
 
 Each round runs every program of every scenario once, in turn, so that the floor, Kestrum and
 PyMOL see the same machine; the medians are taken over the rounds. Outputs are removed before
@@ -113,9 +114,11 @@ def main():
                         help="the PyMOL peer of scenario E; omitted when PyMOL is missing")
     parser.add_argument("--pymol-align",
                         help="the PyMOL peer of scenario H; omitted when PyMOL is missing")
+    parser.add_argument("--rdkit-best-rms",
+                        help="the RDKit peer of scenario L; omitted when RDKit is missing")
     parser.add_argument("--wait", type=float, default=120,
                         help="seconds to wait for a quiet machine (load below 1.5)")
-    parser.add_argument("--only", default="ABCDEFGHIJK",
+    parser.add_argument("--only", default="ABCDEFGHIJKL",
                         help="the letters of the scenarios to run (default: all)")
     args = parser.parse_args()
     work = os.path.abspath(args.work)
@@ -183,8 +186,10 @@ def main():
                              universal_newlines=True).stdout if "E" in only else ""
     dropped = [int(line.split("\t")[1].split("(")[1].split(")")[0])
                for line in listing.splitlines() if line.endswith("\tdropped")]
-    with open(os.path.join(work, "protein50k_displaced.txt")) as f:
-        displaced = [int(word) for word in f.read().split()]
+    displaced = []
+    if "E" in only:
+        with open(os.path.join(work, "protein50k_displaced.txt")) as f:
+            displaced = [int(word) for word in f.read().split()]
 
     # G: reading the ~150,000-atom protein (twice: as reference and as comparison) from PDB,
     # mmCIF, and both gzip-compressed.
@@ -250,6 +255,23 @@ def main():
             geometry.append((label, carry + [name, "-p", "outK"]))
     scenarios.append(Scenario("K", work, geometry, ["outK"]))
 
+    # L: 1,000 poses of a drug-like ligand in one SDF file fitted onto its crystal pose, by
+    # ELEMENT and by NAME, in one run each; RDKit's GetBestRMS over the same poses in one Python
+    # process and Open Babel's obrms (minimised RMSD), start-up included.
+    poses = ["-r", "poses_crystal.sdf", "-c", "poses_1000.sdf"]
+    fits = [("Kestrum ELEMENT", [kestrum] + poses + ["-g", "ELEMENT"]),
+            ("Kestrum NAME", [kestrum] + poses + ["-g", "NAME"])]
+    peers = [("obrms", ["obrms", "-f", "-m", "poses_crystal.sdf", "poses_1000.sdf"])]
+    if args.rdkit_best_rms:
+        peers.append(("RDKit GetBestRMS", ["/usr/bin/python3", os.path.abspath(args.rdkit_best_rms),
+                                           "poses_crystal.sdf", "poses_1000.sdf"]))
+    scenarios.append(Scenario("L", work, fits + peers, []))
+    # Outside the timing: each run gives one result per pose.
+    results = {}
+    for label, command in fits if "L" in only else []:
+        out = subprocess.run(command, cwd=work, check=True, stdout=subprocess.PIPE,
+                             stderr=subprocess.DEVNULL, universal_newlines=True).stdout
+        results[label] = sum(1 for line in out.splitlines() if line.startswith("RMSD : "))
     scenarios = [scenario for scenario in scenarios if scenario.name in only]
 
     load = wait_for_quiet(args.wait)
@@ -329,6 +351,19 @@ def main():
                 check(s, "%s pairs kept of %d, RMSD %.4f" % (label, formed, rmsd), kept,
                       "= %d, RMSD < 0.01" % formed, kept == formed and rmsd < 0.01)
             continue
+        if s.name == "L":  # poses per second, start-up included
+            for label, _ in s.programs:
+                rows.append(("", "", "", "", "%s poses/s = %.0f" % (label, 1000 / s.median(label)[0]),
+                             "", ""))
+            for label, _ in fits:
+                check(s, "%s poses with a result" % label, results[label], "= 1000",
+                      results[label] == 1000)
+                for peer, _ in peers:
+                    ratio = s.median(label)[0] / s.median(peer)[0]
+                    check(s, "%s / %s time" % (label, peer), ratio, "< 1.0", ratio < 1.0)
+            if not args.rdkit_best_rms:
+                rows.append(("", "", "", "", "RDKit not installed: not compared", "", ""))
+            continue
         kt, km = s.median("Kestrum")
         if s.name in ("A", "C"):
             ft, _ = s.median("floor")
@@ -373,7 +408,9 @@ def main():
           " against its moved copy by RESIDUE and by SEQUENCE; K: hostile geometries at two"
           " sizes, carried: one residue in one plane, at one point, on a 3 A lattice (bond"
           " perception), and a sheet, a cubic lattice, a point cluster with their bonds given"
-          " (ring perception)"
+          " (ring perception); L: 1,000 poses of a 25-heavy-atom"
+          " ligand in one SDF file against its crystal pose, by ELEMENT and by NAME, beside"
+          " RDKit's GetBestRMS in one process and obrms"
           % (len(small), len(displaced), len(pairs)))
     missed = verdicts.count(False)
     print("All targets met" if missed == 0 else "%d target(s) missed" % missed)

@@ -5,7 +5,8 @@ in which some atoms are displaced, 100 ligand pairs for pairing by element, a ~1
 protein as PDB and mmCIF (gemmi's conversion), each also gzip-compressed, real entries for
 pairing by residue and by sequence: two entries of Aurora A kinase (5DPV, 5DT0) and a copy of
 the second numbered differently, and a 4,937-atom entry (6C83) with a moved copy and a moved
-copy numbered differently; and the geometry inputs of scenario K (hostile geometries, each at
+copy numbered differently; 1,000 poses of a drug-like ligand in one SDF file with its
+crystal pose; and the geometry inputs of scenario K (hostile geometries, each at
 two sizes): carbon atoms of one residue in one plane x = 0 on a square grid 1.5 A apart, at one
 point, and on a cubic lattice 3 A apart, as PDB files; and as MOL2 files with their bonds given,
 for ring perception: the square grid, the cubic lattice 1.5 A apart (six bonds to an atom) and
@@ -291,6 +292,61 @@ def entries(root, work):
     return len(records)
 
 
+# Scenario L: 1,000 poses of a drug-like ligand in one SDF file against its crystal pose. The
+# crystal pose is record 32 of rdkit-data's cdk2.sdf (ZINC03814450, 25 heavy atoms, a nitro group
+# and a sulfonamide); the poses are 100 ETKDG conformers of it (seeded) taken in turn, each
+# turned by a random rotation, shifted by up to 10 A and shaken by POSE_NOISE A along each axis,
+# in the record's atom order, written by RDKit: the names a reader gives by position pair them
+# by NAME, and by ELEMENT each pose keeps its own rigid core.
+POSE_SOURCE = "/usr/share/RDKit/Contrib/Fastcluster/testdata/cdk2.sdf"
+POSE_RECORD = 31
+POSE_COUNT = 1000
+POSE_CONFORMERS = 100
+POSE_NOISE = 0.1
+POSE_SEED = 23
+
+
+def random_rotation(rng):
+    """A rotation matrix from a random unit quaternion."""
+    q = [rng.gauss(0, 1) for _ in range(4)]
+    n = math.sqrt(sum(x * x for x in q))
+    a, b, c, d = (x / n for x in q)
+    return [[a * a + b * b - c * c - d * d, 2 * (b * c - a * d), 2 * (b * d + a * c)],
+            [2 * (b * c + a * d), a * a - b * b + c * c - d * d, 2 * (c * d - a * b)],
+            [2 * (b * d - a * c), 2 * (c * d + a * b), a * a - b * b + c * c - d * d]]
+
+
+def ligand_poses(work):
+    """The crystal pose and the pose file of scenario L; returns the heavy atoms of the ligand."""
+    from rdkit import Chem
+    from rdkit.Chem import AllChem
+    from rdkit.Geometry import Point3D
+    crystal = Chem.SDMolSupplier(POSE_SOURCE, removeHs=False)[POSE_RECORD]
+    with Chem.SDWriter(os.path.join(work, "poses_crystal.sdf")) as w:
+        w.write(crystal)
+    params = AllChem.ETKDGv3()
+    params.randomSeed = POSE_SEED
+    mol = Chem.Mol(crystal)
+    conformers = list(AllChem.EmbedMultipleConfs(mol, POSE_CONFORMERS, params))
+    rng = random.Random(POSE_SEED)
+    with Chem.SDWriter(os.path.join(work, "poses_1000.sdf")) as w:
+        for k in range(POSE_COUNT):
+            pose = Chem.Mol(mol, confId=conformers[k % len(conformers)])
+            pose.SetProp("_Name", "%s_pose%d" % (crystal.GetProp("_Name"), k + 1))
+            conf = pose.GetConformer()
+            points = [conf.GetAtomPosition(i) for i in range(pose.GetNumAtoms())]
+            centre = [sum(p[j] for p in points) / len(points) for j in range(3)]
+            r = random_rotation(rng)
+            shift = [rng.uniform(-10, 10) for _ in range(3)]
+            for i, p in enumerate(points):
+                v = [p[j] - centre[j] for j in range(3)]
+                conf.SetAtomPosition(i, Point3D(*(
+                    sum(r[a][j] * v[j] for j in range(3)) + centre[a] + shift[a]
+                    + rng.gauss(0, POSE_NOISE) for a in range(3))))
+            w.write(pose)
+    return crystal.GetNumHeavyAtoms()
+
+
 def write(path, lines):
     with open(path, "w") as f:
         f.write("\n".join(lines) + "\nEND\n")
@@ -356,6 +412,7 @@ def main():
 
     ligand_pairs(root, os.path.join(work, "ligands"))
     entry_atoms = entries(root, work)
+    pose_atoms = ligand_poses(work)
 
     ligand = os.path.join(example, "comp_ligand.pdb")
     ligand_records, bonds = atom_records(ligand), conect_bonds(ligand)
@@ -381,9 +438,10 @@ def main():
     atoms = sum(1 for line in big if line.startswith("ATOM"))
     print("inputs: protein of %d atoms in %d chains, protein of %d atoms, %d small MOL2 files,"
           " protein of %d heavy atoms with %d displaced in its copy, %d ligand pairs; moved"
-          " copies: %g deg about %s, then + %s; entries 5DPV, 5DT0 and 6C83 (%d atoms)"
+          " copies: %g deg about %s, then + %s; entries 5DPV, 5DT0 and 6C83 (%d atoms); %d poses"
+          " of a %d-heavy-atom ligand"
           % (atoms, COPIES, len(small), SMALL_FILES, len(large), len(moved_serials), LIGAND_PAIRS,
-             ANGLE_DEG, AXIS, SHIFT, entry_atoms))
+             ANGLE_DEG, AXIS, SHIFT, entry_atoms, POSE_COUNT, pose_atoms))
 
 
 if __name__ == "__main__":

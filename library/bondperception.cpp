@@ -1,7 +1,9 @@
-// Bond perception: proximity bonds within a residue, over atoms sorted along x.
+// Bond perception: proximity bonds within a residue, over a grid of cubic cells.
 #include "bondperception.h"
 
 #include <algorithm>
+#include <cmath>    // for std::floor
+#include <cstdint>  // for std::uint64_t
 #include <unordered_map>
 #include <unordered_set>
 #include <utility>
@@ -14,6 +16,92 @@
 
 namespace VXMole {
 
+namespace {
+
+// Atoms binned in cubic cells whose side is the largest bonding distance, so that every partner
+// of an atom lies in the 27 cells around its own. Each atom is compared with at most
+// kMaxNeighbourScan atoms of those cells, which keeps the work linear in atoms whatever the
+// geometry (atoms stacked at one point, a plane, a dense lattice).
+class CellGrid {
+ public:
+  CellGrid(const std::vector<Atom*>& atoms, double side) : side_(side) {
+    if (atoms.empty()) return;
+    origin_ = atoms.front()->getFixedCoords();
+    for (const Atom* atom : atoms) {
+      const Coords& c = atom->getFixedCoords();
+      origin_.x = std::min(origin_.x, c.x);
+      origin_.y = std::min(origin_.y, c.y);
+      origin_.z = std::min(origin_.z, c.z);
+    }
+    std::vector<std::pair<std::uint64_t, unsigned>> keyed;
+    keyed.reserve(atoms.size());
+    for (unsigned i = 0; i < atoms.size(); ++i) keyed.emplace_back(keyOf(*atoms[i]), i);
+    std::sort(keyed.begin(), keyed.end());
+    members_.reserve(keyed.size());
+    cells_.reserve(keyed.size());
+    for (size_t i = 0; i < keyed.size(); ++i) {
+      if (i == 0 || keyed[i].first != keyed[i - 1].first)
+        cells_.emplace(keyed[i].first, std::make_pair(static_cast<unsigned>(i), 0u));
+      members_.push_back(keyed[i].second);
+      ++cells_[keyed[i].first].second;
+    }
+  }
+
+  // Calls fn(j) for the index of each atom in the cells around `atom` (the atom itself
+  // included), cell by cell, at most kMaxNeighbourScan of them.
+  template <class Fn>
+  void forEachNear(const Atom& atom, Fn fn) const {
+    const Cell at = cellOf(atom);
+    unsigned scanned = 0;
+    for (int dx = -1; dx <= 1; ++dx)
+      for (int dy = -1; dy <= 1; ++dy)
+        for (int dz = -1; dz <= 1; ++dz) {
+          const Cell near = {at.x + dx, at.y + dy, at.z + dz};
+          if (!inRange(near)) continue;
+          auto cell = cells_.find(pack(near));
+          if (cell == cells_.end()) continue;
+          const unsigned begin = cell->second.first, end = begin + cell->second.second;
+          for (unsigned k = begin; k < end; ++k) {
+            if (scanned++ == kMaxNeighbourScan) return;
+            fn(members_[k]);
+          }
+        }
+  }
+
+ private:
+  struct Cell {
+    std::int64_t x, y, z;
+  };
+  // Cell indices are kept below 2^21 on each axis; farther atoms (coordinates of millions of Å)
+  // share the last cell, where the distance test still tells them apart.
+  static constexpr std::int64_t kMaxIndex = (std::int64_t{1} << 21) - 1;
+  static bool inRange(const Cell& c) {
+    return c.x >= 0 && c.y >= 0 && c.z >= 0 && c.x <= kMaxIndex && c.y <= kMaxIndex &&
+           c.z <= kMaxIndex;
+  }
+  static std::uint64_t pack(const Cell& c) {
+    return (static_cast<std::uint64_t>(c.x) << 42) | (static_cast<std::uint64_t>(c.y) << 21) |
+           static_cast<std::uint64_t>(c.z);
+  }
+  std::int64_t index(double value, double origin) const {
+    const double cell = std::floor((value - origin) / side_);
+    return cell >= static_cast<double>(kMaxIndex) ? kMaxIndex : static_cast<std::int64_t>(cell);
+  }
+  Cell cellOf(const Atom& atom) const {
+    const Coords& c = atom.getFixedCoords();
+    return {index(c.x, origin_.x), index(c.y, origin_.y), index(c.z, origin_.z)};
+  }
+  std::uint64_t keyOf(const Atom& atom) const { return pack(cellOf(atom)); }
+
+  double side_;
+  Coords origin_;
+  std::vector<unsigned> members_;  // atom indices, cell by cell
+  // Cell key -> its first position in members_ and its atom count.
+  std::unordered_map<std::uint64_t, std::pair<unsigned, unsigned>> cells_;
+};
+
+}  // namespace
+
 void perceiveBonds(Molecule& molecule, const Residu& residue, unsigned& bondNum) {
   std::vector<Atom*> atoms(residue.getAtoms().begin(), residue.getAtoms().end());
   std::unordered_set<const Atom*> listed;
@@ -22,16 +110,23 @@ void perceiveBonds(Molecule& molecule, const Residu& residue, unsigned& bondNum)
   double widest = 0;
   for (const Atom* atom : atoms) widest = std::max(widest, atom->getAtomicRadius());
   const double reach = 2 * widest + kBondTolerance;
-  // Sorted along x, each atom is compared with those within reach of it there only.
+  // Atoms ranked along x: pairs are taken in ascending rank of their first atom, then of their
+  // second, whatever the grid's cell order.
   std::sort(atoms.begin(), atoms.end(), [](const Atom* a, const Atom* b) {
     return a->getFixedCoords().x < b->getFixedCoords().x;
   });
+  const CellGrid grid(atoms, reach);
   std::unordered_map<Atom*, std::pair<Atom*, double>> nearestToHydrogen;
-  for (size_t i = 0; i < atoms.size(); ++i) {
+  std::vector<unsigned> later;
+  for (unsigned i = 0; i < atoms.size(); ++i) {
     Atom* a = atoms[i];
-    for (size_t j = i + 1; j < atoms.size(); ++j) {
+    later.clear();
+    grid.forEachNear(*a, [&](unsigned j) {
+      if (j > i) later.push_back(j);
+    });
+    std::sort(later.begin(), later.end());
+    for (unsigned j : later) {
       Atom* b = atoms[j];
-      if (b->getFixedCoords().x - a->getFixedCoords().x > reach) break;
       if (!a->sameConformation(*b) || (a->isHydrogen() && b->isHydrogen())) continue;
       if (listed.count(a) != 0 && listed.count(b) != 0) continue;
       const double d = a->getFixedCoords().calcDist(b->getFixedCoords());

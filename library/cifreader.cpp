@@ -183,14 +183,14 @@ size_t valueLine(std::string_view data, cif::Table& table, size_t row, size_t co
     }
     if (c == '#') {  // a comment, to the end of the line
       at = data.find('\n', at);
-      if (at == std::string::npos) return 0;
+      if (at == std::string_view::npos) return 0;
       continue;
     }
     if (words == 0) return line;
     --words;
     if (c == ';' && (at == 0 || data[at - 1] == '\n')) {  // a text field, to a line ";"
       const size_t end = data.find("\n;", at);
-      if (end == std::string::npos) return 0;
+      if (end == std::string_view::npos) return 0;
       line += static_cast<size_t>(std::count(data.begin() + at, data.begin() + end + 1, '\n'));
       at = end + 2;
     } else if (c == '\'' || c == '"') {  // a quoted string ends at its quote before a blank

@@ -151,6 +151,24 @@ inline constexpr ErrorDef kErrMol2MoreBonds{
 inline constexpr ErrorDef kErrMol2UnreadableBond{110053, "MoleReader::Read_MOL2_Bond",
                                                  "Unreadable BOND record in "};
 
+// SdfReader: SDF and MOL records (V2000 and V3000). The file's path, the record's number (from
+// 1) and the line are appended ("x.sdf, record 3, line 45"), then what is wrong.
+inline constexpr ErrorDef kErrSdfCutShort{115011, "SdfReader::Read", "A record cut short in "};
+inline constexpr ErrorDef kErrSdfMissingAtom{115012, "SdfReader::Read",
+                                             "A bond to a missing atom in "};
+inline constexpr ErrorDef kErrSdfNotANumber{115013, "SdfReader::Read",
+                                            "A field that is not a number in "};
+inline constexpr ErrorDef kErrSdfUnendedBlock{115014, "SdfReader::Read",
+                                              "A V3000 block that never ends in "};
+inline constexpr ErrorDef kErrSdfUnreadable{115015, "SdfReader::Read", "An unreadable record in "};
+
+// PdbqtReader: AutoDock PDBQT records. The file's path, the model's number (from 1) and the
+// line are appended ("x.pdbqt, model 2, line 40"), then what is wrong.
+inline constexpr ErrorDef kErrPdbqtUnreadable{116011, "PdbqtReader::Read",
+                                              "An unreadable atom record in "};
+inline constexpr ErrorDef kErrPdbqtUnknownType{116012, "PdbqtReader::Read",
+                                               "An unknown AutoDock atom type in "};
+
 // Coordinates beyond any molecule: every reader refuses a coordinate whose magnitude passes
 // kMaxCoordinate, so that no barycentre or written coordinate can overflow. The file's path
 // and the line are appended ("x.pdb, line 12").
@@ -161,6 +179,10 @@ inline constexpr ErrorDef kErrPdbCoordinateBeyond{110062, "MoleReader::Read_PDB"
                                                   "A coordinate beyond 1e6 in "};
 inline constexpr ErrorDef kErrCifCoordinateBeyond{112014, "CifReader::Read",
                                                   "A coordinate beyond 1e6 in "};
+inline constexpr ErrorDef kErrSdfCoordinateBeyond{115016, "SdfReader::Read",
+                                                  "A coordinate beyond 1e6 in "};
+inline constexpr ErrorDef kErrPdbqtCoordinateBeyond{116013, "PdbqtReader::Read",
+                                                    "A coordinate beyond 1e6 in "};
 
 // Whether every one of the coordinates is a number within kMaxCoordinate of the origin.
 inline bool withinReach(double x, double y, double z) {

@@ -77,6 +77,21 @@ std::string asLine(const std::string& text) {
   return line;
 }
 
+// The text of the COMMENT section: the molecule's comment, then each data item as an SDF file
+// writes it ("> <name>", then its value). A section tag within the text would start a section
+// of its own: it is written "@ <TRIPOS>".
+std::string commentText(const Molecule& molecule) {
+  std::string text = molecule.getComment();
+  for (const Molecule::DataItem& item : molecule.getDataItems()) {
+    if (!text.empty()) text += '\n';
+    text += "> <" + item.name + ">\n" + item.value;
+  }
+  static const std::string kTag = "@<TRIPOS>";
+  for (size_t at = text.find(kTag); at != std::string::npos; at = text.find(kTag, at + 1))
+    text.insert(at + 1, " ");
+  return text;
+}
+
 const char* bondTypeWord(int type) {
   switch (type) {
     case kBondAromatic:
@@ -597,8 +612,8 @@ void MoleWriter::writeMolecule(Molecule& molecule, bool withDummies, bool rotate
   writeFormalCharges(layout);
   writeBonds(layout);
   writeSubstructures(layout);
-  if (!molecule.getComment().empty() && error_.empty())
-    put("@<TRIPOS>COMMENT\n%s\n", molecule.getComment().c_str());
+  const std::string comment = commentText(molecule);
+  if (!comment.empty() && error_.empty()) put("@<TRIPOS>COMMENT\n%s\n", comment.c_str());
   if (withDummies && error_.empty()) writeRingSets(layout);
   if (error_.empty() && ferror(file_)) fail("write error");
 }

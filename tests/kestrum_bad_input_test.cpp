@@ -133,11 +133,11 @@ const StoredCase kStoredCases[] = {
      " No molecule in reference file \n{file} holds no atom record\n"},
     {"unknown_format.xyz", kReference, 1,
      "110012\tMoleReader::CONSTRUCTOR\tUnrecognized file format.xyz\n{file} : the name ends in "
-     "none of .pdb, .mol2, .cif and .mmcif (each may be followed by .gz), which tell how a file "
-     "is read\n"},
+     "none of .pdb, .mol2, .cif, .mmcif, .sdf, .sd, .mol and .pdbqt (each may be followed by "
+     ".gz), which tell how a file is read\n"},
     {"unknown_format.xyz", kCarried, 1,
      "110022\tMoleReader::Load_NewFile\tUnrecognized file format.xyz\n{file} : the name ends in "
-     "none of .pdb, .mol2, .cif and .mmcif"},
+     "none of .pdb, .mol2, .cif, .mmcif, .sdf, .sd, .mol and .pdbqt"},
     // PDB records that cannot be read: blank or non-numeric fields.
     {"pdb_blank_x.pdb", kReference, 1,
      "Error while reading {file}\nReason : basic_string::substr\n"},

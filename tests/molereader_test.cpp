@@ -218,7 +218,7 @@ TEST_F(MoleReaderFiles, ReadFailureEndsTheInput) {
 }
 
 TEST(MoleReader, LoadInComplexStopsWhenNothingCanBeRead) {
-  MoleReader unknownFormat(std::vector<std::string>{"REMARK", "END"}, 3);
+  MoleReader unknownFormat(std::vector<std::string>{"REMARK", "END"}, 9);
   Complex complex;
   unknownFormat.loadInComplex(complex, kMoleCalcs);
   EXPECT_TRUE(unknownFormat.isAtEnd());
