@@ -51,6 +51,16 @@ def measure(command, cwd):
         return wall, int(f.read().split()[-1]) / 1024.0
 
 
+def atom_count(path):
+    """Atoms of a geometry input: its HETATM records (PDB) or its MOLECULE record's count."""
+    with open(path) as f:
+        if path.endswith(".mol2"):
+            f.readline()
+            f.readline()
+            return int(f.readline().split()[0])
+        return sum(1 for line in f if line.startswith("HETATM"))
+
+
 def fresh(directory):
     shutil.rmtree(directory, ignore_errors=True)
     os.makedirs(directory)
@@ -111,7 +121,7 @@ def main():
                         help="bench/graphmatch_poses, built; scenario M needs it")
     parser.add_argument("--wait", type=float, default=120,
                         help="seconds to wait for a quiet machine (load below 1.5)")
-    parser.add_argument("--only", default="ABCDEFGHIJLM",
+    parser.add_argument("--only", default="ABCDEFGHIJKLM",
                         help="the letters of the scenarios to run (default: all)")
     args = parser.parse_args()
     work = os.path.abspath(args.work)
@@ -232,6 +242,22 @@ def main():
                                  universal_newlines=True).stdout
             words = next(line for line in out.splitlines() if line.startswith("Pairs : ")).split()
             rigid[(letter, label)] = (int(words[2]), int(words[4]), float(words[7]))
+    # K: hostile geometries, each at two sizes about four times apart, carried along the ligand
+    # pair's fit: reading (bond perception) of one residue in one plane, at one point and on a
+    # 3 A lattice; ring perception of a sheet, a cube and a point cluster with their bonds given.
+    # (Atoms at one point cannot be fitted: they are carried, as every input here is.)
+    geometry = []
+    carry = [kestrum] + ligands + ["-g", "NAME", "-a"]
+    for kind in ("plane", "point", "lattice"):
+        for name in sorted(glob.glob(os.path.join(work, kind + "[0-9]*.pdb")), key=atom_count):
+            label = "%s %d" % (kind, atom_count(name))
+            geometry.append((label, carry + [name, "-p", "outK"]))
+    for kind in ("sheet", "cube", "cluster"):
+        for name in sorted(glob.glob(os.path.join(work, kind + "[0-9]*.mol2")), key=atom_count):
+            label = "%s rings %d" % (kind, atom_count(name))
+            geometry.append((label, carry + [name, "-p", "outK"]))
+    scenarios.append(Scenario("K", work, geometry, ["outK"]))
+
     # L: 1,000 poses of a drug-like ligand in one SDF file fitted onto its crystal pose, by
     # ELEMENT and by NAME, in one run each; RDKit's GetBestRMS over the same poses in one Python
     # process and Open Babel's obrms (minimised RMSD), start-up included.
@@ -331,6 +357,20 @@ def main():
         for label, _ in s.programs:
             t, m = s.median(label)
             rows.append((s.name, label, "%.3f" % t, "%.1f" % m, "", "", ""))
+        if s.name == "K":
+            # Linear: twice the atoms cost at most about twice the time (1.5 times the atom
+            # ratio, for the noise of short runs).
+            by_kind = {}
+            for label, _ in s.programs:
+                by_kind.setdefault(label.rsplit(" ", 1)[0], []).append(label)
+            for kind, labels in by_kind.items():
+                small, large = labels[0], labels[-1]
+                atoms = int(large.rsplit(" ", 1)[1]) / int(small.rsplit(" ", 1)[1])
+                ratio = (s.median(large)[0] / s.median(small)[0]) / atoms
+                check(s, "%s: time ratio / atom ratio" % kind, ratio, "<= 1.5", ratio <= 1.5)
+            plane = by_kind["plane"][-1]
+            check(s, "%s time (s)" % plane, s.median(plane)[0], "< 2.0", s.median(plane)[0] < 2.0)
+            continue
         if s.name == "G":
             pdb, cif = s.median("PDB")[0], s.median("mmCIF")[0]
             check(s, "mmCIF / PDB time", cif / pdb, "<= 1.5", cif / pdb <= 1.5)
@@ -425,7 +465,10 @@ def main():
           " mmCIF and both gzip-compressed; H: entries 5DPV and 5DT0 by RESIDUE, and by SEQUENCE"
           " against 5DT0 numbered differently; I: entry 6C83 (4,937 atoms) against its moved"
           " copy by RESIDUE, and numbered differently by SEQUENCE; J: the 91,014-atom protein"
-          " against its moved copy by RESIDUE and by SEQUENCE; L: 1,000 poses of a 25-heavy-atom"
+          " against its moved copy by RESIDUE and by SEQUENCE; K: hostile geometries at two"
+          " sizes, carried: one residue in one plane, at one point, on a 3 A lattice (bond"
+          " perception), and a sheet, a cubic lattice, a point cluster with their bonds given"
+          " (ring perception); L: 1,000 poses of a 25-heavy-atom"
           " ligand in one SDF file against its crystal pose, by ELEMENT and by NAME, beside"
           " RDKit's GetBestRMS in one process and obrms; M: 1,000 shuffled poses of a"
           " 27-heavy-atom ligand by GRAPH beside RDKit's CalcRMS and obrms, and the symmetric"

@@ -2,13 +2,18 @@
 """Benchmark inputs: a ~90,000-atom protein, its rigidly moved copy, a 5,000-atom protein and its
 moved copy, the ligand pair, 1,000 small MOL2 files, a 50,000-atom protein with a moved copy
 in which some atoms are displaced, 100 ligand pairs for pairing by element, a ~150,000-atom
-protein as PDB and mmCIF (gemmi's conversion), each also gzip-compressed, and real entries for
+protein as PDB and mmCIF (gemmi's conversion), each also gzip-compressed, real entries for
 pairing by residue and by sequence: two entries of Aurora A kinase (5DPV, 5DT0) and a copy of
-the second numbered differently, a 4,937-atom entry (6C83) with a moved copy and a moved
-copy numbered differently, 1,000 poses of a drug-like ligand in one SDF file with its
-crystal pose; for pairing by bond graph (scenario M), 1,000 shuffled poses of a drug-like
-ligand as SDF and MOL2 and the symmetric stress cases of tests/interop/graphmatch.py (C60, a
-cyclodextrin, a long alkane, ten CF3 groups), made with RDKit and Open Babel.
+the second numbered differently, and a 4,937-atom entry (6C83) with a moved copy and a moved
+copy numbered differently; 1,000 poses of a drug-like ligand in one SDF file with its
+crystal pose; the geometry inputs of scenario K (hostile geometries, each at
+two sizes): carbon atoms of one residue in one plane x = 0 on a square grid 1.5 A apart, at one
+point, and on a cubic lattice 3 A apart, as PDB files; and as MOL2 files with their bonds given,
+for ring perception: the square grid, the cubic lattice 1.5 A apart (six bonds to an atom) and
+the point cluster with each atom bonded to the eight nearest in file order (i +- 1..4); for
+pairing by bond graph (scenario M), 1,000 shuffled poses of a drug-like ligand as SDF and MOL2
+and the symmetric stress cases of tests/interop/graphmatch.py (C60, a cyclodextrin, a long
+alkane, ten CF3 groups), made with RDKit and Open Babel.
 
     make_inputs.py ROOT WORK [LETTERS]   (LETTERS: the scenarios to make inputs for; default all)
 
@@ -185,6 +190,65 @@ def displaced(lines, rng):
     return out, moved_serials
 
 
+# Scenario K: (name, size) pairs of each geometry; the larger size is four times the smaller.
+GEOMETRY_SIZES = {"plane": (25000, 100000), "point": (5000, 20000), "lattice": (25000, 100000)}
+RING_SIZES = {"sheet": (25000, 100000), "cube": (12500, 50000), "cluster": (5000, 20000)}
+
+
+def geometry_points(kind, count):
+    """`count` points of a geometry: a square grid in the plane x = 0 (1.5 A), one point, or a
+    cubic lattice (3 A), filled row by row."""
+    if kind == "point":
+        return [(0.0, 0.0, 0.0)] * count
+    if kind == "plane":
+        side = int(math.ceil(math.sqrt(count)))
+        return [(0.0, 1.5 * (i % side), 1.5 * (i // side)) for i in range(count)]
+    side = int(math.ceil(count ** (1.0 / 3.0) - 1e-9))
+    return [(3.0 * (i % side), 3.0 * (i // side % side), 3.0 * (i // (side * side)))
+            for i in range(count)]
+
+
+def geometry_pdb(points):
+    """One residue of carbon atoms, numbered in hybrid-36 past 99,999."""
+    return ["HETATM%s  C   LIG A   1    %8.3f%8.3f%8.3f  1.00  0.00           C"
+            % (hybrid36(i + 1, 5), x, y, z) for i, (x, y, z) in enumerate(points)]
+
+
+def ring_mol2(kind, count):
+    """A MOL2 molecule of `count` carbons with its bonds: a square grid (four bonds to an atom), a
+    cubic lattice (six) or a point cluster (eight, to i +- 1..4)."""
+    if kind == "cluster":
+        points = [(0.0, 0.0, 0.0)] * count
+        bonds = [(i, i + k) for i in range(count) for k in range(1, 5) if i + k < count]
+    else:
+        dims = 2 if kind == "sheet" else 3
+        side = int(math.ceil(count ** (1.0 / dims) - 1e-9))
+        count = side ** dims
+        strides = [side ** d for d in range(dims)]
+        points = [tuple(1.5 * (i // stride % side) for stride in strides) + (0.0,) * (3 - dims)
+                  for i in range(count)]
+        bonds = [(i, i + stride) for i in range(count) for stride in strides
+                 if i // stride % side + 1 < side]
+    out = ["@<TRIPOS>MOLECULE", "%s%d" % (kind, count),
+           "%d %d 0 0 0" % (len(points), len(bonds)), "SMALL", "NO_CHARGES", "", "@<TRIPOS>ATOM"]
+    out += ["%d C%d %.3f %.3f %.3f C.3" % (i + 1, i + 1, x, y, z)
+            for i, (x, y, z) in enumerate(points)]
+    out.append("@<TRIPOS>BOND")
+    out += ["%d %d %d 1" % (n + 1, a + 1, b + 1) for n, (a, b) in enumerate(bonds)]
+    return "\n".join(out) + "\n"
+
+
+def geometry_inputs(work):
+    for kind, sizes in GEOMETRY_SIZES.items():
+        for count in sizes:
+            write(os.path.join(work, "%s%d.pdb" % (kind, count)),
+                  geometry_pdb(geometry_points(kind, count)))
+    for kind, sizes in RING_SIZES.items():
+        for count in sizes:
+            with open(os.path.join(work, "%s%d.mol2" % (kind, count)), "w") as f:
+                f.write(ring_mol2(kind, count))
+
+
 def sdf_atom_counts(path):
     """The atom count of each record of an SDF file."""
     with open(path) as f:
@@ -345,7 +409,7 @@ def graph_inputs(root, work):
 
 def main():
     root, work = sys.argv[1], sys.argv[2]
-    letters = sys.argv[3] if len(sys.argv) > 3 else "ABCDEFGHIJLM"
+    letters = sys.argv[3] if len(sys.argv) > 3 else "ABCDEFGHIJKLM"
     example = os.path.join(root, "example")
     os.makedirs(work, exist_ok=True)
     if "M" in letters:
@@ -397,6 +461,8 @@ def main():
     for path in (huge, cif):
         with open(path, "rb") as plain, gzip.open(path + ".gz", "wb", compresslevel=6) as packed:
             shutil.copyfileobj(plain, packed)
+
+    geometry_inputs(work)
 
     atoms = sum(1 for line in big if line.startswith("ATOM"))
     print("inputs: protein of %d atoms in %d chains, protein of %d atoms, %d small MOL2 files,"

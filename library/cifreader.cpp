@@ -265,46 +265,58 @@ void readAtomSites(cif::Table& sites, Molecule& molecule, std::vector<std::strin
 
 // The covalent bonds of _struct_conn: between atoms of this model (found by their addresses,
 // `fileNames` giving the atoms' names as the file does), not to a symmetry mate, and not those
-// already made.
+// already made. Each partner of a row is one atom: the first at its address with the alternate
+// site the row names, else the first at its address. Atoms that share an address (repeated
+// _atom_site keys) thus make one bond per row, not one per pair of them.
 void addCovalentConnections(cif::Block& block, Molecule& molecule,
                             const std::vector<std::string_view>& fileNames) {
   cif::Table links = block.find("_struct_conn.", kStructConnTags);
   if (!links.ok() || links.length() == 0) return;
   unsigned bondNum = static_cast<unsigned>(molecule.numBonds());
-  std::unordered_map<std::string, std::vector<Atom*>> atomsBySite;
+  // Address + '|' + alternate site -> the first atom there; '*' in place of the site for the
+  // first atom whatever its site.
+  std::unordered_map<std::string, Atom*> atomAt;
+  atomAt.reserve(2 * molecule.numAtoms());
   for (size_t i = 0; i < molecule.numAtoms(); ++i) {
     Atom& atom = molecule.atom(i);
     const Residu& residue = *atom.getResidu();
     const char code = residue.getInsertionCode();
-    atomsBySite[siteKey(residue.getChain(), residue.getNum(), code == '\0' ? ' ' : code,
-                        residue.getName(), fileNames[i])]
-        .push_back(&atom);
+    std::string key = siteKey(residue.getChain(), residue.getNum(), code == '\0' ? ' ' : code,
+                              residue.getName(), fileNames[i]);
+    key += '|';
+    key += '*';
+    atomAt.emplace(key, &atom);
+    if (atom.getAltLoc() != '\0') {
+      key.back() = atom.getAltLoc();
+      atomAt.emplace(std::move(key), &atom);
+    }
   }
   for (size_t i = 0; i < links.length(); ++i) {
     cif::Table::Row row = links[static_cast<int>(i)];
     if (!covalent(text(row, 0))) continue;
-    std::vector<Atom*>* partners[2] = {nullptr, nullptr};
-    char altLoc[2];
+    Atom* partners[2] = {nullptr, nullptr};
     std::string_view symmetry[2];
     for (size_t p = 0; p < 2; ++p) {
       const size_t at = 1 + p * kPartnerColumns;
-      const std::string key = siteKey(
-          either(row, at, at + 1), leadingInt(either(row, at + 4, at + 5)),
-          letter(text(row, at + 9)), either(row, at + 2, at + 3), either(row, at + 6, at + 7));
-      auto found = atomsBySite.find(key);
-      if (found != atomsBySite.end()) partners[p] = &found->second;
-      altLoc[p] = letter(text(row, at + 8));
+      std::string key = siteKey(either(row, at, at + 1), leadingInt(either(row, at + 4, at + 5)),
+                                letter(text(row, at + 9)), either(row, at + 2, at + 3),
+                                either(row, at + 6, at + 7));
+      key += '|';
+      const char altLoc = letter(text(row, at + 8));
+      key += altLoc == ' ' ? '*' : altLoc;
+      auto found = atomAt.find(key);
+      if (found == atomAt.end() && altLoc != ' ') {
+        key.back() = '*';
+        found = atomAt.find(key);
+      }
+      if (found != atomAt.end()) partners[p] = found->second;
       symmetry[p] = text(row, at + 10);
     }
-    if (partners[0] == nullptr || partners[1] == nullptr || symmetry[0] != symmetry[1]) continue;
-    for (Atom* a : *partners[0]) {
-      if (altLoc[0] != ' ' && a->getAltLoc() != altLoc[0]) continue;
-      for (Atom* b : *partners[1]) {
-        if (altLoc[1] != ' ' && b->getAltLoc() != altLoc[1]) continue;
-        if (a == b || a->hasLink(b) || !a->sameConformation(*b)) continue;
-        molecule.addBond(a, b, kBondSingle, bondNum++);
-      }
-    }
+    Atom* a = partners[0];
+    Atom* b = partners[1];
+    if (a == nullptr || b == nullptr || symmetry[0] != symmetry[1]) continue;
+    if (a == b || a->hasLink(b) || !a->sameConformation(*b)) continue;
+    molecule.addBond(a, b, kBondSingle, bondNum++);
   }
 }
 

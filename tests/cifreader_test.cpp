@@ -180,6 +180,53 @@ TEST(CifReader, FirstModelAndCovalentConnections) {
   EXPECT_EQ(m.numBonds(), 2u);
 }
 
+// Each partner of a _struct_conn row is one atom, the first at its address with the row's
+// alternate site, else the first there: 3,000 atoms that repeat one _atom_site key on each
+// side make one bond, not nine million.
+TEST(CifReader, ConnectionPartnersAreOneAtomEach) {
+  std::string cif =
+      "data_x\nloop_\n_atom_site.group_PDB\n_atom_site.id\n_atom_site.type_symbol\n"
+      "_atom_site.label_atom_id\n_atom_site.label_alt_id\n_atom_site.label_comp_id\n"
+      "_atom_site.auth_asym_id\n_atom_site.auth_seq_id\n_atom_site.Cartn_x\n"
+      "_atom_site.Cartn_y\n_atom_site.Cartn_z\n";
+  const int kRepeats = 3000;
+  for (int i = 0; i < kRepeats; ++i) {
+    // 3 Å apart: no bond is perceived between them.
+    const std::string z = std::to_string(3 * i);
+    cif += "HETATM " + std::to_string(2 * i + 1) + " C C1 . LIG A 1 0 0 " + z + "\nHETATM " +
+           std::to_string(2 * i + 2) + " N N1 . LIG B 2 9 0 " + z + "\n";
+  }
+  // Two sites of O1 and of S1 in residue 3 of chain C.
+  cif +=
+      "HETATM 9001 O O1 A LIG C 3 20 0 0\nHETATM 9002 O O1 B LIG C 3 20 0 0.5\n"
+      "HETATM 9003 S S1 A LIG C 3 24 0 0\nHETATM 9004 S S1 B LIG C 3 24 0 0.5\n";
+  cif +=
+      "loop_\n_struct_conn.conn_type_id\n_struct_conn.ptnr1_auth_asym_id\n"
+      "_struct_conn.ptnr1_label_comp_id\n_struct_conn.ptnr1_auth_seq_id\n"
+      "_struct_conn.ptnr1_label_atom_id\n_struct_conn.pdbx_ptnr1_label_alt_id\n"
+      "_struct_conn.ptnr2_auth_asym_id\n_struct_conn.ptnr2_label_comp_id\n"
+      "_struct_conn.ptnr2_auth_seq_id\n_struct_conn.ptnr2_label_atom_id\n"
+      "_struct_conn.pdbx_ptnr2_label_alt_id\n"
+      "covale A LIG 1 C1 . B LIG 2 N1 .\n"
+      "covale A LIG 1 C1 B B LIG 2 N1 B\n"  // no such sites: the first atoms, bonded already
+      "covale C LIG 3 O1 B C LIG 3 S1 B\n"
+      "covale C LIG 3 O1 . C LIG 3 S1 .\n";
+  Complex complex;
+  testing::internal::CaptureStderr();
+  CifReader("repeats.cif").read(cif, complex, 17);
+  testing::internal::GetCapturedStderr();
+  ASSERT_EQ(complex.others.size(), 1u);
+  const Molecule& m = complex.others[0];
+  ASSERT_EQ(m.numAtoms(), static_cast<size_t>(2 * kRepeats + 4));
+  EXPECT_TRUE(m.atom(0).hasLink(&m.atom(1)));
+  EXPECT_EQ(m.atom(0).numBonds() + m.atom(1).numBonds(), 2u);
+  for (size_t i = 2; i < 2 * kRepeats; ++i) EXPECT_EQ(m.atom(i).numBonds(), 0u) << i;
+  const size_t o1 = 2 * kRepeats;  // O1 A, O1 B, S1 A, S1 B
+  EXPECT_TRUE(m.atom(o1 + 1).hasLink(&m.atom(o1 + 3)));
+  EXPECT_TRUE(m.atom(o1).hasLink(&m.atom(o1 + 2)));
+  EXPECT_EQ(m.numBonds(), 3u);
+}
+
 TEST(CifReader, BadFilesAreRefusedWithTheirPath) {
   const std::string header =
       "data_x\nloop_\n_atom_site.id\n_atom_site.type_symbol\n_atom_site.label_atom_id\n"

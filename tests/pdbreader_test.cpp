@@ -399,39 +399,6 @@ TEST_F(PdbReaderFiles, ShortAtomLineEndsTheRead) {
             "Error while reading " + path + "\nReason : basic_string::substr\nLine : 1\n");
 }
 
-// A coordinate beyond any molecule is refused with the file and the line; the widest the
-// columns hold in fixed notation is read.
-TEST_F(PdbReaderFiles, CoordinateBeyondAnyMoleculeIsRefused) {
-  for (const char* x : {"   1e308", "  1.0e+7", "-1000001", "    -inf"}) {
-    SCOPED_TRACE(x);
-    std::vector<std::string> block = validBlock();
-    block[1] = mutate(block[1], 30, x);
-    const std::string path = write("far.pdb", join(block));
-    MoleReader reader(path, kFormatDetect);
-    Complex complex;
-    testing::internal::CaptureStderr();
-    try {
-      reader.loadInComplex(complex, kMoleCalcs);
-      ADD_FAILURE() << "accepted";
-    } catch (const MoleExcept& e) {
-      if (std::string(x) == "    -inf") {
-        EXPECT_EQ(e.code, 110061u);  // no number at all: the unreadable-record path
-      } else {
-        EXPECT_EQ(e.code, 110062u);
-        EXPECT_EQ(e.message, "A coordinate beyond 1e6 in " + path + ", line 2");
-      }
-    }
-    testing::internal::GetCapturedStderr();
-  }
-  std::vector<std::string> block = validBlock();
-  block[1] = mutate(block[1], 30, "-999.999");
-  block[2] = mutate(block[2], 30, "99999.99");
-  Complex complex;
-  MoleReader(write("wide.pdb", join(block)), kFormatDetect).loadInComplex(complex, kMoleCalcs);
-  ASSERT_EQ(complex.others.size(), 1u);
-  EXPECT_EQ(complex.others[0].atom(1).getFixedCoords().x, 99999.99);
-}
-
 // ---------------------------------------------------------------------------------------------
 // Molecules, CONECT records and models
 

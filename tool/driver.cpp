@@ -160,7 +160,7 @@ void printPoint(const Coords& c) {
 struct Activity {
   const char* doing = "starting";  // "reading", "pairing", "fitting", "writing"
   std::string file;                // the file read or written; the reference while pairing
-  std::string other;               // the comparison file while pairing or fitting, else ""
+  std::string other;               // the comparison file while pairing, else ""
   const char* pairing = "";        // the pairing mode's name while pairing
 
   // "reading a.pdb", "pairing the atoms of a.pdb and b.pdb", "writing out/rot_a.mol2".
