@@ -260,8 +260,8 @@ void CifReader::read(const std::string& data, Complex& complex, unsigned type) c
   std::vector<std::string_view> fileNames;
   readAtomSites(sites, *molecule, fileNames, path_);
   molecule->cleanResidu();
-  typeResidues(*molecule);
   addCovalentConnections(*block, *molecule, fileNames);
+  typeResidues(*molecule);
 
   if (type == kMoleProtein)
     for (size_t i = 0; i < molecule->numResidues(); ++i) molecule->residu(i).checkResidu();

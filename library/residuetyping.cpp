@@ -7,16 +7,19 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
 #include "atome.h"
+#include "bondorders.h"
 #include "bondperception.h"
 #include "diagnostics.h"
 #include "edge.h"
 #include "global.h"
 #include "molecule.h"
 #include "residu.h"
+#include "sybyltyping.h"
 #include "tables.h"
 #include "vertex.h"
 
@@ -320,6 +323,7 @@ class ResidueTyping {
       typeAtoms(entry);
     }
     for (Atom* atom : typed_) atom->checkMOL2type(std::string());
+    perceiveUnknownChemistry();
     markTerminalOxygensAndZinc();
   }
 
@@ -341,6 +345,8 @@ class ResidueTyping {
   void settleLysine(const TypedResidue& entry);
   // Phase 4: each atom's type, the settled one before the template's.
   void typeAtoms(const TypedResidue& entry);
+  // Phase 5: bond orders and types of the residues no template types, waters excepted.
+  void perceiveUnknownChemistry();
   void markTerminalOxygensAndZinc();
 
   // Bonds two atoms of one site with `type`, or gives the bond that type when it exists.
@@ -363,6 +369,7 @@ class ResidueTyping {
   std::vector<Atom*> sulfurs_;       // of cysteines, for the disulfides
   std::unordered_map<const Atom*, const char*> settled_;  // types that phase 3 chose
   std::vector<Atom*> typed_;                              // atoms given a type, for the second pass
+  std::unordered_set<const Residu*> leftAsRead_;  // standard names holding far too many atoms
 };
 
 void ResidueTyping::chooseTemplates() {
@@ -386,7 +393,10 @@ void ResidueTyping::chooseTemplates() {
     // A residue of a standard name that holds far more atoms than any amino acid (file
     // corruption, or every atom under one residue number) is no amino acid: typing it by name
     // and matching each hydrogen against every heavy atom would only cost time.
-    if (residue.numAtoms() > kMaxStandardResidueAtoms) continue;
+    if (residue.numAtoms() > kMaxStandardResidueAtoms) {
+      leftAsRead_.insert(&residue);
+      continue;
+    }
     chain_.emplace_back(&residue, &tmpl->second, true);
     if (tmpl->second.variant) residue.setKind(kResiduAminoAcid);
   }
@@ -582,6 +592,34 @@ void ResidueTyping::typeAtoms(const TypedResidue& entry) {
       diagnostics() << error.code << std::endl;
     }
   }
+}
+
+// Orders that the file gives (CONECT records listing a partner twice) are kept, and the atoms
+// of their residue are typed from them; other residues get their orders from the geometry.
+void ResidueTyping::perceiveUnknownChemistry() {
+  std::vector<bool> known(molecule_.numResidues(), false);
+  std::unordered_map<const Residu*, size_t> position;
+  for (size_t i = 0; i < molecule_.numResidues(); ++i) position[&molecule_.residu(i)] = i;
+  for (const TypedResidue& entry : chain_)
+    if (entry.typed) known[position.at(entry.residue)] = true;
+  std::vector<Atom*> perceived;
+  for (size_t i = 0; i < molecule_.numResidues(); ++i) {
+    const Residu& residue = molecule_.residu(i);
+    if (known[i] || residue.getKind() == kResiduWater || leftAsRead_.count(&residue) != 0) continue;
+    bool ordered = false;
+    for (const Atom* atom : residue.getAtoms())
+      for (const Edge* edge : atom->getVertex()->edges)
+        if (edge->bond != nullptr && edge->bond->getType() != kBondSingle &&
+            edge->bond->getOther(atom)->getResidu() == &residue)
+          ordered = true;
+    std::vector<Atom*> atoms(residue.getAtoms().begin(), residue.getAtoms().end());
+    if (ordered) {
+      assignSybylTypes(atoms);
+    } else {
+      perceived.insert(perceived.end(), atoms.begin(), atoms.end());
+    }
+  }
+  if (!perceived.empty()) perceiveBondOrders(molecule_, perceived);
 }
 
 void ResidueTyping::markTerminalOxygensAndZinc() {

@@ -121,6 +121,11 @@ std::string carbonType(const Atom& atom, const Counts& c, bool aromatic) {
 
 std::string nitrogenType(const Atom& atom, const Counts& c, bool aromatic) {
   if (aromatic) return "N.ar";
+  int doubleToOxygen = 0;
+  forEachBond(atom, [&](const Bond& bond, const Atom& other) {
+    if (orderOf(bond) == kBondDouble && other.isOxygen()) ++doubleToOxygen;
+  });
+  if (doubleToOxygen >= 2) return "N.pl3";  // a nitro group written N(=O)=O
   if (c.triple > 0 || c.dbl >= 2) return "N.1";
   if (c.neighbours >= 4 || (atom.getFormalCharge() > 0 && c.dbl == 0 && c.aromatic == 0))
     return "N.4";

@@ -102,8 +102,8 @@ TEST(ResidueTyping, TerminalOxygenAndZincOutsideStandardResidues) {
   // Without hydrogens on it, the N-terminal nitrogen is an amine.
   EXPECT_EQ(atomNamed(*molecule, "N")->getMOL2type(), "N.3");
   EXPECT_FALSE(carbonyl->getProperties().hydrophobic);
-  // Other residues keep what the reader gave them.
-  EXPECT_EQ(atomNamed(*molecule, "C1")->getMOL2type(), "");
+  // Other residues are typed from the bonds and orders perceived: a lone carbon is C.3.
+  EXPECT_EQ(atomNamed(*molecule, "C1")->getMOL2type(), "C.3");
   Atom* zinc = atomNamed(*molecule, "Zn");
   ASSERT_NE(zinc, nullptr);
   EXPECT_EQ(zinc->getAtomicName(), "Zn");
@@ -187,7 +187,9 @@ TEST(ResidueTyping, BondsOfUnknownResiduesComeFromDistances) {
   EXPECT_TRUE(bonded(11, 13));                        // GLY C - MSE N
   EXPECT_TRUE(bonded(13, 14));                        // MSE N - CA, from distances
   EXPECT_EQ(molecule->atom(9).getMOL2type(), "N.3");  // the N-terminal glycine
-  EXPECT_EQ(molecule->atom(13).getMOL2type(), "");    // a residue the typing does not know
+  // A residue the typing does not know is typed from its perceived orders: its nitrogen, bonded
+  // to the glycine's carbonyl, is an amide's.
+  EXPECT_EQ(molecule->atom(13).getMOL2type(), "N.am");
 }
 
 // Where alternate sites hold two different amino acids at one position, both join the chain:
