@@ -108,6 +108,48 @@ const ResidueRow kCaps[] = {
 static_assert(std::size(kSideChains) == 20, "one row per standard amino acid");
 static_assert(std::size(kCaps) == 2, "the acetyl and N-methyl caps");
 
+// Nucleotides: the sugar-phosphate backbone (deoxyribose; ribose adds O2') and the bases,
+// joined by the glycosidic bond C1'-N9 (purines) or C1'-N1 (pyrimidines). The phosphate is
+// written P=OP1 (O.2), P-OP2 (O.3, which RDKit reads as the diester's anion without a hydrogen
+// and Open Babel as its acid; RDKit reads O.co2 only beside C.2 or S.o2); OP3 is the third
+// oxygen of a 5' phosphate. The bases are aromatic, written in one Kekulé form with
+// their exocyclic C=O and their amines (N.pl3), so that Open Babel and RDKit read them whether
+// or not the file shows their hydrogens. The older names (O1P, O2P, O3P, C5M) are listed
+// beside the current ones, and every primed name also stands with a star (O3*).
+const ResidueRow kSugarPhosphate = {
+    "",
+    "P=OP1 P-OP2 P-OP3 P=O1P P-O2P P-O3P P-O5' O5'-C5' C5'-C4' C4'-O4' C4'-C3' C3'-O3' "
+    "C3'-C2' C2'-C1' C1'-O4' C2'-O2'",
+    "P.3: P; O.2: OP1 O1P; O.3: OP2 O2P OP3 O3P O5' O4' O3' O2'; "
+    "C.3: C5' C4' C3' C2' C1'"};
+// clang-format off
+const ResidueRow kBases[] = {
+    {"A", "C1'-N9 N9-C8 C8=N7 N7-C5 C5-C6 C6-N6 C6=N1 N1-C2 C2=N3 N3-C4 C4=C5 C4-N9",
+          "C.ar: C8 C5 C6 C2 C4; N.ar: N9 N7 N1 N3; N.pl3: N6"},
+    {"G", "C1'-N9 N9-C8 C8=N7 N7-C5 C5-C6 C6=O6 C6-N1 N1-C2 C2-N2 C2=N3 N3-C4 C4=C5 C4-N9",
+          "C.ar: C8 C5 C6 C2 C4; N.ar: N9 N7 N1 N3; N.pl3: N2; O.2: O6"},
+    {"I", "C1'-N9 N9-C8 C8=N7 N7-C5 C5-C6 C6=O6 C6-N1 N1-C2 C2=N3 N3-C4 C4=C5 C4-N9",
+          "C.ar: C8 C5 C6 C2 C4; N.ar: N9 N7 N1 N3; O.2: O6"},
+    {"C", "C1'-N1 N1-C2 C2=O2 C2-N3 N3=C4 C4-N4 C4-C5 C5=C6 C6-N1",
+          "C.ar: C2 C4 C5 C6; N.ar: N1 N3; O.2: O2; N.pl3: N4"},
+    {"U", "C1'-N1 N1-C2 C2=O2 C2-N3 N3-C4 C4=O4 C4-C5 C5=C6 C6-N1",
+          "C.ar: C2 C4 C5 C6; N.ar: N1 N3; O.2: O2 O4"},
+    {"T", "C1'-N1 N1-C2 C2=O2 C2-N3 N3-C4 C4=O4 C4-C5 C5=C6 C6-N1 C5-C7 C5-C5M",
+          "C.ar: C2 C4 C5 C6; N.ar: N1 N3; O.2: O2 O4; C.3: C7 C5M"},
+};
+// clang-format on
+static_assert(std::size(kBases) == 6, "adenine, guanine, hypoxanthine, cytosine, uracil, thymine");
+// Residue names of the nucleotides, and their bases: RNA by the base's letter, DNA by D and the
+// letter.
+struct NucleotideName {
+  std::string_view name, base;
+};
+const NucleotideName kNucleotides[] = {
+    {"A", "A"},  {"G", "G"},  {"I", "I"},  {"C", "C"},  {"U", "U"},  {"DA", "A"},
+    {"DG", "G"}, {"DI", "I"}, {"DC", "C"}, {"DU", "U"}, {"DT", "T"},
+};
+static_assert(std::size(kNucleotides) == 11, "five ribonucleotides, six deoxyribonucleotides");
+
 // What a residue name says of the hydrogens of its protonable groups, where the file shows
 // none that decide.
 enum class Protonation {
@@ -171,8 +213,27 @@ struct ResidueTemplate {
   std::string nitrogen = "N";  // bonds to the previous residue's carbonyl; "" for none
   std::string carbonyl = "C";  // bonds to the next residue's nitrogen; "" for none
   Protonation protonation = Protonation::kUsual;
-  bool variant = false;  // a protonation-state name: an amino acid the residue table lacks
+  bool variant = false;   // a protonation-state name: an amino acid the residue table lacks
+  bool aminoAcid = true;  // an amino acid or cap, whose termini and protonation are settled
 };
+
+// Every primed atom name of the bonds and types also written with a star (O3' as O3*), as
+// older files name the atoms of nucleotides.
+void addStarredNames(ResidueTemplate& parsed) {
+  auto starred = [](std::string name) {
+    std::replace(name.begin(), name.end(), '\'', '*');
+    return name;
+  };
+  const size_t bonds = parsed.bonds.size();
+  for (size_t i = 0; i < bonds; ++i) {
+    const NameBond bond = parsed.bonds[i];
+    if (bond.first.find('\'') != std::string::npos || bond.second.find('\'') != std::string::npos)
+      parsed.bonds.push_back({starred(bond.first), starred(bond.second), bond.type});
+  }
+  std::vector<std::pair<std::string, std::string>> types(parsed.types.begin(), parsed.types.end());
+  for (const auto& [name, type] : types)
+    if (name.find('\'') != std::string::npos) parsed.types.emplace(starred(name), type);
+}
 
 ResidueTemplate parseRow(const ResidueRow& row) {
   ResidueTemplate parsed;
@@ -218,6 +279,22 @@ const std::unordered_map<std::string, ResidueTemplate>& residueTemplates() {
       variant.protonation = alias.protonation;
       variant.variant = true;
       built.emplace(std::string(alias.name), std::move(variant));
+    }
+    const ResidueTemplate sugarPhosphate = parseRow(kSugarPhosphate);
+    for (const NucleotideName& nucleotide : kNucleotides) {
+      ResidueTemplate full = sugarPhosphate;
+      for (const ResidueRow& row : kBases) {
+        if (row.name != nucleotide.base) continue;
+        ResidueTemplate base = parseRow(row);
+        full.bonds.insert(full.bonds.end(), base.bonds.begin(), base.bonds.end());
+        full.types.insert(base.types.begin(), base.types.end());
+      }
+      addStarredNames(full);
+      full.residue = std::string(nucleotide.name);
+      full.nitrogen = "P";    // bonds to the O3' of the nucleotide before
+      full.carbonyl = "O3'";  // bonds to the P of the nucleotide after
+      full.aminoAcid = false;
+      built.emplace(std::string(nucleotide.name), std::move(full));
     }
     ResidueTemplate acetyl = parseRow(kCaps[0]);
     acetyl.nitrogen.clear();
@@ -271,6 +348,18 @@ struct TypedResidue {
   bool typed;  // typed by its template; else it only joins its chain
   std::vector<std::pair<std::string_view, Atom*>> byName;
 };
+
+// Calls fn for each atom of the residue that links it to its neighbours in the chain: those
+// of the name, and of the name with a star for a prime (O3*, as older files name O3').
+template <class Fn>
+void forEachLinkAtom(const TypedResidue& entry, const std::string& name, Fn fn) {
+  if (name.empty()) return;
+  entry.forEachNamed(name, fn);
+  if (name.find('\'') == std::string::npos) return;
+  std::string starred = name;
+  std::replace(starred.begin(), starred.end(), '\'', '*');
+  entry.forEachNamed(starred, fn);
+}
 
 unsigned hydrogensOn(const Atom& atom) {
   unsigned count = 0;
@@ -428,8 +517,9 @@ void ResidueTyping::makeBonds() {
     }
     bondToPreviousPosition(entry, position.before);
     // A residue without its carbonyl breaks the chain here.
-    if (entry.tmpl->carbonyl.empty() || entry.has(entry.tmpl->carbonyl))
-      position.here.push_back(&entry);
+    bool carbonyl = entry.tmpl->carbonyl.empty();
+    forEachLinkAtom(entry, entry.tmpl->carbonyl, [&](Atom*) { carbonyl = true; });
+    if (carbonyl) position.here.push_back(&entry);
     if (entry.tmpl->residue == "CYS")
       entry.forEachNamed("SG", [&](Atom* s) { sulfurs_.push_back(s); });
     if (entry.typed) bondHydrogens(entry);
@@ -443,8 +533,8 @@ void ResidueTyping::bondToPreviousPosition(const TypedResidue& entry,
   if (entry.tmpl->nitrogen.empty()) return;
   for (const TypedResidue* previous : before) {
     if (previous->tmpl->carbonyl.empty()) continue;
-    previous->forEachNamed(previous->tmpl->carbonyl, [&](Atom* carbon) {
-      entry.forEachNamed(entry.tmpl->nitrogen, [&](Atom* nitrogen) {
+    forEachLinkAtom(*previous, previous->tmpl->carbonyl, [&](Atom* carbon) {
+      forEachLinkAtom(entry, entry.tmpl->nitrogen, [&](Atom* nitrogen) {
         if (carbon->getFixedCoords().calcDist(nitrogen->getFixedCoords()) < kPeptideBondLength)
           link(carbon, nitrogen, kBondSingle);
       });
@@ -482,6 +572,7 @@ void ResidueTyping::bondDisulfides() {
 
 void ResidueTyping::settleProtonation(const TypedResidue& entry) {
   const ResidueTemplate& tmpl = *entry.tmpl;
+  if (!tmpl.aminoAcid) return;
   // The N-terminal nitrogen: an ammonium when it holds four bonds (three hydrogens, or two on
   // proline), else an amine.
   if (!tmpl.nitrogen.empty())

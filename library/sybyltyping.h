@@ -28,7 +28,8 @@ class Molecule;
 //   a double bond to O or S (amides, ureas, carbamates, thioamides); N.pl3 singly bonded to an
 //   unsaturated carbon or nitrogen (anilines, enamines, amidines); else N.3.
 // - O: O.co2 for the terminal oxygens of a carboxylate (a carbon with two terminal oxygens,
-//   neither bearing hydrogen) and for a negatively charged terminal oxygen on N, P or S; O.2
+//   neither bearing hydrogen) and for a negatively charged terminal oxygen on sulfur or
+//   nitrogen (not on phosphorus, where RDKit refuses O.co2); O.2
 //   with a double bond or in an aromatic ring; else O.3.
 // - S: S.o2 with two double bonds to oxygen, S.o with one; S.2 with a double bond to another
 //   element, or in an aromatic ring; else S.3.

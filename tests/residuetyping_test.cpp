@@ -17,6 +17,7 @@
 #include "molereader.h"
 #include "pdb_test_records.h"
 #include "residueassembler.h"
+#include "tool_runner.h"
 #include "vertex.h"
 
 using namespace VXMole;
@@ -440,4 +441,45 @@ TEST(ResidueTyping, MoleculeBuiltInCodeIsTypedAsWhenRead) {
   EXPECT_EQ(built.atom(10).getMOL2type(), "O.3");
   EXPECT_EQ(built.atom(8).getMOL2type(), "O.co2");
   EXPECT_TRUE(built.atom(8).getProperties().anion);
+}
+
+// Two nucleotides of 3MHT: their templates' bonds and types, the aromatic bases in Kekulé form,
+// and the O3'-P link between consecutive residues of the chain; the first nucleotide's
+// phosphate is its 5' end, the second's O3' its 3' end.
+TEST(ResidueTyping, NucleotidesJoinByTheirPhosphates) {
+  MoleReader reader(kestrum_test::dataPath("na_3mht_pair.pdb"), kFormatPdb);
+  std::unique_ptr<Molecule> molecule(reader.loadNextMole(kMoleLigand));
+  ASSERT_TRUE(molecule);
+  ASSERT_EQ(molecule->numResidues(), 2u);
+  std::map<std::string, std::string> types;
+  for (size_t i = 0; i < molecule->numAtoms(); ++i)
+    types[molecule->atom(i).getResidu()->getName() + ":" + molecule->atom(i).getName()] =
+        molecule->atom(i).getMOL2type();
+  EXPECT_EQ(types["DT:P"], "P.3");
+  EXPECT_EQ(types["DT:OP1"], "O.2");
+  EXPECT_EQ(types["DT:OP2"], "O.3");
+  EXPECT_EQ(types["DT:C7"], "C.3");
+  EXPECT_EQ(types["DT:O4"], "O.2");
+  EXPECT_EQ(types["DT:N3"], "N.ar");
+  EXPECT_EQ(types["DA:N6"], "N.pl3");
+  EXPECT_EQ(types["DA:C8"], "C.ar");
+  EXPECT_EQ(types["DA:O3'"], "O.3");
+  // Every heavy atom is typed, and bonded: two nucleotides, one fragment.
+  for (const auto& [name, type] : types) EXPECT_NE(type, "") << name;
+  Atom* o3 = nullptr;
+  Atom* p = nullptr;
+  for (size_t i = 0; i < molecule->numAtoms(); ++i) {
+    Atom& atom = molecule->atom(i);
+    if (atom.getResidu()->getName() == "DT" && atom.getName() == "O3'") o3 = &atom;
+    if (atom.getResidu()->getName() == "DA" && atom.getName() == "P") p = &atom;
+  }
+  ASSERT_TRUE(o3 && p);
+  EXPECT_EQ(o3->getBondType(p), kBondSingle);
+  // Thymine: 6 ring bonds, 2 C=O, C5-C7, C1'-N1; each sugar-phosphate: 11 bonds; the link;
+  // adenine: 11 bonds of its rings and amine, C1'-N9.
+  EXPECT_EQ(molecule->numBonds(), 10u + 11u + 1u + 12u + 11u);
+  int doubles = 0;
+  for (size_t b = 0; b < molecule->numBonds(); ++b)
+    doubles += molecule->bond(b).getType() == kBondDouble ? 1 : 0;
+  EXPECT_EQ(doubles, 2 + 3 + 4);  // P=OP1 twice; thymine C2=O2, C4=O4, C5=C6; adenine's four
 }
