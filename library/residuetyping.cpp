@@ -1,5 +1,6 @@
-// Residue typing: templates of the amino acids and caps, protonation rules, and the typing of a
-// molecule's residues phase by phase (templates, bonds, protonation, types).
+// Residue typing: templates of amino acids, caps and nucleotides, and the typing by phases.
+// Protonation rules, and the typing of a molecule's residues phase by phase (templates, bonds,
+// links, protonation, types, perceived orders).
 #include "residuetyping.h"
 
 #include <algorithm>
@@ -403,9 +404,12 @@ class ResidueTyping {
       : molecule_(molecule), bondNum_(static_cast<unsigned>(molecule.numBonds())) {}
 
   void run() {
+    for (size_t i = 0; i < molecule_.numAtoms(); ++i)
+      if (molecule_.atom(i).numBonds() > 0) fileBonded_.insert(&molecule_.atom(i));
     chooseTemplates();
     for (Residu* residue : perceived_) perceiveBonds(molecule_, *residue, bondNum_);
     makeBonds();
+    perceiveLinks(molecule_, unknownResidues(), fileBonded_, bondNum_);
     for (const TypedResidue& entry : chain_) {
       if (!entry.typed) continue;
       settleProtonation(entry);
@@ -434,7 +438,9 @@ class ResidueTyping {
   void settleLysine(const TypedResidue& entry);
   // Phase 4: each atom's type, the settled one before the template's.
   void typeAtoms(const TypedResidue& entry);
-  // Phase 5: bond orders and types of the residues no template types, waters excepted.
+  // The residues no template types, waters and residues left as read excepted.
+  std::vector<const Residu*> unknownResidues() const;
+  // Phase 5: bond orders and types of those residues.
   void perceiveUnknownChemistry();
   void markTerminalOxygensAndZinc();
 
@@ -459,6 +465,7 @@ class ResidueTyping {
   std::unordered_map<const Atom*, const char*> settled_;  // types that phase 3 chose
   std::vector<Atom*> typed_;                              // atoms given a type, for the second pass
   std::unordered_set<const Residu*> leftAsRead_;  // standard names holding far too many atoms
+  std::unordered_set<const Atom*> fileBonded_;    // atoms holding bonds before the typing
 };
 
 void ResidueTyping::chooseTemplates() {
@@ -687,16 +694,23 @@ void ResidueTyping::typeAtoms(const TypedResidue& entry) {
 
 // Orders that the file gives (CONECT records listing a partner twice) are kept, and the atoms
 // of their residue are typed from them; other residues get their orders from the geometry.
-void ResidueTyping::perceiveUnknownChemistry() {
-  std::vector<bool> known(molecule_.numResidues(), false);
-  std::unordered_map<const Residu*, size_t> position;
-  for (size_t i = 0; i < molecule_.numResidues(); ++i) position[&molecule_.residu(i)] = i;
+std::vector<const Residu*> ResidueTyping::unknownResidues() const {
+  std::unordered_set<const Residu*> known(leftAsRead_.begin(), leftAsRead_.end());
   for (const TypedResidue& entry : chain_)
-    if (entry.typed) known[position.at(entry.residue)] = true;
-  std::vector<Atom*> perceived;
+    if (entry.typed) known.insert(entry.residue);
+  std::vector<const Residu*> unknown;
   for (size_t i = 0; i < molecule_.numResidues(); ++i) {
     const Residu& residue = molecule_.residu(i);
-    if (known[i] || residue.getKind() == kResiduWater || leftAsRead_.count(&residue) != 0) continue;
+    if (known.count(&residue) == 0 && residue.getKind() != kResiduWater)
+      unknown.push_back(&residue);
+  }
+  return unknown;
+}
+
+void ResidueTyping::perceiveUnknownChemistry() {
+  std::vector<Atom*> perceived;
+  for (const Residu* unknown : unknownResidues()) {
+    const Residu& residue = *unknown;
     bool ordered = false;
     for (const Atom* atom : residue.getAtoms())
       for (const Edge* edge : atom->getVertex()->edges)

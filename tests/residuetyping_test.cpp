@@ -483,3 +483,35 @@ TEST(ResidueTyping, NucleotidesJoinByTheirPhosphates) {
     doubles += molecule->bond(b).getType() == kBondDouble ? 1 : 0;
   EXPECT_EQ(doubles, 2 + 3 + 4);  // P=OP1 twice; thymine C2=O2, C4=O4, C5=C6; adenine's four
 }
+
+// A residue no template knows bonds to its neighbours by distance: a C-terminal NH2 cap to the
+// threonine's carbonyl, a ligand's carbon to a cysteine's sulfur; not to a water, a metal, or an
+// atom beyond reach, nor across alternate sites.
+TEST(ResidueTyping, UnknownResiduesBondToTheirNeighboursByDistance) {
+  auto molecule = readLines({
+      record("ATOM", 1, " N  ", "THR", 'A', 1, 0.000, 0.000, 0.000, "N"),
+      record("ATOM", 2, " CA ", "THR", 'A', 1, 1.458, 0.000, 0.000, "C"),
+      record("ATOM", 3, " C  ", "THR", 'A', 1, 2.009, 1.420, 0.000, "C"),
+      record("ATOM", 4, " O  ", "THR", 'A', 1, 1.251, 2.390, 0.000, "O"),
+      record("HETATM", 5, " N  ", "NH2", 'A', 2, 3.300, 1.620, 0.000, "N"),
+      record("ATOM", 6, " SG ", "CYS", 'A', 3, 10.000, 0.000, 0.000, "S"),
+      record("ATOM", 7, " CB ", "CYS", 'A', 3, 10.000, 1.820, 0.000, "C"),
+      record("HETATM", 8, " C1 ", "LIG", 'A', 4, 11.800, -0.300, 0.000, "C"),
+      record("HETATM", 9, " O1 ", "LIG", 'A', 4, 12.500, -1.500, 0.000, "O"),
+      record("HETATM", 10, "ZN  ", "ZN", 'A', 5, 13.800, -2.900, 0.000, "ZN"),
+      record("HETATM", 11, " O  ", "HOH", 'A', 6, 11.000, -1.400, 0.000, "O"),
+      site(record("HETATM", 12, " C2 ", "LIG", 'A', 4, 9.500, -1.400, 0.000, "C"), 'A'),
+      site(record("ATOM", 13, " OG ", "SER", 'A', 7, 9.500, -2.800, 0.000, "O"), 'B'),
+      "END",
+  });
+  ASSERT_TRUE(molecule);
+  auto bonded = [&](int a, int b) { return molecule->atom(a).hasLink(&molecule->atom(b)); };
+  EXPECT_TRUE(bonded(2, 4));    // THR C - NH2 N, 1.31 Å
+  EXPECT_TRUE(bonded(5, 7));    // CYS SG - LIG C1, 1.82 Å
+  EXPECT_TRUE(bonded(7, 8));    // within the ligand
+  EXPECT_FALSE(bonded(8, 9));   // the zinc: a metal
+  EXPECT_FALSE(bonded(7, 10));  // the water
+  EXPECT_FALSE(bonded(8, 10));
+  EXPECT_FALSE(bonded(11, 12));  // two alternate sites
+  EXPECT_EQ(molecule->atom(4).getMOL2type(), "N.am");
+}
