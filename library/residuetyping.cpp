@@ -731,10 +731,9 @@ void ResidueTyping::markTerminalOxygensAndZinc() {
   for (size_t i = 0; i < molecule_.numAtoms(); ++i) {
     Atom& atom = molecule_.atom(i);
     if (atom.getName() == "OXT") atom.getProperties().anion = 1;
-    if (atom.getName() == "ZN" || atom.getName() == "Zn") {
-      atom.setName("Zn");
+    // A zinc named in upper case keeps its name; its element is zinc's.
+    if ((atom.getName() == "ZN" || atom.getName() == "Zn") && atom.getAtomicNum() != 30)
       atom.setAtomicName("Zn");
-    }
   }
 }
 

@@ -29,7 +29,7 @@ class Molecule;
 // of different residues by the disulfide SG-SG, when the atoms are close enough. Atoms at
 // alternate sites bond only within their own site. A bond already made (by a CONECT record)
 // stands, with the template's order. Last, every atom named OXT gets the anion flag, and an
-// atom named ZN is renamed Zn with zinc's element data.
+// atom named ZN (a name kept as read) gets zinc's element data.
 void typeResidues(Molecule& molecule);
 
 }  // namespace VXMole

@@ -78,9 +78,9 @@ TEST(PdbReader, ReadsTheValidBlock) {
     EXPECT_DOUBLE_EQ(nitrogen.getFixedCoords().z, -6.504);
     EXPECT_EQ(nitrogen.getResidu()->getName(), "GLY");
     EXPECT_EQ(nitrogen.getResidu()->getChain(), "A");
-    // The metal: renamed, its upper-case element column read as zinc.
+    // The metal: its name as read, its upper-case element column read as zinc.
     const Atom& zinc = molecule->atom(2);
-    EXPECT_EQ(zinc.getName(), "Zn");
+    EXPECT_EQ(zinc.getName(), "ZN");
     EXPECT_EQ(zinc.getAtomicNum(), 30u);
     EXPECT_TRUE(zinc.hasLink(&molecule->atom(0)));
     EXPECT_EQ(molecule->numResidues(), 2u);  // GLY 1 and ZN 201; no default residue
@@ -109,7 +109,7 @@ TEST(PdbReader, AtomNameStandsInForAMissingElementColumn) {
   auto molecule = readLines({alpha, zinc, "END"});
   ASSERT_EQ(molecule->numAtoms(), 2u);
   EXPECT_EQ(molecule->atom(0).getAtomicNum(), 6u);  // C-alpha, not calcium
-  EXPECT_EQ(molecule->atom(1).getName(), "Zn");
+  EXPECT_EQ(molecule->atom(1).getName(), "ZN");  // written as read
   EXPECT_EQ(molecule->atom(1).getAtomicName(), "Zn");
   EXPECT_EQ(molecule->atom(1).getAtomicNum(), 30u);
 }

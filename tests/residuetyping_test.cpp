@@ -105,7 +105,7 @@ TEST(ResidueTyping, TerminalOxygenAndZincOutsideStandardResidues) {
   EXPECT_FALSE(carbonyl->getProperties().hydrophobic);
   // Other residues are typed from the bonds and orders perceived: a lone carbon is C.3.
   EXPECT_EQ(atomNamed(*molecule, "C1")->getMOL2type(), "C.3");
-  Atom* zinc = atomNamed(*molecule, "Zn");
+  Atom* zinc = atomNamed(*molecule, "ZN");  // the name as read
   ASSERT_NE(zinc, nullptr);
   EXPECT_EQ(zinc->getAtomicName(), "Zn");
   EXPECT_EQ(zinc->getAtomicNum(), 30u);
