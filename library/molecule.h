@@ -45,6 +45,9 @@ class Molecule {
   // Free text that came with the molecule (a MOL2 COMMENT section), "" when none.
   const std::string& getComment() const { return comment_; }
   void setComment(std::string comment) { comment_ = std::move(comment); }
+  // The charge type a MOL2 file gave ("GASTEIGER", "USER_CHARGES"), "" when none was read.
+  const std::string& getChargeType() const { return chargeType_; }
+  void setChargeType(std::string chargeType) { chargeType_ = std::move(chargeType); }
 
   // Takes ownership of the atom and files it in `residue`, or in the default residue when null.
   // An atom this molecule already holds is left where it is; a null atom raises the
@@ -123,6 +126,7 @@ class Molecule {
   unsigned type_;
   std::string name_;
   std::string comment_;
+  std::string chargeType_;
   // Destroyed in reverse order of declaration: rings, bonds (their edges leave the atoms'
   // vertices), residues, then atoms.
   boost::ptr_vector<Atom> atoms_;
