@@ -3,7 +3,7 @@
 of Kestrum, of the floor program and of PyMOL, and the ratios that the targets bound.
 
     bench.py --kestrum PATH --floor PATH --work DIR [--runs N] [--pymol PEER.py]
-             [--pymol-pair-fit PEER.py] [--wait S]
+             [--pymol-pair-fit PEER.py] [--pymol-align PEER.py] [--wait S] [--only LETTERS]
 
 Each round runs every program of every scenario once, in turn, so that the floor, Kestrum and
 PyMOL see the same machine; the medians are taken over the rounds. Outputs are removed before
@@ -101,22 +101,29 @@ def main():
     parser.add_argument("--pymol", help="the PyMOL peer script; omitted when PyMOL is missing")
     parser.add_argument("--pymol-pair-fit",
                         help="the PyMOL peer of scenario E; omitted when PyMOL is missing")
+    parser.add_argument("--pymol-align",
+                        help="the PyMOL peer of scenario H; omitted when PyMOL is missing")
     parser.add_argument("--wait", type=float, default=120,
                         help="seconds to wait for a quiet machine (load below 1.5)")
+    parser.add_argument("--only", default="ABCDEFGHIJ",
+                        help="the letters of the scenarios to run (default: all)")
     args = parser.parse_args()
     work = os.path.abspath(args.work)
     kestrum, floor = os.path.abspath(args.kestrum), os.path.abspath(args.floor)
     small = sorted(os.path.relpath(p, work) for p in glob.glob(os.path.join(work, "small", "*.mol2")))
     ligands = ["-r", "ref_ligand.pdb", "-c", "comp_ligand.pdb"]
 
+    only = set(args.only)
     # Kestrum's own outputs give the floor the number of bond and substructure lines to write.
-    for directory in ("outA", "outC"):
-        fresh(os.path.join(work, directory))
-    measure([kestrum] + ligands + ["-g", "NAME", "-a", "protein90k.pdb", "-p", "outA"], work)
-    measure([kestrum] + ligands + ["-g", "NAME", "-a", small[0], "-p", "outC"], work)
-    bonds_a, subst_a = mol2_counts(os.path.join(work, "outA", "rot_protein90k.mol2"))
-    bonds_c, subst_c = mol2_counts(
-        os.path.join(work, "outC", "rot_" + os.path.basename(small[0])))
+    bonds_a = subst_a = bonds_c = subst_c = 0
+    if only & set("AC"):
+        for directory in ("outA", "outC"):
+            fresh(os.path.join(work, directory))
+        measure([kestrum] + ligands + ["-g", "NAME", "-a", "protein90k.pdb", "-p", "outA"], work)
+        measure([kestrum] + ligands + ["-g", "NAME", "-a", small[0], "-p", "outC"], work)
+        bonds_a, subst_a = mol2_counts(os.path.join(work, "outA", "rot_protein90k.mol2"))
+        bonds_c, subst_c = mol2_counts(
+            os.path.join(work, "outC", "rot_" + os.path.basename(small[0])))
 
     a = [("floor", [floor] + ligands + ["-b", str(bonds_a), "-s", str(subst_a), "-p", "outA",
                                          "-a", "protein90k.pdb"]),
@@ -152,7 +159,7 @@ def main():
 
     # Outside the timing: in F each fit must reach the noise with 90% of the heavy atoms kept.
     at_noise = 0
-    for p in pairs:
+    for p in pairs if "F" in only else []:
         out = subprocess.run([kestrum, "-r", p, "-c", p[:-len(".mol2")] + "_moved.mol2", "-g",
                               "ELEMENT", "-l"], cwd=work, check=True, stdout=subprocess.PIPE,
                              stderr=subprocess.DEVNULL, universal_newlines=True).stdout
@@ -163,7 +170,7 @@ def main():
     # Outside the timing: in E the clique must drop exactly the displaced atoms.
     listing = subprocess.run([kestrum] + large + ["-g", "ID", "-l"], cwd=work, check=True,
                              stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
-                             universal_newlines=True).stdout
+                             universal_newlines=True).stdout if "E" in only else ""
     dropped = [int(line.split("\t")[1].split("(")[1].split(")")[0])
                for line in listing.splitlines() if line.endswith("\tdropped")]
     with open(os.path.join(work, "protein50k_displaced.txt")) as f:
@@ -176,12 +183,48 @@ def main():
     scenarios.append(Scenario("G", work, [
         (label, [kestrum, "-r", name, "-c", name]) for label, name in large.items()], []))
     # The mmCIF file is carried whole: every atom of it is written.
-    fresh(os.path.join(work, "outG"))
-    measure([kestrum, "-r", "protein150k.cif.gz", "-c", "protein150k.cif.gz", "-a",
-             "protein150k.cif.gz", "-p", "outG"], work)
-    with open(os.path.join(work, "outG", "rot_protein150k.mol2")) as f:
-        written = f.read().split("\n")
-    carried = int(written[written.index("@<TRIPOS>MOLECULE") + 2].split()[0])
+    carried = 0
+    if "G" in only:
+        fresh(os.path.join(work, "outG"))
+        measure([kestrum, "-r", "protein150k.cif.gz", "-c", "protein150k.cif.gz", "-a",
+                 "protein150k.cif.gz", "-p", "outG"], work)
+        with open(os.path.join(work, "outG", "rot_protein150k.mol2")) as f:
+            written = f.read().split("\n")
+        carried = int(written[written.index("@<TRIPOS>MOLECULE") + 2].split()[0])
+
+    # H: two entries of one protein paired by residue, and by sequence against a copy of the
+    # second numbered differently; PyMOL's align on the same pair.
+    h = [("RESIDUE", [kestrum, "-r", "entry_5dpv.cif.gz", "-c", "entry_5dt0.pdb", "-g",
+                      "RESIDUE"]),
+         ("SEQUENCE", [kestrum, "-r", "entry_5dpv.cif.gz", "-c", "entry_5dt0_renumbered.pdb",
+                       "-g", "SEQUENCE"])]
+    if args.pymol_align:
+        h.append(("PyMOL align", ["/usr/bin/python3", os.path.abspath(args.pymol_align),
+                                  "entry_5dpv.cif.gz", "entry_5dt0.pdb"]))
+    scenarios.append(Scenario("H", work, h, []))
+    # I and J: a 4,875-atom entry and the 91,014-atom protein against moved copies, by residue,
+    # and by sequence (the entry's copy numbered differently).
+    pairings = {
+        "I": [("RESIDUE", ["-r", "entry_6c83.pdb", "-c", "entry_6c83_moved.pdb", "-g", "RESIDUE"]),
+              ("SEQUENCE", ["-r", "entry_6c83.pdb", "-c", "entry_6c83_renumbered.pdb", "-g",
+                            "SEQUENCE"])],
+        "J": [("RESIDUE", ["-r", "protein90k.pdb", "-c", "protein90k_moved.pdb", "-g",
+                           "RESIDUE"]),
+              ("SEQUENCE", ["-r", "protein90k.pdb", "-c", "protein90k_moved.pdb", "-g",
+                            "SEQUENCE"])]}
+    for letter, runs in pairings.items():
+        scenarios.append(Scenario(letter, work, [(label, [kestrum] + arguments)
+                                                 for label, arguments in runs], []))
+    # Outside the timing: a rigidly moved copy keeps every pair formed, at RMSD below 0.01 A.
+    rigid = {}
+    for letter, runs in [(letter, runs) for letter, runs in pairings.items() if letter in only]:
+        for label, arguments in runs:
+            out = subprocess.run([kestrum] + arguments + ["-l"], cwd=work, check=True,
+                                 stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                                 universal_newlines=True).stdout
+            words = next(line for line in out.splitlines() if line.startswith("Pairs : ")).split()
+            rigid[(letter, label)] = (int(words[2]), int(words[4]), float(words[7]))
+    scenarios = [scenario for scenario in scenarios if scenario.name in only]
 
     load = wait_for_quiet(args.wait)
     print("Load average before the runs: %.2f (%d cores); %d rounds, medians shown"
@@ -228,6 +271,24 @@ def main():
                 check(s, "%s / %s time" % (packed, plain), ratio, "<= 1.3", ratio <= 1.3)
             check(s, "mmCIF atoms carried", carried, "= 151690", carried == 151690)
             continue
+        if s.name == "H":
+            if "PyMOL align" in s.times:
+                pt, _ = s.median("PyMOL align")
+                for label in ("RESIDUE", "SEQUENCE"):
+                    check(s, "Kestrum %s / PyMOL align time" % label, s.median(label)[0] / pt,
+                          "<= 2.0", s.median(label)[0] / pt <= 2.0)
+            else:
+                rows.append(("", "", "", "", "PyMOL not installed: not compared", "", ""))
+            continue
+        if s.name in ("I", "J"):
+            for label in ("RESIDUE", "SEQUENCE"):
+                t, m = s.median(label)
+                bound = 1.0 if s.name == "I" else 10.0
+                check(s, "%s time (s)" % label, t, "<= %g" % bound, t <= bound)
+                formed, kept, rmsd = rigid[(s.name, label)]
+                check(s, "%s pairs kept of %d, RMSD %.4f" % (label, formed, rmsd), kept,
+                      "= %d, RMSD < 0.01" % formed, kept == formed and rmsd < 0.01)
+            continue
         kt, km = s.median("Kestrum")
         if s.name in ("A", "C"):
             ft, _ = s.median("floor")
@@ -266,7 +327,11 @@ def main():
           " ID of a 5,000-atom protein and its moved copy; E: pairing by ID of a 50,000-atom"
           " protein and its moved copy with %d atoms displaced; F: %d ligand pairs (moved, atoms"
           " shuffled) paired by ELEMENT, one run each; G: reading a 151,690-atom protein from PDB,"
-          " mmCIF and both gzip-compressed" % (len(small), len(displaced), len(pairs)))
+          " mmCIF and both gzip-compressed; H: entries 5DPV and 5DT0 by RESIDUE, and by SEQUENCE"
+          " against 5DT0 numbered differently; I: entry 6C83 (4,937 atoms) against its moved"
+          " copy by RESIDUE, and numbered differently by SEQUENCE; J: the 91,014-atom protein"
+          " against its moved copy by RESIDUE and by SEQUENCE"
+          % (len(small), len(displaced), len(pairs)))
     missed = verdicts.count(False)
     print("All targets met" if missed == 0 else "%d target(s) missed" % missed)
     return 0 if missed == 0 else 1

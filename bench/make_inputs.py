@@ -1,8 +1,11 @@
 #!/usr/bin/env python3
 """Benchmark inputs: a ~90,000-atom protein, its rigidly moved copy, a 5,000-atom protein and its
 moved copy, the ligand pair, 1,000 small MOL2 files, a 50,000-atom protein with a moved copy
-in which some atoms are displaced, 100 ligand pairs for pairing by element, and a ~150,000-atom
-protein as PDB and mmCIF (gemmi's conversion), each also gzip-compressed.
+in which some atoms are displaced, 100 ligand pairs for pairing by element, a ~150,000-atom
+protein as PDB and mmCIF (gemmi's conversion), each also gzip-compressed, and real entries for
+pairing by residue and by sequence: two entries of Aurora A kinase (5DPV, 5DT0) and a copy of
+the second numbered differently, and a 4,937-atom entry (6C83) with a moved copy and a moved
+copy numbered differently.
 
 The large protein repeats the chains of example/comp_protein.pdb (4,334 atoms with hydrogens)
 21 times on a grid 80 A apart, each copy with its own chain letter and atoms renumbered from 1.
@@ -48,6 +51,15 @@ LIGAND_SOURCES = [("Projects/DbCLI/testData/bzr.sdf", 5), ("Contrib/Fastcluster/
 LIGAND_LARGEST = ("Data/NCI/first_200.props.sdf", 6)
 LIGAND_PAIRS = 100
 LIGAND_SEED = 23
+
+# Scenarios H and I: entries of Aurora A kinase, 5DPV (the tests' mmCIF file) and 5DT0 from
+# rdkit-data, and 6C83 (4,937 atoms, chains A to D) from rdkit-data. "Numbered differently":
+# residue numbers raised by RENUMBER_BY and chain letters moved by RENAME_BY letters.
+ENTRY_5DPV = "tests/data/cif_5dpv_gemmi.cif.gz"
+ENTRY_5DT0 = "/usr/share/RDKit/Contrib/CalcLigRMSD/data/5dt0.pdb"
+ENTRY_6C83 = "/usr/share/RDKit/Contrib/CalcLigRMSD/data/6c83.pdb"
+RENUMBER_BY = 1000
+RENAME_BY = 15
 
 
 def rotation(axis, degrees):
@@ -191,6 +203,31 @@ def ligand_pairs(root, out):
                    stdout=subprocess.DEVNULL)
 
 
+def renumbered(lines):
+    """The ATOM and HETATM records with residue numbers raised by RENUMBER_BY and chain letters
+    moved by RENAME_BY letters: the same structure numbered differently."""
+    out = []
+    for line in lines:
+        if line.startswith(("ATOM  ", "HETATM")):
+            chain = chr((ord(line[21]) - ord("A") + RENAME_BY) % 26 + ord("A"))
+            line = "%s%s%4d%s" % (line[:21], chain, int(line[22:26]) + RENUMBER_BY, line[26:])
+            out.append(line)
+    return out
+
+
+def entries(root, work):
+    """The entries of scenarios H and I."""
+    shutil.copyfile(os.path.join(root, ENTRY_5DPV), os.path.join(work, "entry_5dpv.cif.gz"))
+    shutil.copyfile(ENTRY_5DT0, os.path.join(work, "entry_5dt0.pdb"))
+    write(os.path.join(work, "entry_5dt0_renumbered.pdb"), renumbered(atom_records(ENTRY_5DT0)))
+    records = atom_records(ENTRY_6C83)
+    write(os.path.join(work, "entry_6c83.pdb"), records)
+    copy = moved(records, rotation(AXIS, ANGLE_DEG))
+    write(os.path.join(work, "entry_6c83_moved.pdb"), copy)
+    write(os.path.join(work, "entry_6c83_renumbered.pdb"), renumbered(copy))
+    return len(records)
+
+
 def write(path, lines):
     with open(path, "w") as f:
         f.write("\n".join(lines) + "\nEND\n")
@@ -255,6 +292,7 @@ def main():
         f.write("\n".join(str(serial) for serial in moved_serials) + "\n")
 
     ligand_pairs(root, os.path.join(work, "ligands"))
+    entry_atoms = entries(root, work)
 
     ligand = os.path.join(example, "comp_ligand.pdb")
     ligand_records, bonds = atom_records(ligand), conect_bonds(ligand)
@@ -278,9 +316,9 @@ def main():
     atoms = sum(1 for line in big if line.startswith("ATOM"))
     print("inputs: protein of %d atoms in %d chains, protein of %d atoms, %d small MOL2 files,"
           " protein of %d heavy atoms with %d displaced in its copy, %d ligand pairs; moved"
-          " copies: %g deg about %s, then + %s" % (atoms, COPIES, len(small), SMALL_FILES,
-                                                 len(large), len(moved_serials), LIGAND_PAIRS,
-                                                 ANGLE_DEG, AXIS, SHIFT))
+          " copies: %g deg about %s, then + %s; entries 5DPV, 5DT0 and 6C83 (%d atoms)"
+          % (atoms, COPIES, len(small), SMALL_FILES, len(large), len(moved_serials), LIGAND_PAIRS,
+             ANGLE_DEG, AXIS, SHIFT, entry_atoms))
 
 
 if __name__ == "__main__":

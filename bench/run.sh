@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The benchmark: builds Kestrum (Release) and the floor program, makes the inputs under
 # bench/work/, installs PyMOL when it can, runs every scenario several times and prints the table.
-# Usage: bench/run.sh [rounds]   (default 5; KESTRUM_BENCH_BUILD chooses the build directory)
+# Usage: bench/run.sh [rounds [letters]]   (default 5 rounds of every scenario, A to J;
+# KESTRUM_BENCH_BUILD chooses the build directory)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 . "$root/scripts/deps.sh"
@@ -26,11 +27,12 @@ if ! /usr/bin/python3 -c 'import pymol2' 2>/dev/null; then
   (need_packages python3-pymol) || true
 fi
 if /usr/bin/python3 -c 'import pymol2' 2>/dev/null; then
-  peer=(--pymol "$root/bench/pymol_peer.py" --pymol-pair-fit "$root/bench/pymol_pair_fit.py")
+  peer=(--pymol "$root/bench/pymol_peer.py" --pymol-pair-fit "$root/bench/pymol_pair_fit.py"
+    --pymol-align "$root/bench/pymol_align.py")
 else
   echo "PyMOL cannot be installed here: scenarios A and E run without their peer"
 fi
 
 echo "== running"
 /usr/bin/python3 "$root/bench/bench.py" --kestrum "$build/tool/Kestrum" --floor "$work/floor" \
-  --work "$work" --runs "${1:-5}" "${peer[@]}"
+  --work "$work" --runs "${1:-5}" --only "${2:-ABCDEFGHIJ}" "${peer[@]}"

@@ -22,14 +22,14 @@ using namespace VXMole;
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 1) return 0;
   const uint8_t control = data[0];
-  std::string text(reinterpret_cast<const char*>(data + 1), size - 1);
+  ByteBuffer text(std::string_view(reinterpret_cast<const char*>(data + 1), size - 1));
   Complex complex;
   try {
-    if (control & 1) text = StructureFile::gunzip("fuzz.gz", text);
+    if (control & 1) text = StructureFile::gunzip("fuzz.gz", text.view());
     const unsigned type = (control & 2) ? kMoleProtein : 17;
     const unsigned format = (control >> 3) & 3;
     if (format == 0) {
-      CifReader("fuzz.cif").read(text, complex, type);
+      CifReader("fuzz.cif").read(text.view(), complex, type);
     } else {
       MoleReader reader;
       reader.loadText("fuzz.txt", format == 1 ? kFormatPdb : kFormatMol2, std::move(text));

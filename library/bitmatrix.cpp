@@ -6,6 +6,10 @@ namespace VXMole {
 BitMatrix::BitMatrix(size_t n)
     : n_(n), words_((n + kWordBits - 1) / kWordBits), bits_(n * words_, 0) {}
 
+BitMatrix::BitMatrix(size_t n, Unset) : n_(n), words_((n + kWordBits - 1) / kWordBits) {
+  bits_.resize(n * words_);
+}
+
 void BitMatrix::join(size_t i, size_t j) {
   set(i, j);
   set(j, i);
@@ -20,10 +24,17 @@ size_t BitMatrix::count(size_t i) const {
 
 BitMatrix BitMatrix::permuted(const std::vector<unsigned>& order) const {
   BitMatrix copy(n_);
+  // Where each vertex goes; the bits set are visited, not every entry.
+  std::vector<unsigned> place(n_);
+  for (size_t k = 0; k < n_; ++k) place[order[k]] = static_cast<unsigned>(k);
   for (size_t k = 0; k < n_; ++k) {
     const uint64_t* from = row(order[k]);
-    for (size_t l = 0; l < n_; ++l) {
-      if ((from[order[l] / kWordBits] >> (order[l] % kWordBits)) & 1) copy.set(k, l);
+    uint64_t* to = copy.row(k);
+    for (size_t w = 0; w < words_; ++w) {
+      for (uint64_t bits = from[w]; bits != 0; bits &= bits - 1) {
+        const unsigned l = place[w * kWordBits + static_cast<unsigned>(__builtin_ctzll(bits))];
+        to[l / kWordBits] |= uint64_t{1} << (l % kWordBits);
+      }
     }
   }
   return copy;

@@ -4,6 +4,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <new>      // for placement new
+#include <utility>  // for std::forward
 #include <vector>
 
 namespace VXMole {
@@ -17,6 +20,11 @@ class BitMatrix {
   BitMatrix() = default;
   // n x n bits, all clear.
   explicit BitMatrix(size_t n);
+  // n x n bits of no set value, for a maker that writes every row before any is read: the
+  // memory is touched only as rows are written, so that the time of a large matrix's memory
+  // is spent, and can be measured, row by row.
+  enum Unset { kUnset };
+  BitMatrix(size_t n, Unset);
 
   size_t size() const { return n_; }
   size_t words() const { return words_; }
@@ -38,9 +46,28 @@ class BitMatrix {
   static double bytesNeeded(size_t n);
 
  private:
-  size_t n_ = 0;                // rows and columns
-  size_t words_ = 0;            // words per row
-  std::vector<uint64_t> bits_;  // n rows of words_ words
+  size_t n_ = 0;      // rows and columns
+  size_t words_ = 0;  // words per row
+  // Allocates every element without a value (resize does not zero them).
+  template <typename T>
+  struct UnsetAllocator : std::allocator<T> {
+    template <typename U>
+    struct rebind {
+      using other = UnsetAllocator<U>;
+    };
+    UnsetAllocator() = default;
+    template <typename U>
+    explicit UnsetAllocator(const UnsetAllocator<U>&) {}
+    template <typename U>
+    void construct(U* p) {
+      ::new (static_cast<void*>(p)) U;
+    }
+    template <typename U, typename... Args>
+    void construct(U* p, Args&&... args) {
+      ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+    }
+  };
+  std::vector<uint64_t, UnsetAllocator<uint64_t>> bits_;  // n rows of words_ words
 };
 
 }  // namespace VXMole

@@ -245,8 +245,8 @@ void addCovalentConnections(cif::Block& block, Molecule& molecule,
 
 }  // namespace
 
-void CifReader::read(const std::string& data, Complex& complex, unsigned type) const {
-  if (data.find_first_not_of(" \t\r\n") == std::string::npos) return;  // nothing at all
+void CifReader::read(std::string_view data, Complex& complex, unsigned type) const {
+  if (data.find_first_not_of(" \t\r\n") == std::string_view::npos) return;  // nothing at all
   cif::Document document;
   try {
     document = cif::read_memory(data.data(), data.size(), path_.c_str());

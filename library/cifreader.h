@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace VXMole {
 
@@ -22,7 +23,7 @@ class CifReader {
   // (text that holds nothing at all gives no molecule, as an empty PDB file gives none). Throws
   // MoleExcept 112011 (text that is not CIF), 112012 (no _atom_site), 112013 (a coordinate that
   // is not a number).
-  void read(const std::string& text, Complex& complex, unsigned type) const;
+  void read(std::string_view text, Complex& complex, unsigned type) const;
 
  private:
   std::string path_;

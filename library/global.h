@@ -114,6 +114,15 @@ inline constexpr ErrorDef kErrCifNoAtomSite{112012, "CifReader::Read", "No _atom
 inline constexpr ErrorDef kErrCifCoordinate{112013, "CifReader::Read",
                                             "A coordinate that is not a number in "};
 
+// Selection: the text of a selection. The selection, quoted, and what is wrong where are
+// appended.
+inline constexpr ErrorDef kErrSelectionSyntax{113011, "Selection::Parse", "Unreadable selection "};
+
+// Sequence alignment: two sequences too long to align with a path of one byte per cell. The
+// two lengths are appended.
+inline constexpr ErrorDef kErrAlignmentTooLarge{114011, "SequenceAlignment::Align",
+                                                "Sequences too long to align: "};
+
 // MoleReader: MOL2 records. 110032 has the file name appended.
 inline constexpr ErrorDef kErrMol2NoFileOpened{110031, "MoleReader::READ_MOL2", "NO FILE OPENED"};
 inline constexpr ErrorDef kErrMol2NoMolecule{110032, "MoleReader::READ_MOL2",

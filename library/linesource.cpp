@@ -1,37 +1,55 @@
 // LineSource: reading a file whole, and cutting bytes held in memory into lines.
 #include "linesource.h"
 
+#include <fcntl.h>     // for open
 #include <sys/stat.h>  // for stat: only regular files are inputs
+#include <unistd.h>    // for read, close
 
+#include <cerrno>
 #include <cstring>  // for std::memchr
-#include <fstream>
 #include <utility>
 
 #include "global.h"
 
 namespace VXMole {
 
-LineSource::FileRead LineSource::readFile(const std::string& path, std::string& bytes) {
-  bytes.clear();
+LineSource::FileRead LineSource::readFile(const std::string& path, ByteBuffer& bytes) {
+  bytes.release();
   struct stat status;
   if (::stat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode)) return FileRead::kCannotOpen;
-  std::ifstream in;
-  in.rdbuf()->pubsetbuf(nullptr, 0);  // the bytes are read in one go: no buffer of its own
-  in.open(path, std::ios::in | std::ios::binary);
-  if (!in.is_open()) return FileRead::kCannotOpen;
-  bytes.resize(static_cast<size_t>(status.st_size));
-  in.read(&bytes[0], static_cast<std::streamsize>(bytes.size()));
-  bytes.resize(static_cast<size_t>(in.gcount()));  // a file that shrank meanwhile
-  // A file whose size stat does not tell (those of /proc), or that grew, is read to its end.
-  if (in.good()) {
-    char chunk[1 << 14];
-    while (in.read(chunk, sizeof chunk) || in.gcount() > 0)
-      bytes.append(chunk, static_cast<size_t>(in.gcount()));
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return FileRead::kCannotOpen;
+  // Room for the size stat tells, and one byte more: a read that fills it has not met the end
+  // of a file that grew meanwhile, or of one whose size stat does not tell (those of /proc).
+  bytes.reserve(static_cast<size_t>(status.st_size) + 1);
+  bool failed = false;
+  char chunk[1 << 14];
+  while (true) {
+    char* into = bytes.data() + bytes.size();
+    size_t room = bytes.capacity() - bytes.size();
+    const bool inPlace = room > 0;
+    if (!inPlace) {
+      into = chunk;
+      room = sizeof chunk;
+    }
+    const ssize_t got = ::read(fd, into, room);
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      failed = true;
+      break;
+    }
+    if (got == 0) break;
+    if (inPlace) {
+      bytes.grow(static_cast<size_t>(got));
+    } else {
+      bytes.append(chunk, static_cast<size_t>(got));
+    }
   }
-  return in.bad() ? FileRead::kFailed : FileRead::kRead;
+  ::close(fd);
+  return failed ? FileRead::kFailed : FileRead::kRead;
 }
 
-void LineSource::assign(std::string name, std::string bytes) {
+void LineSource::assign(std::string name, ByteBuffer bytes) {
   name_ = std::move(name);
   bytes_ = std::move(bytes);
   hasInput_ = true;
@@ -39,7 +57,7 @@ void LineSource::assign(std::string name, std::string bytes) {
 }
 
 void LineSource::release() {
-  std::string().swap(bytes_);
+  bytes_.release();
   hasInput_ = false;
   seek(0);
 }
@@ -80,7 +98,7 @@ bool LineSource::next(std::string_view& line) {
   }
   // The end is met by a last line without a line end, and by one that ends in a CR: whether an
   // LF follows is looked up past it.
-  if (next_ == bytes_.size() && bytes_.back() != '\n') atEnd_ = true;
+  if (next_ == bytes_.size() && bytes_[bytes_.size() - 1] != '\n') atEnd_ = true;
   return true;
 }
 

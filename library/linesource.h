@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "bytebuffer.h"
+
 namespace VXMole {
 
 // One input as lines: a file read whole, decompressed text, or lines given in memory and joined.
@@ -25,10 +27,10 @@ class LineSource {
   // Reads the regular file `path` whole into `bytes`. A directory, a FIFO or a device is no
   // input: a directory opens like a file but fails every read, a FIFO blocks until a writer
   // comes, and a device such as /dev/zero never ends.
-  static FileRead readFile(const std::string& path, std::string& bytes);
+  static FileRead readFile(const std::string& path, ByteBuffer& bytes);
 
   // Reads from `bytes`, from the first line; every message names `name`.
-  void assign(std::string name, std::string bytes);
+  void assign(std::string name, ByteBuffer bytes);
   // Gives the bytes back: the source has no input until it is assigned again.
   void release();
   // Whether the source holds an input (an empty one included).
@@ -68,8 +70,8 @@ class LineSource {
   // The line that starts at `at`, without its line end; returns where the next one starts.
   size_t cutLine(size_t at, std::string_view& line) const;
 
-  std::string name_;   // what messages call the input
-  std::string bytes_;  // the whole input
+  std::string name_;  // what messages call the input
+  ByteBuffer bytes_;  // the whole input
   bool hasInput_ = false;
   size_t next_ = 0;           // offset of the next line
   size_t lastLineStart_ = 0;  // offset of the line last returned

@@ -14,8 +14,19 @@ constexpr uint64_t kVertexWork = 8;
 
 }  // namespace
 
-MaxClique::MaxClique(const BitMatrix& graph, uint64_t workLimit)
-    : graph_(graph), workLimit_(workLimit) {}
+MaxClique::MaxClique(const BitMatrix& graph, uint64_t workLimit, double timeLimit)
+    : graph_(graph), workLimit_(workLimit), timeLimit_(timeLimit) {}
+
+bool MaxClique::outOfBudget() {
+  if (stopped_) return true;
+  if (work_ > workLimit_) {
+    stopped_ = true;
+  } else if (work_ >= nextClockReading_) {
+    nextClockReading_ = work_ + kClockInterval;
+    stopped_ = std::chrono::steady_clock::now() >= deadline_;
+  }
+  return stopped_;
+}
 
 double MaxClique::bytesNeeded(size_t n) {
   return BitMatrix::bytesNeeded(n);
@@ -26,6 +37,9 @@ std::vector<unsigned> MaxClique::run(const ProgressFn& progress) {
   work_ = 0;
   nodes_ = 0;
   stopped_ = false;
+  deadline_ = std::chrono::steady_clock::now() +
+              std::chrono::duration_cast<std::chrono::steady_clock::duration>(timeLimit_);
+  nextClockReading_ = 0;
   proved_ = true;
   current_.clear();
   best_.clear();
@@ -71,7 +85,9 @@ void MaxClique::greedyStart() {
   const size_t n = ranked_.size();
   const size_t words = ranked_.words();
   std::vector<uint64_t> candidates(words);
-  for (size_t start = 0; start < n; ++start) {
+  // The descent from the first vertex is always made: the search keeps a clique of its own
+  // however soon it stops.
+  for (size_t start = 0; start < n && (start == 0 || !outOfBudget()); ++start) {
     const uint64_t* row = ranked_.row(start);
     std::copy(row, row + words, candidates.begin());
     current_.assign(1, static_cast<unsigned>(start));
@@ -150,10 +166,7 @@ void MaxClique::expand(size_t depth, const ProgressFn* progress) {
   Level& level = levels_[depth];
   const size_t least = needed() > current_.size() ? needed() - current_.size() : 1;
   colour(level, least);
-  if (work_ > workLimit_) {
-    stopped_ = true;
-    return;
-  }
+  if (outOfBudget()) return;
   if (levels_.size() == depth + 1) {
     levels_.emplace_back();
     levels_[depth + 1].candidates.resize(words);

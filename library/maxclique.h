@@ -2,6 +2,7 @@
 // greedy colouring bound over bit sets.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -26,20 +27,28 @@ namespace VXMole {
 // met among equal scores). The search order is fixed, so the same graph always gives the same
 // clique.
 //
-// The work is bounded: it is counted in word operations on bit sets (a row's words and a few
-// more for each vertex handled) over both passes. Once the total passes the limit the search
-// stops with the best clique found so far; proved() is false when the first pass was stopped,
-// that is when the size itself is not proved the largest.
+// The work is bounded twice: it is counted in word operations on bit sets (a row's words and a
+// few more for each vertex handled, a fit for each tie scored) over the greedy start and both
+// passes, and the clock is read every kClockInterval of that work. Once the total passes the
+// work limit, or the time passes the time limit, the search stops with the best clique found so
+// far; proved() is false when the first pass was stopped, that is when the size itself is not
+// proved the largest.
 class MaxClique {
  public:
   // Some 5 to 10 seconds of search on one core of a current server (1.2 to 2 s per 2e9, measured
   // on random graphs of 300 to 5,000 vertices).
   static constexpr uint64_t kDefaultWorkLimit = 10'000'000'000ULL;
+  // Seconds of search at most, whatever the work counted, so that a search whose count of
+  // work falls short of its time (many ties, each scored by a fit) keeps its bound too.
+  static constexpr double kDefaultTimeLimit = 8.0;
+  // Work between two readings of the clock: a few milliseconds.
+  static constexpr uint64_t kClockInterval = uint64_t{1} << 22;
 
   // Scores a clique (vertex numbers of the graph, ascending); the lower the better.
   using TieScore = std::function<double(const std::vector<unsigned>&)>;
 
-  explicit MaxClique(const BitMatrix& graph, uint64_t workLimit = kDefaultWorkLimit);
+  explicit MaxClique(const BitMatrix& graph, uint64_t workLimit = kDefaultWorkLimit,
+                     double timeLimit = kDefaultTimeLimit);
 
   // Chooses among cliques of the largest size by this score.
   void breakTiesBy(TieScore score) { tieScore_ = std::move(score); }
@@ -49,8 +58,10 @@ class MaxClique {
   // the first-level branches done.
   std::vector<unsigned> run(const ProgressFn& progress = nullptr);
 
-  // Whether the last run proved its clique maximum (it did not reach the work limit).
+  // Whether the last run proved its clique maximum (it did not reach its limits in the first
+  // pass), and whether it ended without reaching them at all (ties included).
   bool proved() const { return proved_; }
+  bool completed() const { return !stopped_; }
   uint64_t nodes() const { return nodes_; }
 
   // Memory of a search on n vertices, in bytes: the renumbered matrix and the node levels.
@@ -69,6 +80,8 @@ class MaxClique {
   // the common neighbour of lowest rank until none is left.
   void greedyStart();
   void expand(size_t depth, const ProgressFn* progress);
+  // Whether the work or the time is used up; sets stopped_ when it is.
+  bool outOfBudget();
   // Keeps the current clique when it beats the best one.
   void offer();
   // The size a clique must reach to replace the best one: one more, or as many when ties are
@@ -80,10 +93,13 @@ class MaxClique {
 
   const BitMatrix& graph_;
   uint64_t workLimit_;
-  TieScore tieScore_;            // empty: the first largest clique met is kept
-  BitMatrix ranked_;             // the graph renumbered by decreasing degree
-  std::vector<unsigned> order_;  // rank -> vertex of the graph
-  std::vector<Level> levels_;    // one per depth of the search, made as it goes deeper
+  std::chrono::duration<double> timeLimit_;         // seconds
+  std::chrono::steady_clock::time_point deadline_;  // set by run
+  uint64_t nextClockReading_ = 0;                   // the work at which the clock is read
+  TieScore tieScore_;                               // empty: the first largest clique met is kept
+  BitMatrix ranked_;                                // the graph renumbered by decreasing degree
+  std::vector<unsigned> order_;                     // rank -> vertex of the graph
+  std::vector<Level> levels_;  // one per depth of the search, made as it goes deeper
   std::vector<uint64_t> uncoloured_, colourClass_;  // the colouring's working sets
   std::vector<unsigned> current_;                   // ranks of the clique being grown
   std::vector<unsigned> best_;                      // ranks of the largest clique found

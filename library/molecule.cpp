@@ -21,8 +21,8 @@ namespace {
 const char* const kMoleTypeNames[] = {"LIGAND", "COFACTOR", "PROTEIN", "ION",
                                       "OTHER",  "CALCS",    "SOLVENT", "BIOPOLYMER"};
 
-template <class T>
-typename boost::ptr_vector<T>::iterator findIn(boost::ptr_vector<T>& list, const T* item) {
+template <class List, class T>
+typename List::iterator findIn(List& list, const T* item) {
   auto it = list.begin();
   while (it != list.end() && &*it != item) ++it;
   return it;

@@ -8,6 +8,7 @@
 #include "atome.h"
 #include "bond.h"
 #include "coords.h"
+#include "largeblock.h"
 #include "residu.h"
 #include "search_arom.h"
 
@@ -129,9 +130,11 @@ class Molecule {
   std::string chargeType_;
   // Destroyed in reverse order of declaration: rings, bonds (their edges leave the atoms'
   // vertices), residues, then atoms.
-  boost::ptr_vector<Atom> atoms_;
+  template <class T>
+  using OwnedList = boost::ptr_vector<T, boost::heap_clone_allocator, LargeBlockAllocator<void*>>;
+  OwnedList<Atom> atoms_;
   boost::ptr_vector<Residu> residues_;
-  boost::ptr_vector<Bond> bonds_;
+  OwnedList<Bond> bonds_;
   boost::ptr_vector<Cycle> cycles_;
   Residu* defaultResidu_ = nullptr;  // one of residues_, or null once removed
   Coords barycenter_;

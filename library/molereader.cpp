@@ -34,11 +34,11 @@ MoleReader::MoleReader(const std::vector<std::string>& input, unsigned formatCod
   fromLines = true;
   size_t bytes = 0;
   for (const std::string& line : input) bytes += line.size() + 1;
-  std::string text;
+  ByteBuffer text;
   text.reserve(bytes);
   for (const std::string& line : input) {
-    text += line;
-    text += '\n';
+    text.append(line.data(), line.size());
+    text.append("\n", 1);
   }
   startReading(std::move(text));
   source_.seek(input.front().size() + 1);  // the first line counts as already read
@@ -68,7 +68,7 @@ std::string MoleReader::formatTag(const std::string& name) {
 
 bool MoleReader::Open() {
   if (debug) std::cout << "DEBUG -- Opening file " << path << std::endl;
-  std::string bytes;
+  ByteBuffer bytes;
   const LineSource::FileRead read = LineSource::readFile(path, bytes);
   if (read != LineSource::FileRead::kRead) {
     releaseInput();
@@ -80,7 +80,7 @@ bool MoleReader::Open() {
   return true;
 }
 
-void MoleReader::startReading(std::string bytes) {
+void MoleReader::startReading(ByteBuffer bytes) {
   source_.assign(path, std::move(bytes));
   forgetModels();
   atEnd = false;
@@ -117,7 +117,7 @@ void MoleReader::loadNewFile(std::string filePath, unsigned formatCode) {
   if (!Open()) throw raise(kErrReaderLoadCannotOpen, path);
 }
 
-void MoleReader::loadText(std::string textPath, unsigned formatCode, std::string text) {
+void MoleReader::loadText(std::string textPath, unsigned formatCode, ByteBuffer text) {
   residueIndex.clear();
   path = std::move(textPath);
   format = formatCode;

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "bytebuffer.h"
 #include "linesource.h"
 
 namespace VXMole {
@@ -49,7 +50,7 @@ class MoleReader {
   void loadNewFile(std::string path, unsigned format);
   // Points the reader at text held in memory (a file decompressed on reading), read as the file
   // `path` would be: every message names `path`. `format` is 1 or 2 (no detection).
-  void loadText(std::string path, unsigned format, std::string text);
+  void loadText(std::string path, unsigned format, ByteBuffer text);
 
   // The next line without its line end; "" at the end of the input, which sets atEnd and writes
   // "Unexpected end of file" ("Unexpected end of line" for a reader on lines) to the
@@ -99,7 +100,7 @@ class MoleReader {
   // path's ending is not recognised.
   bool setFormat(unsigned code);
   // Reads `bytes` as the input, from its first line.
-  void startReading(std::string bytes);
+  void startReading(ByteBuffer bytes);
   // Lets go of the input: the reader has none.
   void releaseInput();
   // Forgets the CONECT records found after the models of the input.

@@ -440,10 +440,16 @@ bool PairCoords::keepAgreeing(size_t i, uint64_t* mask, size_t firstWord, size_t
   return keepScalar(*this, p, i, mask, firstWord, endWord);
 }
 
-BitMatrix PairCoords::agreementMatrix(const ProgressFn& progress) const {
-  BitMatrix matrix(n_);
+BitMatrix PairCoords::agreementMatrix(const ProgressFn& progress, const StopFn& stop,
+                                      size_t* rowsMade) const {
+  BitMatrix matrix(n_, BitMatrix::kUnset);
   const size_t words = matrix.words();
+  if (rowsMade != nullptr) *rowsMade = n_;
   for (size_t i = 0; i < n_; ++i) {
+    if (stop && i % kProgressRows == 0 && i > 0 && stop()) {
+      if (rowsMade != nullptr) *rowsMade = i;
+      return BitMatrix();
+    }
     uint64_t* row = matrix.row(i);
     std::fill(row, row + words, ~uint64_t{0});
     if (n_ % kWordBits != 0) row[words - 1] = (uint64_t{1} << (n_ % kWordBits)) - 1;

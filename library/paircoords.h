@@ -14,6 +14,8 @@ namespace VXMole {
 
 // Called now and then by long computations with the fraction of the work done, in [0, 1].
 using ProgressFn = std::function<void(double)>;
+// Asked now and then by long computations whether to stop.
+using StopFn = std::function<bool()>;
 
 // Pair k joins a reference atom at reference(k) with a comparison atom at comparison(k). Two
 // pairs agree when the distance between their reference atoms and the distance between their
@@ -62,8 +64,10 @@ class PairCoords {
   bool keepAgreeing(size_t i, uint64_t* mask, size_t firstWord, size_t endWord) const;
 
   // The correspondence graph as a bit matrix: bit (i, j) set when pairs i and j differ and
-  // agree.
-  BitMatrix agreementMatrix(const ProgressFn& progress = nullptr) const;
+  // agree. Made row by row; when `stop` (asked every few rows) says so, the making ends there
+  // and an empty matrix is returned. `rowsMade` receives the count of rows made.
+  BitMatrix agreementMatrix(const ProgressFn& progress = nullptr, const StopFn& stop = nullptr,
+                            size_t* rowsMade = nullptr) const;
 
   Kernel kernel() const { return kernel_; }
   // Chooses the kernel (tests compare them); one the processor lacks falls back to the best

@@ -1,8 +1,13 @@
-// Pairing: partners by key, the memory check, the pairs' coordinates and the search of each mode.
+// Pairing: partners by key, the memory check, the pairs' coordinates, the search of each mode and
+// the counts behind the doubt about pairing by name or number.
 #include "pairing.h"
 
+#include <algorithm>
+#include <chrono>
+#include <cstddef>  // for std::nullptr_t
 #include <limits>
 #include <string>
+#include <type_traits>
 #include <unordered_map>
 #include <unordered_set>
 #include <utility>
@@ -13,6 +18,9 @@
 #include "global.h"
 #include "greedyclique.h"
 #include "molecule.h"
+#include "residu.h"
+#include "residueclass.h"
+#include "residuepairing.h"
 #include "rigidbody.h"
 
 namespace VXMole {
@@ -31,14 +39,31 @@ bool pairable(const Atom& atom) {
   return !atom.isHydrogen() && !atom.excluded;
 }
 
-// Comparison atoms that can be paired, grouped by the key of the pairing mode (name, map number
-// or atomic number), each group in molecule order.
+// The atoms that may pair, by position: selected (every atom when `selected` is empty) and
+// pairable.
+std::vector<bool> mayPair(const Molecule& molecule, const std::vector<bool>& selected) {
+  std::vector<bool> may(molecule.numAtoms());
+  for (size_t i = 0; i < molecule.numAtoms(); ++i)
+    may[i] =
+        (selected.empty() || (i < selected.size() && selected[i])) && pairable(molecule.atom(i));
+  return may;
+}
+
+bool anyAlternateSite(const Molecule& molecule) {
+  for (size_t i = 0; i < molecule.numAtoms(); ++i)
+    if (molecule.atom(i).getAltLoc() != '\0') return true;
+  return false;
+}
+
+// Comparison atoms that may pair, grouped by the key of the pairing mode (name, map number or
+// atomic number), each group in molecule order.
 class PartnerIndex {
  public:
-  PartnerIndex(const Molecule& comparison, PairingMode mode) : mode_(mode) {
+  PartnerIndex(const Molecule& comparison, const std::vector<bool>& may, PairingMode mode)
+      : mode_(mode) {
     for (size_t i = 0; i < comparison.numAtoms(); ++i) {
       const Atom& atom = comparison.atom(i);
-      if (!pairable(atom)) continue;
+      if (!may[i]) continue;
       if (mode_ == PairingMode::kByName) {
         byName_[atom.getName()].push_back(&atom);
       } else if (mode_ == PairingMode::kByMapNumber) {
@@ -68,36 +93,110 @@ class PartnerIndex {
   std::unordered_map<unsigned, std::vector<const Atom*>> byNumber_;  // map or atomic number
 };
 
-size_t countPairs(const Molecule& reference, const PartnerIndex& index) {
-  size_t count = 0;
-  for (size_t i = 0; i < reference.numAtoms(); ++i) {
-    const Atom& atom = reference.atom(i);
-    if (!pairable(atom)) continue;
-    if (const std::vector<const Atom*>* partners = index.partners(atom)) count += partners->size();
+// Pairs by key: every match, except, by element, sites of different alternate letters.
+class KeyPairing {
+ public:
+  KeyPairing(const Molecule& reference, const std::vector<bool>& referenceMay,
+             const Molecule& comparison, const std::vector<bool>& comparisonMay, PairingMode mode)
+      : reference_(reference),
+        referenceMay_(referenceMay),
+        index_(comparison, comparisonMay, mode),
+        sitesApart_(mode == PairingMode::kByElement &&
+                    (anyAlternateSite(reference) || anyAlternateSite(comparison))) {}
+
+  size_t count() const {
+    size_t count = 0;
+    forEachPair([&count](const Atom&, const Atom&) { ++count; },
+                [&count](const std::vector<const Atom*>& partners) { count += partners.size(); });
+    return count;
   }
+
+  // Appends every pair to the result and its coordinates to `coords`.
+  void form(PairingResult& result, PairCoords& coords) const {
+    coords.reserve(result.pairCount);
+    result.pairs.reserve(result.pairCount);
+    auto add = [&](const Atom& atom, const Atom& partner) {
+      result.pairs.push_back(AtomPair{&atom, &partner});
+      coords.add(atom.getFixedCoords(), partner.getFixedCoords());
+    };
+    forEachPair(add, nullptr);
+  }
+
+ private:
+  // Calls `pair` for each pair; with `whole`, a group of partners that all pair goes to it
+  // instead, at once.
+  template <typename PairFn, typename WholeFn>
+  void forEachPair(PairFn pair, WholeFn whole) const {
+    for (size_t i = 0; i < reference_.numAtoms(); ++i) {
+      if (!referenceMay_[i]) continue;
+      const Atom& atom = reference_.atom(i);
+      const std::vector<const Atom*>* partners = index_.partners(atom);
+      if (partners == nullptr) continue;
+      if constexpr (!std::is_same_v<WholeFn, std::nullptr_t>) {
+        if (!sitesApart_) {
+          whole(*partners);
+          continue;
+        }
+      }
+      for (const Atom* partner : *partners)
+        if (!sitesApart_ || atom.sameConformation(*partner)) pair(atom, *partner);
+    }
+  }
+
+  const Molecule& reference_;
+  const std::vector<bool>& referenceMay_;
+  PartnerIndex index_;
+  bool sitesApart_;  // by element, with alternate sites in either molecule
+};
+
+size_t distinctReferenceAtoms(const std::vector<AtomPair>& pairs) {
+  size_t count = 0;
+  for (size_t k = 0; k < pairs.size(); ++k)
+    count += k == 0 || pairs[k].reference != pairs[k - 1].reference;
   return count;
 }
 
-// Appends every pair to the result and its coordinates to `coords`, and notes the counts
-// behind the ambiguity of the greedy search.
-void formPairs(const Molecule& reference, const PartnerIndex& index, PairingResult& result,
-               PairCoords& coords) {
-  coords.reserve(result.pairCount);
-  result.pairs.reserve(result.pairCount);
-  std::unordered_set<const Atom*> comparisonsUsed;
-  for (size_t i = 0; i < reference.numAtoms(); ++i) {
-    const Atom& atom = reference.atom(i);
-    if (!pairable(atom)) continue;
-    const std::vector<const Atom*>* partners = index.partners(atom);
-    if (partners == nullptr || partners->empty()) continue;
-    ++result.referenceAtomsPaired;
-    if (partners->size() > 1) result.atomsShared = true;
-    for (const Atom* partner : *partners) {
-      result.pairs.push_back(AtomPair{&atom, partner});
-      coords.add(atom.getFixedCoords(), partner->getFixedCoords());
-      if (!comparisonsUsed.insert(partner).second) result.atomsShared = true;
+// The pairing key of an atom by name or map number.
+std::string keyOf(const Atom& atom, PairingMode mode) {
+  return mode == PairingMode::kByName ? atom.getName() : std::to_string(atom.getMapNum());
+}
+
+// Adds to `repeated` the keys that two atoms of the molecule that may pair share, unless they
+// are sites of different alternate letters.
+void findRepeatedKeys(const Molecule& molecule, const std::vector<bool>& may, PairingMode mode,
+                      std::unordered_set<std::string>& repeated) {
+  struct Seen {
+    bool blank = false;
+    std::string letters;
+  };
+  std::unordered_map<std::string, Seen> seen;
+  for (size_t i = 0; i < molecule.numAtoms(); ++i) {
+    if (!may[i]) continue;
+    const Atom& atom = molecule.atom(i);
+    const std::string key = keyOf(atom, mode);
+    auto [at, added] = seen.try_emplace(key);
+    Seen& s = at->second;
+    const char letter = atom.getAltLoc();
+    const bool repeats =
+        !added && (letter == '\0' ? true : s.blank || s.letters.find(letter) != std::string::npos);
+    if (repeats) repeated.insert(key);
+    if (letter == '\0') {
+      s.blank = true;
+    } else {
+      s.letters.push_back(letter);
     }
   }
+}
+
+// Whether a molecule's atoms that may pair include a residue of a protein or nucleic acid.
+bool holdsPolymer(const Molecule& molecule, const std::vector<bool>& may) {
+  const ResidueClasses classes(molecule);
+  for (size_t i = 0; i < molecule.numAtoms(); ++i) {
+    if (!may[i]) continue;
+    const ResidueClass found = classes.of(molecule.atom(i).getResidu());
+    if (found == ResidueClass::kProtein || found == ResidueClass::kNucleic) return true;
+  }
+  return false;
 }
 
 // RMSD of the least-squares fit of a set of pairs.
@@ -121,18 +220,46 @@ ProgressFn partOf(const ProgressFn& progress, double from, double share) {
   return [&progress, from, share](double done) { progress(from + share * done); };
 }
 
-// By element: the largest consistent set, found exactly within the work limit. The graph is
-// built first (half the progress), then searched.
+// By element: the largest consistent set, found exactly within the work and time limits. The
+// graph is made first (half the progress); when making it would take more than kGraphShare of
+// the time (projected once kProbeSeconds have passed), it is given up: the outcome says so and
+// no set is kept. The search has the time left.
 std::vector<unsigned> largestSet(const PairCoords& coords, const PairingOptions& options,
-                                 bool& proved) {
-  const BitMatrix graph = coords.agreementMatrix(partOf(options.progress, 0.0, 0.5));
-  MaxClique search(graph, options.searchWorkLimit);
+                                 PairingResult& result) {
+  using Clock = std::chrono::steady_clock;
+  constexpr double kGraphShare = 0.4;
+  constexpr double kProbeSeconds = 0.2;
+  const Clock::time_point start = Clock::now();
+  const auto seconds = [start] {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+  };
+  const double graphBound = kGraphShare * options.searchTimeLimit;
+  double done = 0;  // the share of the graph's rows made
+  const ProgressFn graphProgress = partOf(options.progress, 0.0, 0.5);
+  const ProgressFn track = [&done, &graphProgress](double share) {
+    done = share;
+    if (graphProgress) graphProgress(share);
+  };
+  const StopFn overTime = [&] {
+    const double spent = seconds();
+    return spent > graphBound || (spent > kProbeSeconds && done > 0 && spent > done * graphBound);
+  };
+  size_t rows = coords.size();
+  const BitMatrix graph = coords.agreementMatrix(track, overTime, &rows);
+  if (rows < coords.size()) {
+    result.outcome = PairingResult::Outcome::kOverTime;
+    result.graphSeconds = done > 0 ? seconds() / done : seconds() * coords.size() / rows;
+    return {};
+  }
+  MaxClique search(graph, options.searchWorkLimit,
+                   std::max(0.0, options.searchTimeLimit - seconds()));
   // Of the largest sets, the one that fits best. Distances alone cannot tell a set from its
   // mirror image (two sulfonyl oxygens swapped about the plane of the rest); the fit can.
   search.breakTiesBy(
       [&coords](const std::vector<unsigned>& set) { return fittedRmsd(coords, set); });
   std::vector<unsigned> set = search.run(partOf(options.progress, 0.5, 0.5));
-  proved = search.proved();
+  result.proved = search.proved();
+  result.settled = search.completed();
   return set;
 }
 
@@ -146,13 +273,17 @@ const char* pairingModeName(PairingMode mode) {
       return "ID";
     case PairingMode::kByElement:
       return "ELEMENT";
+    case PairingMode::kByResidue:
+      return "RESIDUE";
+    case PairingMode::kBySequence:
+      return "SEQUENCE";
   }
   return "";
 }
 
 std::optional<PairingMode> pairingModeNamed(const std::string& name) {
-  for (PairingMode mode :
-       {PairingMode::kByName, PairingMode::kByMapNumber, PairingMode::kByElement}) {
+  for (PairingMode mode : {PairingMode::kByName, PairingMode::kByMapNumber, PairingMode::kByElement,
+                           PairingMode::kByResidue, PairingMode::kBySequence}) {
     if (name == pairingModeName(mode)) return mode;
   }
   return std::nullopt;
@@ -169,22 +300,60 @@ PairingResult pairAtoms(const Molecule& reference, const Molecule& comparison,
                         const PairingOptions& options) {
   PairingResult result;
   result.mode = options.mode;
-  const PartnerIndex index(comparison, options.mode);
-  result.pairCount = countPairs(reference, index);
-  result.bytesNeeded = pairingBytesNeeded(result.pairCount, options.mode);
   result.bytesAvailable = options.memoryAvailable ? *options.memoryAvailable : availableMemory();
-  if (result.pairCount > kMaxPairs || result.bytesNeeded > result.bytesAvailable) {
-    result.outcome = PairingResult::Outcome::kRefused;
-    return result;
-  }
+  const std::vector<bool> referenceMay = mayPair(reference, options.referenceAtoms);
+  const std::vector<bool> comparisonMay = mayPair(comparison, options.comparisonAtoms);
+  const bool byResidues =
+      options.mode == PairingMode::kByResidue || options.mode == PairingMode::kBySequence;
 
   PairCoords coords;
-  formPairs(reference, index, result, coords);
+  if (byResidues) {
+    // At most one pair per atom: the pairs take little memory before their coordinates do.
+    std::vector<AtomPair> pairs =
+        options.mode == PairingMode::kByResidue
+            ? pairByResidue(reference, referenceMay, comparison, comparisonMay)
+            : pairBySequence(reference, referenceMay, comparison, comparisonMay,
+                             !options.referenceAtoms.empty() || !options.comparisonAtoms.empty(),
+                             result.chains);
+    result.pairCount = pairs.size();
+    result.bytesNeeded = pairingBytesNeeded(result.pairCount, options.mode);
+    if (result.bytesNeeded > result.bytesAvailable) {
+      result.outcome = PairingResult::Outcome::kRefused;
+      return result;
+    }
+    result.pairs = std::move(pairs);
+    coords.reserve(result.pairs.size());
+    for (const AtomPair& pair : result.pairs)
+      coords.add(pair.reference->getFixedCoords(), pair.comparison->getFixedCoords());
+  } else {
+    const KeyPairing keyPairing(reference, referenceMay, comparison, comparisonMay, options.mode);
+    result.pairCount = keyPairing.count();
+    result.bytesNeeded = pairingBytesNeeded(result.pairCount, options.mode);
+    if (result.pairCount > kMaxPairs || result.bytesNeeded > result.bytesAvailable) {
+      result.outcome = PairingResult::Outcome::kRefused;
+      return result;
+    }
+    keyPairing.form(result, coords);
+  }
+  result.referenceAtomsPaired = distinctReferenceAtoms(result.pairs);
   if (result.pairs.size() < 2) throw raise(kErrNotEnoughPairs);
+
+  const bool byKey =
+      options.mode == PairingMode::kByName || options.mode == PairingMode::kByMapNumber;
+  if (byKey) {
+    std::unordered_set<std::string> repeated;
+    findRepeatedKeys(reference, referenceMay, options.mode, repeated);
+    findRepeatedKeys(comparison, comparisonMay, options.mode, repeated);
+    result.repeatedKeys = repeated.size();
+    if (!repeated.empty())
+      for (const AtomPair& pair : result.pairs)
+        result.pairsFromRepeats += repeated.count(keyOf(*pair.reference, options.mode));
+  }
 
   std::vector<unsigned> set;
   if (options.mode == PairingMode::kByElement) {
-    set = largestSet(coords, options, result.proved);
+    set = largestSet(coords, options, result);
+    if (result.outcome == PairingResult::Outcome::kOverTime) return result;
   } else {
     set = GreedyClique(coords).run(options.progress);
   }
@@ -195,6 +364,9 @@ PairingResult pairAtoms(const Molecule& reference, const Molecule& comparison,
   result.isKept.assign(result.pairs.size(), false);
   for (unsigned position : set) result.isKept[position] = true;
   result.kept = std::move(set);
+  if (result.doubtful())
+    result.polymer =
+        holdsPolymer(reference, referenceMay) || holdsPolymer(comparison, comparisonMay);
   return result;
 }
 

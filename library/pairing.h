@@ -1,5 +1,5 @@
-// Pairing: the atom pairs two molecules form by name, map number or element, the memory they
-// need, and the consistent set of pairs kept for the fit.
+// Pairing: the atom pairs two molecules form by name, map number, element, residue or sequence,
+// the memory they need, and the consistent set of pairs kept for the fit.
 #pragma once
 
 #include <cstddef>
@@ -8,8 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "maxclique.h"   // for MaxClique::kDefaultWorkLimit
-#include "paircoords.h"  // for ProgressFn
+#include "maxclique.h"          // for MaxClique::kDefaultWorkLimit
+#include "paircoords.h"         // for ProgressFn
+#include "sequencealignment.h"  // for SequenceKind
 
 namespace VXMole {
 
@@ -18,23 +19,27 @@ class Molecule;
 class RigidBody;
 
 // What makes a reference atom and a comparison atom a tentative pair. Only atoms that may pair
-// take part: hydrogens and the pseudo-atoms of ring perception (Atom::excluded) never do. Every
-// match is a pair, so one atom may take part in several.
+// take part: selected atoms that are not hydrogens nor the pseudo-atoms of ring perception
+// (Atom::excluded). By name, map number and element every match is a pair, so one atom may
+// take part in several; by residue and sequence an atom takes part in one pair at most.
+// Alternate sites (Atom::getAltLoc) pair by element, residue and sequence only with the same
+// letter or with a blank, the same letter first.
 enum class PairingMode {
   kByName,       // equal atom names, exactly and case-sensitively
   kByMapNumber,  // equal map numbers
   kByElement,    // equal atomic numbers; an atom of no known element pairs with none
+  kByResidue,    // equal chain, residue number, insertion code, residue name and atom name
+  kBySequence,   // atoms of equal name in residues that a sequence alignment pairs
 };
 
-// The mode's name on the command line: "NAME", "ID", "ELEMENT".
+// The mode's name on the command line: "NAME", "ID", "ELEMENT", "RESIDUE", "SEQUENCE".
 const char* pairingModeName(PairingMode mode);
 // The mode so named, exactly and case-sensitively; empty for any other text.
 std::optional<PairingMode> pairingModeNamed(const std::string& name);
 
 // Memory that pairing n pairs takes, in bytes: the pairs' coordinates (PairCoords), the search
-// of the mode (by name and map number GreedyClique; by element the correspondence graph as a
-// BitMatrix and MaxClique's renumbered copy of it), and what the result and the fit keep per
-// pair.
+// of the mode (by element the correspondence graph as a BitMatrix and MaxClique's renumbered
+// copy of it, else GreedyClique), and what the result and the fit keep per pair.
 double pairingBytesNeeded(size_t n, PairingMode mode);
 
 // One tentative correspondence: an atom of the reference molecule and one of the comparison
@@ -44,14 +49,35 @@ struct AtomPair {
   const Atom* comparison;
 };
 
+// Two chains whose sequences were aligned (pairing by sequence).
+struct ChainMatch {
+  std::string referenceChain;
+  std::string comparisonChain;
+  SequenceKind kind = SequenceKind::kProtein;
+  bool byIdentifier = false;  // matched by their identifier, else by the best score
+  size_t referenceResidues = 0;
+  size_t comparisonResidues = 0;
+  size_t aligned = 0;    // residue pairs the alignment made
+  size_t identical = 0;  // of them, pairs of the same letter
+  double score = 0;      // of the alignment (AlignmentScoring)
+};
+
 struct PairingOptions {
   PairingMode mode = PairingMode::kByName;
+  // The atoms of each molecule that may pair, by atom position (Selection::atoms); empty:
+  // every atom. By sequence, residues that are not polymer residues pair only when a
+  // selection is given: the k-th selected residue of a name with the k-th of the same name.
+  std::vector<bool> referenceAtoms;
+  std::vector<bool> comparisonAtoms;
   // Memory the pairing may take, in bytes; empty: availableMemory().
   std::optional<double> memoryAvailable;
   // Called now and then during the search with the share of it done; may be empty.
   ProgressFn progress;
-  // Bound on the exact search by element (MaxClique's work limit).
+  // Bounds on the exact search by element: MaxClique's work limit, and the time the pairing
+  // by element may take, in seconds, the correspondence graph's making included.
   uint64_t searchWorkLimit = MaxClique::kDefaultWorkLimit;
+  double searchTimeLimit = kElementTimeLimit;
+  static constexpr double kElementTimeLimit = 9.0;
 };
 
 struct PairingResult {
@@ -60,6 +86,8 @@ struct PairingResult {
     kRefused,          // nothing paired: the pairs would need more memory than is available,
                        // or there are more of them than unsigned pair positions can number
     kNoConsistentSet,  // the pairs hold no consistent set of GreedyClique::kMinSize pairs
+    kOverTime,         // by element: the correspondence graph of the pairs could not be made
+                       // within the time the pairing may take; nothing kept
   };
 
   Outcome outcome = Outcome::kKept;
@@ -67,6 +95,7 @@ struct PairingResult {
   size_t pairCount = 0;       // the pairs the mode forms, counted before any is formed
   double bytesNeeded = 0;     // pairingBytesNeeded(pairCount, mode)
   double bytesAvailable = 0;  // the memory the pairing may take; infinity when unknown
+  double graphSeconds = 0;    // kOverTime: the time the graph would have taken, projected
 
   // The pairs formed, empty when refused: reference atoms in molecule order, each with its
   // partners in molecule order. A pair's position in this list is its number everywhere else.
@@ -76,30 +105,46 @@ struct PairingResult {
   // order. Empty unless the outcome is kKept.
   std::vector<unsigned> kept;
   std::vector<bool> isKept;  // by position in `pairs`; empty unless the outcome is kKept
-  // False when the exact search (by element) reached its work limit before proving its set the
-  // largest: the set kept is the largest it found.
+  // False when the exact search (by element) reached its limits before proving its set the
+  // largest: the set kept is the largest it found. Settled is false when it reached them
+  // later, while choosing among sets of the largest size by RMSD: the set kept is the best
+  // it scored.
   bool proved = true;
+  bool settled = true;
 
-  // The counts behind the ambiguity of the greedy search: whether any atom took part in more
-  // than one pair, and how many reference atoms found a partner.
-  bool atomsShared = false;
+  // The counts behind the doubt about pairing by name or map number: the names (numbers) that
+  // occur twice among one molecule's atoms that may pair, counted once across both molecules
+  // (sites of one atom with different alternate letters are one atom, not a repeat); the
+  // pairs formed from atoms of such names; the reference atoms that found a partner.
+  size_t repeatedKeys = 0;
+  size_t pairsFromRepeats = 0;
   size_t referenceAtomsPaired = 0;
+  // Whether the atoms that may pair include residues of a protein or a nucleic acid in either
+  // molecule: the modes by residue and by sequence suit them.
+  bool polymer = false;
 
-  // By name or map number the kept set is the greedy clique, whichever atoms it takes: it may
-  // have missed a larger set when atoms took part in more than one pair and fewer pairs were
-  // kept than reference atoms found a partner. By element the search is exact, never
-  // ambiguous.
-  bool ambiguous() const {
-    return outcome == Outcome::kKept && mode != PairingMode::kByElement && atomsShared &&
-           kept.size() < referenceAtomsPaired;
+  // By sequence: the chains aligned, in the reference's chain order.
+  std::vector<ChainMatch> chains;
+
+  // By name or map number, a pairing that cannot be trusted: pairs were formed from repeated
+  // names (numbers), so that the greedy set may join the wrong atoms however many it keeps;
+  // or the set kept holds fewer pairs than half the reference atoms that found a partner, so
+  // that the names (numbers) do not mean the same atoms in both molecules.
+  bool repeatsPaired() const { return pairsFromRepeats > 0; }
+  bool fewKept() const { return kept.size() * 2 < referenceAtomsPaired; }
+  bool doubtful() const {
+    return outcome == Outcome::kKept &&
+           (mode == PairingMode::kByName || mode == PairingMode::kByMapNumber) &&
+           (repeatsPaired() || fewKept());
   }
 };
 
 // Pairs the atoms of the two molecules as the mode says and keeps a consistent set of pairs
-// (PairCoords gives the rule): by name and map number the first clique of the greedy descent
-// (GreedyClique), by element the largest clique (MaxClique), ties broken by the lowest RMSD of
-// its fit. The memory is checked before any pair is formed. Fewer than two pairs raise
-// MoleExcept kErrNotEnoughPairs. Prints nothing.
+// (PairCoords gives the rule): by element the largest clique (MaxClique), ties broken by the
+// lowest RMSD of its fit; in every other mode the first clique of the greedy descent
+// (GreedyClique). The memory is checked before any pair is formed (by residue and sequence,
+// which form at most one pair per atom, before the pairs' coordinates are). Fewer than two
+// pairs raise MoleExcept kErrNotEnoughPairs. Prints nothing.
 PairingResult pairAtoms(const Molecule& reference, const Molecule& comparison,
                         const PairingOptions& options);
 

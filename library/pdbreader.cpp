@@ -35,12 +35,13 @@ bool startsWith(std::string_view line, std::string_view head) {
   return line.compare(0, head.size(), head) == 0;
 }
 
-// Atoms by their PDB atom number. Numbers repeat where a file's numbering wraps (past 99,999, or
-// a molecule numbered from 1 again): a wrap starts at every atom whose number is lower than
-// the one before it, and an atom number names at most one atom of each wrap (the first).
+// The molecule's atoms by their PDB atom number (their map number), indexed in the order they
+// were read. Numbers repeat where a file's numbering wraps (past 99,999, or a molecule numbered
+// from 1 again): a wrap starts where a number comes back that the current wrap already holds,
+// and an atom number names at most one atom of each wrap (the first).
 class AtomNumbers {
  public:
-  void add(unsigned serial, Atom* atom) { atoms_.push_back({serial, 0, atom, kNone}); }
+  explicit AtomNumbers(Molecule& molecule) : molecule_(molecule) {}
 
   // The atoms of a CONECT record: its first atom and its partners, null where a number names
   // none. With one numbering, each number names its atom. Where numbers repeat, the record's
@@ -83,7 +84,8 @@ class AtomNumbers {
   }
 
   // Every number once, ascending, with its first atom: the debug dump of an unreadable file.
-  void dump(std::ostream& out) const {
+  void dump(std::ostream& out) {
+    index();
     std::vector<std::pair<unsigned, const Atom*>> sorted;
     for (const Entry& entry : atoms_) sorted.emplace_back(entry.serial, entry.atom);
     std::stable_sort(sorted.begin(), sorted.end(),
@@ -102,14 +104,18 @@ class AtomNumbers {
     Atom* atom;
     size_t previous;  // the same number's entry in the wrap before, kNone when none
   };
-  // The index covers every atom added; built only once CONECT records need it, since most
-  // protein files have none.
+  // The index covers every atom of the molecule so far; it is built only once CONECT records
+  // need it, since most protein files have none.
   // A wrap starts where a number comes back that the current wrap already holds (numbering
   // past 99,999 that starts again, a second block numbered from 1); numbers that merely go
   // down are one numbering.
   void index() {
-    if (indexed_ == 0) latest_.reserve(atoms_.size());
-    for (; indexed_ < atoms_.size(); ++indexed_) {
+    if (indexed_ == molecule_.numAtoms()) return;
+    atoms_.reserve(molecule_.numAtoms());
+    latest_.reserve(molecule_.numAtoms());
+    for (; indexed_ < molecule_.numAtoms(); ++indexed_) {
+      Atom& atom = molecule_.atom(indexed_);
+      atoms_.push_back({atom.getMapNum(), 0, &atom, kNone});
       Entry& entry = atoms_[indexed_];
       auto head = latest_.find(entry.serial);
       if (head != latest_.end() && atoms_[head->second].wrap == wrap_ && entry.serial != 0) ++wrap_;
@@ -140,9 +146,10 @@ class AtomNumbers {
     return nullptr;
   }
 
-  std::vector<Entry> atoms_;
+  Molecule& molecule_;
+  std::vector<Entry> atoms_;                     // by the atom's position in the molecule
   std::unordered_map<unsigned, size_t> latest_;  // number -> its entry in the latest wrap
-  size_t indexed_ = 0;                           // entries of atoms_ in latest_ so far
+  size_t indexed_ = 0;                           // atoms of the molecule indexed so far
   unsigned wrap_ = 0;                            // the wrap of the last atom indexed
 };
 
@@ -174,6 +181,7 @@ class PdbMolecule {
         type_(type),
         keepCofactors_(keepCofactors),
         keepWaters_(keepWaters),
+        atomNumbers_(molecule),
         assembler_(molecule) {}
 
   // The text of a COMPND record after its first seven characters, trimmed, names the molecule:
@@ -199,7 +207,7 @@ class PdbMolecule {
   // Bonds of a CONECT record, each made once, whichever of its atoms' records lists it.
   void addConect(std::string_view record);
 
-  void dumpAtomNumbers(std::ostream& out) const { atomNumbers_.dump(out); }
+  void dumpAtomNumbers(std::ostream& out) { atomNumbers_.dump(out); }
 
  private:
   Molecule& molecule_;
@@ -244,7 +252,6 @@ void PdbMolecule::addAtom(std::string_view line) {
     throw std::invalid_argument("coordinate is not a finite number");
   Atom* atom = assembler_.add(record);
   if (MoleReader::debug) std::cout << atom->toString() << std::flush;
-  atomNumbers_.add(record.serial, atom);
 }
 
 void PdbMolecule::addConect(std::string_view record) {

@@ -153,19 +153,19 @@ RigidBody::RigidBody()
       mobileCentered_(false) {}
 
 void RigidBody::Load_Coords_To_Rigid(const std::vector<Coords>& points) {
-  rigid_ = points;
+  rigid_.assign(points.begin(), points.end());
   rigidCentered_ = false;
 }
 
 void RigidBody::Load_Coords_To_Mobile(const std::vector<Coords>& points) {
-  mobile_ = points;
+  mobile_.assign(points.begin(), points.end());
   mobileCentered_ = false;
 }
 
 namespace {
 
 // Moves the mean of the points to the origin and returns it; an empty list has centre 0.
-Coords centre(std::vector<Coords>& points) {
+Coords centre(RigidBody::PointList& points) {
   Coords mean;
   if (points.empty()) return mean;
   for (const Coords& p : points) mean += p;
@@ -351,23 +351,24 @@ Coords RigidBody::applyInverse(const Coords& p) const {
 
 namespace {
 
-std::vector<Coords> fixedCoordsOf(const Molecule* molecule) {
-  std::vector<Coords> points;
-  if (molecule == nullptr) return points;
+void loadFixedCoords(const Molecule* molecule, RigidBody::PointList& points) {
+  points.clear();
+  if (molecule == nullptr) return;
   points.reserve(molecule->numAtoms());
   for (size_t i = 0; i < molecule->numAtoms(); ++i)
     points.push_back(molecule->atom(i).getFixedCoords());
-  return points;
 }
 
 }  // namespace
 
 void RigidBody::Load_Molecule_To_Rigid(const Molecule* molecule) {
-  Load_Coords_To_Rigid(fixedCoordsOf(molecule));
+  loadFixedCoords(molecule, rigid_);
+  rigidCentered_ = false;
 }
 
 void RigidBody::Load_Molecule_To_Mobile(const Molecule* molecule) {
-  Load_Coords_To_Mobile(fixedCoordsOf(molecule));
+  loadFixedCoords(molecule, mobile_);
+  mobileCentered_ = false;
 }
 
 // Each atom's rotated position is computed from its fixed one in one step, which is what

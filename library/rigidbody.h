@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "coords.h"
+#include "largeblock.h"
 
 namespace VXMole {
 
@@ -59,8 +60,10 @@ class RigidBody {
   const Coords& getRigidCenter() const { return rigidCenter_; }
   const Coords& getMobileCenter() const { return mobileCenter_; }
   double getRmsd() const { return rmsd_; }
-  const std::vector<Coords>& getRigid() const { return rigid_; }
-  const std::vector<Coords>& getMobile() const { return mobile_; }
+  // The point lists as loaded, centred once a fit has run.
+  using PointList = std::vector<Coords, LargeBlockAllocator<Coords>>;
+  const PointList& getRigid() const { return rigid_; }
+  const PointList& getMobile() const { return mobile_; }
 
  private:
   Coords applyForward(const Coords& p) const;
@@ -69,8 +72,8 @@ class RigidBody {
   void moveMolecule(Molecule* molecule, Coords (RigidBody::*transform)(const Coords&) const) const;
   void rotationFromQuaternion(double q1, double q2, double q3, double q4);
 
-  std::vector<Coords> rigid_;    // fixed set, centred in place by Center_Data
-  std::vector<Coords> mobile_;   // moving set, centred in place by Center_Data
+  PointList rigid_;              // fixed set, centred in place by Center_Data
+  PointList mobile_;             // moving set, centred in place by Center_Data
   std::vector<double> weights_;  // one weight per point; empty means unweighted (no setter yet)
   double rmsd_;                  // RMSD of the last successful fit, 0 before any
   // Inner-product matrix Sxx Sxy Sxz Syx ... Szz, row-major: row = rigid component,

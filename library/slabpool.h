@@ -13,16 +13,15 @@ namespace VXMole {
 // neighbours in memory, and slabs from 2 MiB on asked to be backed by huge pages, so that a
 // protein's atoms cost a few dozen page mappings rather than tens of thousands.
 //
-// Slabs grow with use: 64 KiB first, doubling up to kLargestSlab, so that a small molecule
-// costs little. A released object's storage goes back to the pool for the next object of that
-// size; slabs themselves are kept until the process ends. Not thread-safe: the library is
-// used by one thread at a time. Under AddressSanitizer every object is its own heap block, so
-// that a use after free is still caught.
+// Slabs grow with use: 64 KiB first, so that a small molecule costs little, then 2 MiB (one
+// huge page), doubling up to kLargestSlab. A released object's storage goes back to the pool for
+// the next object of that size; slabs themselves are kept until the process ends. Not thread-safe:
+// the library is used by one thread at a time. Under AddressSanitizer every object is its own heap
+// block, so that a use after free is still caught.
 class SlabPool {
  public:
   static constexpr size_t kFirstSlab = size_t{64} << 10;
   static constexpr size_t kLargestSlab = size_t{4} << 20;
-  static constexpr size_t kHugePage = size_t{2} << 20;
 
   explicit SlabPool(size_t objectBytes);
   SlabPool(const SlabPool&) = delete;

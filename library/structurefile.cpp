@@ -36,7 +36,7 @@ bool StructureFile::isCif(const std::string& path) {
   return endsWithNoCase(name, ".cif") || endsWithNoCase(name, ".mmcif");
 }
 
-std::string StructureFile::gunzip(const std::string& path, const std::string& compressed) {
+ByteBuffer StructureFile::gunzip(const std::string& path, std::string_view compressed) {
   const unsigned long long bound =
       std::min(kMaxDecompressedBytes, kMaxInflation * compressed.size() + (1ull << 20));
   z_stream stream{};
@@ -45,7 +45,7 @@ std::string StructureFile::gunzip(const std::string& path, const std::string& co
   stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(compressed.data()));
   stream.avail_in = static_cast<uInt>(std::min<size_t>(compressed.size(), 1u << 30));
   size_t fed = stream.avail_in;
-  std::string text;
+  ByteBuffer text;
   // Structure files compress five to ten times: room for most of them at once.
   text.reserve(std::min<unsigned long long>(bound, 8ull * compressed.size()));
   char chunk[1 << 16];
@@ -108,12 +108,12 @@ void StructureFile::load(const std::string& path, Complex& complex, unsigned typ
   if (!isCif(path) && format == 0)
     throw raise(fresh ? kErrReaderUnknownFormat : kErrReaderLoadUnknownFormat,
                 MoleReader::formatTag(name));
-  std::string bytes;
+  ByteBuffer bytes;
   if (path.empty() || LineSource::readFile(path, bytes) != LineSource::FileRead::kRead)
     throw raise(fresh ? kErrReaderCannotOpen : kErrReaderLoadCannotOpen, path);
-  if (gzip) bytes = gunzip(path, bytes);
+  if (gzip) bytes = gunzip(path, bytes.view());
   if (format == 0) {
-    CifReader(path).read(bytes, complex, type);
+    CifReader(path).read(bytes.view(), complex, type);
     return;
   }
   MoleReader own;

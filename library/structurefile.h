@@ -2,6 +2,9 @@
 #pragma once
 
 #include <string>
+#include <string_view>
+
+#include "bytebuffer.h"
 
 namespace VXMole {
 
@@ -33,7 +36,7 @@ class StructureFile {
 
   // The whole decompressed content of a gzip file (several members one after another are one
   // content). Throws 111011 when the data is corrupt or cut short, 111012 beyond the bound.
-  static std::string gunzip(const std::string& path, const std::string& compressed);
+  static ByteBuffer gunzip(const std::string& path, std::string_view compressed);
 };
 
 }  // namespace VXMole

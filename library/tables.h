@@ -1,4 +1,5 @@
-// Constant chemical reference tables: elements, MOL2 (SYBYL) atom types, residues and cofactors.
+// Constant chemical reference tables: elements, MOL2 (SYBYL) atom types, residues and cofactors,
+// and the BLOSUM62 substitution scores.
 #pragma once
 
 #include <cstddef>
@@ -321,5 +322,56 @@ inline constexpr AAcidRow AAcid[AACID_SIZE] = {
 static_assert(AACID_SIZE == 64, "residue table has 64 rows");
 static_assert(AAcid[AACID_SIZE - 1].name3 == "DOD", "residue table is complete");
 static_assert(AACID_NONE == AACID_SIZE, "the no-row index is one past the last row");
+
+// ---------------------------------------------------------------------------------------------
+// BLOSUM62 amino-acid substitution scores (Henikoff and Henikoff 1992), in half-bit units, as
+// NCBI distributes the matrix (made by matblas from blosum62.iij; the * column takes the
+// minimum score).
+
+inline constexpr std::size_t BLOSUM62_SIZE = 24;
+// The letters of the rows and columns: the twenty amino acids, B (D or N), Z (E or Q), X (any)
+// and * (a stop).
+inline constexpr std::string_view BLOSUM62_LETTERS = "ARNDCQEGHILKMFPSTWYVBZX*";
+
+// Columns and rows in the order of BLOSUM62_LETTERS.
+// clang-format off
+inline constexpr signed char BLOSUM62[BLOSUM62_SIZE][BLOSUM62_SIZE] = {
+    { 4, -1, -2, -2,  0, -1, -1,  0, -2, -1, -1, -1, -1, -2, -1,  1,  0, -3, -2,  0, -2, -1,  0, -4},  // A
+    {-1,  5,  0, -2, -3,  1,  0, -2,  0, -3, -2,  2, -1, -3, -2, -1, -1, -3, -2, -3, -1,  0, -1, -4},  // R
+    {-2,  0,  6,  1, -3,  0,  0,  0,  1, -3, -3,  0, -2, -3, -2,  1,  0, -4, -2, -3,  3,  0, -1, -4},  // N
+    {-2, -2,  1,  6, -3,  0,  2, -1, -1, -3, -4, -1, -3, -3, -1,  0, -1, -4, -3, -3,  4,  1, -1, -4},  // D
+    { 0, -3, -3, -3,  9, -3, -4, -3, -3, -1, -1, -3, -1, -2, -3, -1, -1, -2, -2, -1, -3, -3, -2, -4},  // C
+    {-1,  1,  0,  0, -3,  5,  2, -2,  0, -3, -2,  1,  0, -3, -1,  0, -1, -2, -1, -2,  0,  3, -1, -4},  // Q
+    {-1,  0,  0,  2, -4,  2,  5, -2,  0, -3, -3,  1, -2, -3, -1,  0, -1, -3, -2, -2,  1,  4, -1, -4},  // E
+    { 0, -2,  0, -1, -3, -2, -2,  6, -2, -4, -4, -2, -3, -3, -2,  0, -2, -2, -3, -3, -1, -2, -1, -4},  // G
+    {-2,  0,  1, -1, -3,  0,  0, -2,  8, -3, -3, -1, -2, -1, -2, -1, -2, -2,  2, -3,  0,  0, -1, -4},  // H
+    {-1, -3, -3, -3, -1, -3, -3, -4, -3,  4,  2, -3,  1,  0, -3, -2, -1, -3, -1,  3, -3, -3, -1, -4},  // I
+    {-1, -2, -3, -4, -1, -2, -3, -4, -3,  2,  4, -2,  2,  0, -3, -2, -1, -2, -1,  1, -4, -3, -1, -4},  // L
+    {-1,  2,  0, -1, -3,  1,  1, -2, -1, -3, -2,  5, -1, -3, -1,  0, -1, -3, -2, -2,  0,  1, -1, -4},  // K
+    {-1, -1, -2, -3, -1,  0, -2, -3, -2,  1,  2, -1,  5,  0, -2, -1, -1, -1, -1,  1, -3, -1, -1, -4},  // M
+    {-2, -3, -3, -3, -2, -3, -3, -3, -1,  0,  0, -3,  0,  6, -4, -2, -2,  1,  3, -1, -3, -3, -1, -4},  // F
+    {-1, -2, -2, -1, -3, -1, -1, -2, -2, -3, -3, -1, -2, -4,  7, -1, -1, -4, -3, -2, -2, -1, -2, -4},  // P
+    { 1, -1,  1,  0, -1,  0,  0,  0, -1, -2, -2,  0, -1, -2, -1,  4,  1, -3, -2, -2,  0,  0,  0, -4},  // S
+    { 0, -1,  0, -1, -1, -1, -1, -2, -2, -1, -1, -1, -1, -2, -1,  1,  5, -2, -2,  0, -1, -1,  0, -4},  // T
+    {-3, -3, -4, -4, -2, -2, -3, -2, -2, -3, -2, -3, -1,  1, -4, -3, -2, 11,  2, -3, -4, -3, -2, -4},  // W
+    {-2, -2, -2, -3, -2, -1, -2, -3,  2, -1, -1, -2, -1,  3, -3, -2, -2,  2,  7, -1, -3, -2, -1, -4},  // Y
+    { 0, -3, -3, -3, -1, -2, -2, -3, -3,  3,  1, -2,  1, -1, -2, -2,  0, -3, -1,  4, -3, -2, -1, -4},  // V
+    {-2, -1,  3,  4, -3,  0,  1, -1,  0, -3, -4,  0, -3, -3, -2,  0, -1, -4, -3, -3,  4,  1, -1, -4},  // B
+    {-1,  0,  0,  1, -3,  3,  4, -2,  0, -3, -3,  1, -1, -3, -1,  0, -1, -3, -2, -2,  1,  4, -1, -4},  // Z
+    { 0, -1, -1, -1, -2, -1, -1, -1, -1, -1, -1, -1, -1, -1, -2,  0,  0, -2, -1, -1, -1, -1, -1, -4},  // X
+    {-4, -4, -4, -4, -4, -4, -4, -4, -4, -4, -4, -4, -4, -4, -4, -4, -4, -4, -4, -4, -4, -4, -4,  1},  // *
+};
+// clang-format on
+static_assert(BLOSUM62_LETTERS.size() == BLOSUM62_SIZE, "one letter per row of BLOSUM62");
+
+// Whether the matrix equals its transpose: a substitution scores the same both ways.
+constexpr bool blosum62IsSymmetric() {
+  for (std::size_t i = 0; i < BLOSUM62_SIZE; ++i)
+    for (std::size_t j = 0; j < i; ++j)
+      if (BLOSUM62[i][j] != BLOSUM62[j][i]) return false;
+  return true;
+}
+static_assert(blosum62IsSymmetric(), "BLOSUM62 is symmetric");
+static_assert(BLOSUM62[22][22] == -1 && BLOSUM62[23][23] == 1, "BLOSUM62 ends with X and *");
 
 }  // namespace VXMole

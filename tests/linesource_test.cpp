@@ -16,7 +16,7 @@ namespace {
 
 std::vector<std::string> linesOf(const std::string& text) {
   LineSource source;
-  source.assign("text", text);
+  source.assign("text", ByteBuffer(text));
   std::vector<std::string> lines;
   for (std::string_view line; source.next(line);) lines.emplace_back(line);
   return lines;
@@ -40,7 +40,7 @@ TEST(LineSource, LfCrLfAndALoneCrEachEndALine) {
 TEST(LineSource, EndIsMetAsAFileStreamMeetsIt) {
   for (const char* text : {"one\ntwo", "one\ntwo\n", "one\ntwo\r"}) {
     LineSource source;
-    source.assign("text", text);
+    source.assign("text", ByteBuffer(text));
     std::string_view line;
     ASSERT_TRUE(source.next(line));
     ASSERT_TRUE(source.next(line));
@@ -54,7 +54,7 @@ TEST(LineSource, EndIsMetAsAFileStreamMeetsIt) {
 
 TEST(LineSource, StepBackAndSeekComeBackToALine) {
   LineSource source;
-  source.assign("text", "first\r\nsecond\rthird\n");
+  source.assign("text", ByteBuffer("first\r\nsecond\rthird\n"));
   std::string_view line;
   source.next(line);
   source.next(line);
@@ -81,12 +81,38 @@ TEST(LineSource, ReadsRegularFilesWhole) {
   kestrum_test::TempDir dir;
   const std::string bytes("line\r\nnul \0 byte\rlast", 21);
   kestrum_test::writeFile(dir.file("a.pdb"), bytes);
-  std::string read;
+  ByteBuffer read;
   EXPECT_EQ(LineSource::readFile(dir.file("a.pdb"), read), LineSource::FileRead::kRead);
-  EXPECT_EQ(read, bytes);
+  EXPECT_EQ(read.view(), bytes);
   EXPECT_EQ(LineSource::readFile("/proc/self/status", read), LineSource::FileRead::kRead);
-  EXPECT_NE(read.find("Name:"), std::string::npos);
+  EXPECT_NE(read.view().find("Name:"), std::string::npos);
+  // A file of several megabytes goes into one large block, whole.
+  std::string large;
+  for (int i = 0; large.size() < (size_t{5} << 20); ++i)
+    large += "ATOM " + std::to_string(i) + "\n";
+  kestrum_test::writeFile(dir.file("large.pdb"), large);
+  EXPECT_EQ(LineSource::readFile(dir.file("large.pdb"), read), LineSource::FileRead::kRead);
+  EXPECT_TRUE(read.view() == large);
   EXPECT_EQ(LineSource::readFile(dir.path(), read), LineSource::FileRead::kCannotOpen);
   EXPECT_EQ(LineSource::readFile(dir.file("missing.pdb"), read), LineSource::FileRead::kCannotOpen);
-  EXPECT_EQ(read, "");
+  EXPECT_EQ(read.view(), "");
+}
+
+// Appending grows the buffer past the size where it moves into a large block, keeping every byte.
+TEST(ByteBuffer, GrowsAcrossTheLargeBlockSizeKeepingItsBytes) {
+  ByteBuffer buffer("head:");
+  std::string expected = "head:";
+  for (int i = 0; expected.size() < 3 * ByteBuffer::kLargeBytes; ++i) {
+    const std::string piece = std::to_string(i) + ",";
+    buffer.append(piece.data(), piece.size());
+    expected += piece;
+  }
+  EXPECT_TRUE(buffer.view() == expected);
+  ByteBuffer moved(std::move(buffer));
+  EXPECT_TRUE(buffer.empty());
+  EXPECT_EQ(moved.size(), expected.size());
+  moved.truncate(5);
+  EXPECT_EQ(moved.view(), "head:");
+  moved.release();
+  EXPECT_EQ(moved.capacity(), 0u);
 }

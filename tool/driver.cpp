@@ -26,6 +26,7 @@
 #include "molewriter.h"
 #include "pairing.h"
 #include "rigidbody.h"
+#include "selection.h"
 #include "structurefile.h"
 
 using namespace VXMole;
@@ -48,6 +49,9 @@ struct Options {
   std::vector<std::string> otherPaths;
   bool printTransform = false;  // -m
   bool printPairs = false;      // -l
+  // Selections of the atoms to pair and fit: -s for both molecules, -sr and -sc for one,
+  // each taking precedence over -s. Empty: every atom.
+  std::optional<std::string> selectBoth, selectReference, selectComparison;
 };
 
 void printUsage() {
@@ -73,11 +77,19 @@ void printUsage() {
 // The options that take no value.
 const char kTransformOption[] = "-m";
 const char kPairsOption[] = "-l";
+// The selection options.
+const char kSelectBoth[] = "-s";
+const char kSelectReference[] = "-sr";
+const char kSelectComparison[] = "-sc";
+
+bool isSelectionOption(const std::string& arg) {
+  return arg == kSelectBoth || arg == kSelectReference || arg == kSelectComparison;
+}
 
 // "-a" itself ends a list too, so that "-a A -a B" carries both.
 bool endsOtherList(const std::string& arg) {
   return kOptionNames.find(arg) != std::string::npos || arg == "-a" || arg == kTransformOption ||
-         arg == kPairsOption;
+         arg == kPairsOption || isSelectionOption(arg);
 }
 
 // Scans the arguments left to right. Returns false, after a message on the error stream,
@@ -96,7 +108,7 @@ bool parseOptions(int argc, char** argv, Options& options) {
       ++i;
       continue;
     }
-    if (arg == "-r" || arg == "-c" || arg == "-p" || arg == "-g") {
+    if (arg == "-r" || arg == "-c" || arg == "-p" || arg == "-g" || isSelectionOption(arg)) {
       if (i + 1 >= argc) {
         std::cerr << "Option " << arg << " needs a value after it" << std::endl;
         return false;
@@ -108,6 +120,12 @@ bool parseOptions(int argc, char** argv, Options& options) {
         options.comparisonPath = value;
       } else if (arg == "-p") {
         options.outputDir = value;
+      } else if (arg == kSelectBoth) {
+        options.selectBoth = value;
+      } else if (arg == kSelectReference) {
+        options.selectReference = value;
+      } else if (arg == kSelectComparison) {
+        options.selectComparison = value;
       } else {
         options.pairingText = value;
         // Any other text leaves the mode as an earlier -g set it.
@@ -211,24 +229,40 @@ void reportRefusal(const PairingResult& pairing) {
             << std::endl;
 }
 
-// The warnings of a kept set: the search stopped before proving it the largest, or the greedy
-// search may have missed a larger one. The standard output is flushed first, so that the lines
-// of both streams come in order on a terminal.
+// The warnings of a kept set: the search stopped before proving it the largest, or pairing by
+// name or number may have joined the wrong atoms. The standard output is flushed first, so that
+// the lines of both streams come in order on a terminal.
 void warnAboutKeptSet(const PairingResult& pairing) {
   if (!pairing.proved) {
     std::cout.flush();
     std::cerr << "WARNING : the search for the largest consistent set of pairs reached its limit "
                  "before proving its set the largest; it keeps the largest it found, "
               << pairing.kept.size() << " of " << pairing.pairs.size() << " pairs" << std::endl;
+  } else if (!pairing.settled) {
+    std::cout.flush();
+    std::cerr << "WARNING : the search reached its limit while choosing, among the largest "
+                 "consistent sets of pairs, the one of lowest RMSD; it keeps the best it scored, "
+              << pairing.kept.size() << " of " << pairing.pairs.size() << " pairs" << std::endl;
   }
-  if (pairing.ambiguous()) {
+  if (pairing.doubtful()) {
     std::cout.flush();
     std::cerr << "WARNING : pairing by " << pairingModeName(pairing.mode)
-              << " is ambiguous: atoms took part in more than one pair, and the "
-              << pairing.kept.size() << " pairs kept are fewer than the "
-              << pairing.referenceAtomsPaired
-              << " reference atoms that found a partner; -g ELEMENT finds the largest consistent "
-                 "set"
+              << " may join the wrong atoms: ";
+    if (pairing.repeatsPaired()) {
+      std::cerr << pairing.repeatedKeys
+                << (pairing.mode == PairingMode::kByName ? " names" : " numbers")
+                << " repeat within the molecules and " << pairing.pairsFromRepeats << " of the "
+                << pairing.pairs.size() << " pairs were formed from them (" << pairing.kept.size()
+                << " pairs kept, " << pairing.referenceAtomsPaired
+                << " reference atoms found a partner)";
+    }
+    if (pairing.repeatsPaired() && pairing.fewKept()) std::cerr << ", and ";
+    if (pairing.fewKept()) {
+      std::cerr << "the " << pairing.kept.size() << " pairs kept are fewer than half of the "
+                << pairing.referenceAtomsPaired << " reference atoms that found a partner";
+    }
+    std::cerr << (pairing.polymer ? "; -g RESIDUE or -g SEQUENCE suits polymers"
+                                  : "; -g ELEMENT suits small molecules")
               << std::endl;
   }
 }
@@ -237,11 +271,15 @@ void warnAboutKeptSet(const PairingResult& pairing) {
 // fit. Returns false after a message when the pairing cannot be held in memory or no
 // consistent set of three pairs exists.
 bool loadPairedAtoms(const Molecule& reference, const Molecule& comparison, PairingMode mode,
-                     RigidBody& fit, PairingResult& pairing) {
+                     const std::vector<bool>& referenceAtoms,
+                     const std::vector<bool>& comparisonAtoms, RigidBody& fit,
+                     PairingResult& pairing) {
   {
     ProgressLine progress("Pairing");  // erased before any message below
     PairingOptions request;
     request.mode = mode;
+    request.referenceAtoms = referenceAtoms;
+    request.comparisonAtoms = comparisonAtoms;
     request.progress = progress.function();
     pairing = pairAtoms(reference, comparison, request);
   }
@@ -251,6 +289,14 @@ bool loadPairedAtoms(const Molecule& reference, const Molecule& comparison, Pair
       return false;
     case PairingResult::Outcome::kNoConsistentSet:
       std::cerr << "No consistent set of at least three atom pairs" << std::endl;
+      return false;
+    case PairingResult::Outcome::kOverTime:
+      std::cerr << "Pairing by " << pairingModeName(pairing.mode) << " found " << pairing.pairCount
+                << " atom pairs: their correspondence graph would take some "
+                << static_cast<long long>(std::ceil(pairing.graphSeconds))
+                << " s to make, more than the pairing may take; select fewer atoms (-s), or pair "
+                   "polymers by -g RESIDUE or -g SEQUENCE"
+                << std::endl;
       return false;
     case PairingResult::Outcome::kKept:
       break;
@@ -405,21 +451,82 @@ void printPairs(const PairingResult& pairing, const RigidBody& fit) {
   std::snprintf(rmsd, sizeof rmsd, "%.8f", fit.getRmsd());
   std::cout << "Pairs : " << pairing.pairs.size() << " formed, " << pairing.kept.size()
             << " kept, RMSD " << rmsd << "\n";
+  for (const ChainMatch& chain : pairing.chains) {
+    char score[32];
+    std::snprintf(score, sizeof score, "%.1f", chain.score);
+    // A blank chain identifier is written "".
+    auto label = [](const std::string& id) { return id.empty() ? std::string("\"\"") : id; };
+    std::cout << "Chain " << label(chain.referenceChain) << " with " << label(chain.comparisonChain)
+              << (chain.byIdentifier ? " (same identifier)" : " (best score)") << " : "
+              << chain.aligned << " residues aligned of " << chain.referenceResidues << " and "
+              << chain.comparisonResidues << ", " << chain.identical << " identical, score "
+              << score << "\n";
+  }
   for (size_t i = 0; i < pairing.pairs.size(); ++i)
     printPairLine("Pair", i, *pairing.pairs[i].reference, *pairing.pairs[i].comparison, fit,
                   pairing.isKept[i] ? "\tkept" : "\tdropped");
 }
 
 // Whole molecules: atoms are paired by their order in the files.
-void printAtomDistances(Molecule& reference, Molecule& comparison, const RigidBody& fit) {
+void printAtomDistances(const std::vector<const Atom*>& reference,
+                        const std::vector<const Atom*>& comparison, const RigidBody& fit) {
   char rmsd[32];
   std::snprintf(rmsd, sizeof rmsd, "%.8f", fit.getRmsd());
-  std::cout << "Atoms : " << reference.numAtoms() << " fitted, RMSD " << rmsd << "\n";
-  for (size_t i = 0; i < reference.numAtoms() && i < comparison.numAtoms(); ++i)
-    printPairLine("Atom", i, reference.atom(i), comparison.atom(i), fit, "");
+  std::cout << "Atoms : " << reference.size() << " fitted, RMSD " << rmsd << "\n";
+  for (size_t i = 0; i < reference.size() && i < comparison.size(); ++i)
+    printPairLine("Atom", i, *reference[i], *comparison[i], fit, "");
 }
 
-int run(const Options& options) {
+// The atoms a selection takes, in file order: every atom when `selected` is empty.
+std::vector<const Atom*> atomsInOrder(const Molecule& molecule, const std::vector<bool>& selected) {
+  std::vector<const Atom*> atoms;
+  for (size_t i = 0; i < molecule.numAtoms(); ++i)
+    if (selected.empty() || selected[i]) atoms.push_back(&molecule.atom(i));
+  return atoms;
+}
+
+std::vector<Coords> fixedCoords(const std::vector<const Atom*>& atoms) {
+  std::vector<Coords> coords;
+  coords.reserve(atoms.size());
+  for (const Atom* atom : atoms) coords.push_back(atom->getFixedCoords());
+  return coords;
+}
+
+// The selections of -s, -sr and -sc, parsed before anything is read.
+struct Selections {
+  std::optional<Selection> reference;
+  std::optional<Selection> comparison;
+};
+
+// Parses the selections; false after a message that quotes the one that cannot be read.
+bool parseSelections(const Options& options, Selections& selections) {
+  const std::optional<std::string>& reference =
+      options.selectReference ? options.selectReference : options.selectBoth;
+  const std::optional<std::string>& comparison =
+      options.selectComparison ? options.selectComparison : options.selectBoth;
+  try {
+    if (reference) selections.reference.emplace(*reference);
+    if (comparison) selections.comparison.emplace(*comparison);
+  } catch (const MoleExcept& error) {
+    std::cerr << error.message << std::endl;
+    return false;
+  }
+  return true;
+}
+
+// The atoms of the molecule read from `path` that a selection takes; empty without one. False
+// after a message naming the selection and the file when it takes no atom.
+bool selectAtoms(const std::optional<Selection>& selection, const Molecule& molecule,
+                 const std::string& path, std::vector<bool>& atoms) {
+  if (!selection) return true;
+  atoms = selection->atoms(molecule);
+  if (std::find(atoms.begin(), atoms.end(), true) != atoms.end()) return true;
+  std::cout.flush();
+  std::cerr << "Selection \"" << selection->text() << "\" matches no atom of " << path << std::endl;
+  return false;
+}
+
+int run(const Options& options, const Selections& selections) {
   // Each complex owns its file's molecules for the whole run.
   Complex referenceComplex;
   Molecule* reference =
@@ -431,13 +538,18 @@ int run(const Options& options) {
       options.comparisonPath, comparisonComplex, " No molecule in comparison file ",
       "No atoms in comparison molecule", "Comparison Molecule barycenter : ");
   if (comparison == nullptr) return 1;
+  std::vector<bool> referenceAtoms, comparisonAtoms;  // empty: every atom
+  if (!selectAtoms(selections.reference, *reference, options.referencePath, referenceAtoms) ||
+      !selectAtoms(selections.comparison, *comparison, options.comparisonPath, comparisonAtoms))
+    return 1;
 
   RigidBody fit;
   PairingResult pairing;
   if (!options.pairingMode) {
-    fit.Load_Molecule_To_Rigid(reference);
-    fit.Load_Molecule_To_Mobile(comparison);
-  } else if (!loadPairedAtoms(*reference, *comparison, *options.pairingMode, fit, pairing)) {
+    fit.Load_Coords_To_Rigid(fixedCoords(atomsInOrder(*reference, referenceAtoms)));
+    fit.Load_Coords_To_Mobile(fixedCoords(atomsInOrder(*comparison, comparisonAtoms)));
+  } else if (!loadPairedAtoms(*reference, *comparison, *options.pairingMode, referenceAtoms,
+                              comparisonAtoms, fit, pairing)) {
     return 1;
   }
 
@@ -452,7 +564,8 @@ int run(const Options& options) {
   if (options.printTransform) printTransform(fit);
   if (options.printPairs) {
     if (!options.pairingMode) {
-      printAtomDistances(*reference, *comparison, fit);
+      printAtomDistances(atomsInOrder(*reference, referenceAtoms),
+                         atomsInOrder(*comparison, comparisonAtoms), fit);
     } else {
       printPairs(pairing, fit);
     }
@@ -482,15 +595,18 @@ int kestrumMain(int argc, char** argv) {
   }
   if (!options.pairingText.empty() && !options.pairingMode)
     std::cerr << "WARNING : -g " << options.pairingText
-              << " is not NAME, ID or ELEMENT: the whole molecules are fitted atom by atom"
+              << " is not NAME, ID, ELEMENT, RESIDUE or SEQUENCE: the whole molecules are fitted "
+                 "atom by atom"
               << std::endl;
+  Selections selections;
+  if (!parseSelections(options, selections)) return 1;
   if (outputsCollide(options)) return 1;
   // An interrupted run leaves no temporary output behind; a signal the caller has the run
   // ignore (a background job's SIGINT) stays ignored.
   for (int signal : {SIGINT, SIGTERM})
     if (std::signal(signal, removeOutputAndStop) == SIG_IGN) std::signal(signal, SIG_IGN);
   try {
-    return run(options);
+    return run(options, selections);
   } catch (const MoleExcept& error) {
     std::cout.flush();
     // An unreadable PDB record has already been reported in full by the reader.

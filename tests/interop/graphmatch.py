@@ -271,7 +271,9 @@ def moved(molecule, rnd, noise):
 
 
 class SymmetricStress(unittest.TestCase):
-    """Each case finishes well within a second per search, or says it reached the bound."""
+    """Each case gives one row per pose, saying when the search reached its bound. Times are
+    printed, not asserted: they belong to the benchmarks (a sanitizer build is many times
+    slower)."""
 
     CASES = {
         "C60, noise 0.1 A": lambda rnd: (fullerene(), [moved(fullerene(), rnd, 0.1)
@@ -310,8 +312,6 @@ class SymmetricStress(unittest.TestCase):
                     sys.stderr.write("\n%-30s %s %.3f s per pose%s" % (
                         name, "fitted  " if flag == "-f" else "in place", per_pose,
                         ", %d of %d at the bound" % (bound, len(rows)) if bound else ""))
-                    # Start-up and reading included; the bound is about a second of search.
-                    self.assertLess(per_pose, 2.0, name)
 
 
 class Speed(unittest.TestCase):
