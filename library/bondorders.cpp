@@ -239,6 +239,16 @@ class OrderPerception {
   void fixGroups();
   void placeTriples();
   void placeDoubles();
+  // A nitrogen of two neighbours in a planar ring, in a residue that shows no hydrogens: a
+  // pyridine's, or a pyrrole's whose hydrogen is not shown.
+  bool bareRingNitrogen(const Site& s) const {
+    return completeHydrogens_.count(s.atom->getResidu()) == 0 && s.atom->isNitrogen() &&
+           s.hydrogens == 0 && s.neighbours.size() == 2 && inPlanarRing_.count(s.atom) != 0;
+  }
+  void giveRingNitrogensTheirDoubles(const std::vector<int>& members,
+                                     const std::vector<size_t>& siteOf,
+                                     const std::vector<std::vector<int>>& system,
+                                     std::vector<int>& match);
   void chargeWhatRemains();
   void shareCarboxylates();
 
@@ -551,7 +561,10 @@ void OrderPerception::placeDoubles() {
           members.push_back(to);
         }
     bool unfilled = false;
-    for (int v : members) unfilled = unfilled || (match[v] < 0 && mustFill(v, false));
+    for (int v : members)
+      unfilled = unfilled ||
+                 (match[v] < 0 && (mustFill(v, false) || (static_cast<size_t>(v) < real &&
+                                                          bareRingNitrogen(sites_[siteOf[v]]))));
     if (!unfilled || members.size() > kMaxMatchedSystem) continue;
     for (size_t k = 0; k < members.size(); ++k) local[members[k]] = static_cast<int>(k);
     std::vector<std::vector<int>> system(members.size());
@@ -578,6 +591,7 @@ void OrderPerception::placeDoubles() {
     for (size_t k = 0; k < members.size(); ++k)
       if (matching.match[k] < 0 && mustFill(members[k], false))
         matching.augment(static_cast<int>(k));
+    giveRingNitrogensTheirDoubles(members, siteOf, system, matching.match);
     for (size_t k = 0; k < members.size(); ++k)
       match[members[k]] = matching.match[k] < 0 ? -1 : members[matching.match[k]];
   }
@@ -585,6 +599,45 @@ void OrderPerception::placeDoubles() {
     const int w = match[v];
     if (w > static_cast<int>(v) && static_cast<size_t>(w) < real)
       setOrder(sites_[siteOf[v]], sites_[siteOf[w]], kBondDouble);
+  }
+}
+
+// Without hydrogens, a nitrogen outside the rings (an aniline's, an amidine's) may hold the double
+// bond of a ring atom that a ring nitrogen of two neighbours, left without one, needed: the ring
+// then reads as its NH tautomer (N=c1nc[nH]c2ccccc12 for Nc1ncnc2ccccc12). For each such ring
+// nitrogen, a double bond from a ring atom to a nitrogen outside the rings is given back: that
+// nitrogen set aside, a path from the ring nitrogen that ends at the ring atom is searched, and
+// kept when found. Every atom matched before stays matched, the outside nitrogen excepted.
+void OrderPerception::giveRingNitrogensTheirDoubles(const std::vector<int>& members,
+                                                    const std::vector<size_t>& siteOf,
+                                                    const std::vector<std::vector<int>>& system,
+                                                    std::vector<int>& match) {
+  auto siteAt = [&](size_t k) -> const Site* {
+    const size_t v = static_cast<size_t>(members[k]);
+    return v < siteOf.size() ? &sites_[siteOf[v]] : nullptr;
+  };
+  auto outsideNitrogen = [&](size_t k) {
+    const Site* s = siteAt(k);
+    return s != nullptr && completeHydrogens_.count(s->atom->getResidu()) == 0 &&
+           s->atom->isNitrogen() && inRing_.count(s->atom) == 0;
+  };
+  for (size_t n = 0; n < match.size(); ++n) {
+    if (match[n] >= 0 || siteAt(n) == nullptr || !bareRingNitrogen(*siteAt(n))) continue;
+    for (size_t x = 0; x < match.size(); ++x) {
+      const int c = match[x];
+      if (c < 0 || !outsideNitrogen(x) || inRing_.count(siteAt(c)->atom) == 0) continue;
+      std::vector<std::vector<int>> without = system;
+      without[x].clear();
+      for (std::vector<int>& edges : without)
+        edges.erase(std::remove(edges.begin(), edges.end(), static_cast<int>(x)), edges.end());
+      BlossomMatching trial(without);
+      trial.match = match;
+      trial.match[x] = trial.match[c] = -1;
+      if (trial.augment(static_cast<int>(n)) && trial.match[c] >= 0) {
+        match = trial.match;
+        break;
+      }
+    }
   }
 }
 

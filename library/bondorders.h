@@ -39,7 +39,9 @@ inline constexpr size_t kMaxMatchedSystem = 2000;
 //    Without hydrogens, only bonds shorter than their single bond length less 0.04 Å are
 //    candidates, a heteroatom outside the rings is neither seeded nor preferred, and a path
 //    may end by taking a heteroatom's double bond back (the aniline's C=N returns to its
-//    ring): a heteroatom gets a double bond only where a carbon needs it.
+//    ring): a heteroatom gets a double bond only where a carbon needs it. Last, a ring nitrogen
+//    of two neighbours left without a double bond takes back one that a nitrogen outside the
+//    rings holds to a ring atom (a 4-anilinoquinazoline is aromatic, not its NH tautomer).
 // 5. A carbon still without a double bond may take one to a planar nitrogen of three
 //    neighbours (pyridinium, amidinium, guanidinium). Where hydrogens are complete, a terminal
 //    oxygen left with a free valence is an anion and a nitrogen of four neighbours a cation.

@@ -145,6 +145,37 @@ TEST(BondOrders, OrdersTheFileGivesAreKept) {
   EXPECT_EQ(chemistry(*molecule), "C.2= C.2= C.2= O.2=");
 }
 
+// Without hydrogens, the anilino nitrogen of a 4-anilinoquinazoline (ZINC00151213 of rdkit-data's
+// egfr.sdf, written by RDKit without hydrogens) leaves the C4 double bond to the ring nitrogen:
+// the ring is aromatic, not its NH tautomer with an exocyclic C=N.
+TEST(BondOrders, RingNitrogenTakesBackTheDoubleBondOfAnAnilino) {
+  auto molecule = pdb_test::readLines({
+      "HETATM    1  C1  UNL     1      -4.973  -1.228  -0.889  1.00  0.00           C",
+      "HETATM    2  C2  UNL     1      -5.744  -0.111  -0.521  1.00  0.00           C",
+      "HETATM    3  C3  UNL     1      -5.121   1.006   0.067  1.00  0.00           C",
+      "HETATM    4  C4  UNL     1      -3.732   1.029   0.297  1.00  0.00           C",
+      "HETATM    5  C5  UNL     1      -2.963  -0.103  -0.070  1.00  0.00           C",
+      "HETATM    6  C6  UNL     1      -3.583  -1.228  -0.666  1.00  0.00           C",
+      "HETATM    7  C7  UNL     1      -1.579  -0.019   0.189  1.00  0.00           C",
+      "HETATM    8  N1  UNL     1      -1.038   1.073   0.745  1.00  0.00           N",
+      "HETATM    9  C8  UNL     1      -1.855   2.072   1.046  1.00  0.00           C",
+      "HETATM   10  N2  UNL     1      -3.166   2.108   0.856  1.00  0.00           N",
+      "HETATM   11  N3  UNL     1      -0.751  -1.047  -0.101  1.00  0.00           N",
+      "HETATM   12  C9  UNL     1       0.566  -1.296   0.056  1.00  0.00           C",
+      "HETATM   13  C10 UNL     1       0.974  -2.583   0.467  1.00  0.00           C",
+      "HETATM   14  C11 UNL     1       2.342  -2.881   0.623  1.00  0.00           C",
+      "HETATM   15  C12 UNL     1       3.313  -1.895   0.362  1.00  0.00           C",
+      "HETATM   16  C13 UNL     1       2.915  -0.612  -0.057  1.00  0.00           C",
+      "HETATM   17  C14 UNL     1       1.547  -0.315  -0.213  1.00  0.00           C",
+      "HETATM   18 BR1  UNL     1       4.309   0.798  -0.440  1.00  0.00          BR",
+      "END",
+  });
+  ASSERT_TRUE(molecule);
+  EXPECT_EQ(chemistry(*molecule),
+            "C.ar= C.ar= C.ar= C.ar= C.ar= C.ar= C.ar= N.ar= C.ar= N.ar= N.pl3 "
+            "C.ar= C.ar= C.ar= C.ar= C.ar= C.ar= Br");
+}
+
 // The perception takes the atoms it is given and leaves bonds to the others as they are.
 TEST(BondOrders, OnlyTheGivenAtomsAndTheirOpenBonds) {
   // Ethylene whose second carbon is outside the set: its bond is no candidate.
