@@ -3,7 +3,8 @@
 of Kestrum, of the floor program and of PyMOL, and the ratios that the targets bound.
 
     bench.py --kestrum PATH --floor PATH --work DIR [--runs N] [--pymol PEER.py]
-             [--pymol-pair-fit PEER.py] [--pymol-align PEER.py] [--wait S] [--only LETTERS]
+             [--pymol-pair-fit PEER.py] [--pymol-align PEER.py] [--rdkit-best-rms PEER.py]
+             [--wait S] [--only LETTERS]
 
 Each round runs every program of every scenario once, in turn, so that the floor, Kestrum and
 PyMOL see the same machine; the medians are taken over the rounds. Outputs are removed before
@@ -47,6 +48,16 @@ def measure(command, cwd):
                                                errors.read()[-2000:]))
     with open(peak) as f:
         return wall, int(f.read().split()[-1]) / 1024.0
+
+
+def atom_count(path):
+    """Atoms of a geometry input: its HETATM records (PDB) or its MOLECULE record's count."""
+    with open(path) as f:
+        if path.endswith(".mol2"):
+            f.readline()
+            f.readline()
+            return int(f.readline().split()[0])
+        return sum(1 for line in f if line.startswith("HETATM"))
 
 
 def fresh(directory):
@@ -103,9 +114,11 @@ def main():
                         help="the PyMOL peer of scenario E; omitted when PyMOL is missing")
     parser.add_argument("--pymol-align",
                         help="the PyMOL peer of scenario H; omitted when PyMOL is missing")
+    parser.add_argument("--rdkit-best-rms",
+                        help="the RDKit peer of scenario L; omitted when RDKit is missing")
     parser.add_argument("--wait", type=float, default=120,
                         help="seconds to wait for a quiet machine (load below 1.5)")
-    parser.add_argument("--only", default="ABCDEFGHIJ",
+    parser.add_argument("--only", default="ABCDEFGHIJKL",
                         help="the letters of the scenarios to run (default: all)")
     args = parser.parse_args()
     work = os.path.abspath(args.work)
@@ -173,8 +186,10 @@ def main():
                              universal_newlines=True).stdout if "E" in only else ""
     dropped = [int(line.split("\t")[1].split("(")[1].split(")")[0])
                for line in listing.splitlines() if line.endswith("\tdropped")]
-    with open(os.path.join(work, "protein50k_displaced.txt")) as f:
-        displaced = [int(word) for word in f.read().split()]
+    displaced = []
+    if "E" in only:
+        with open(os.path.join(work, "protein50k_displaced.txt")) as f:
+            displaced = [int(word) for word in f.read().split()]
 
     # G: reading the ~150,000-atom protein (twice: as reference and as comparison) from PDB,
     # mmCIF, and both gzip-compressed.
@@ -224,6 +239,39 @@ def main():
                                  universal_newlines=True).stdout
             words = next(line for line in out.splitlines() if line.startswith("Pairs : ")).split()
             rigid[(letter, label)] = (int(words[2]), int(words[4]), float(words[7]))
+    # K: hostile geometries, each at two sizes about four times apart, carried along the ligand
+    # pair's fit: reading (bond perception) of one residue in one plane, at one point and on a
+    # 3 A lattice; ring perception of a sheet, a cube and a point cluster with their bonds given.
+    # (Atoms at one point cannot be fitted: they are carried, as every input here is.)
+    geometry = []
+    carry = [kestrum] + ligands + ["-g", "NAME", "-a"]
+    for kind in ("plane", "point", "lattice"):
+        for name in sorted(glob.glob(os.path.join(work, kind + "[0-9]*.pdb")), key=atom_count):
+            label = "%s %d" % (kind, atom_count(name))
+            geometry.append((label, carry + [name, "-p", "outK"]))
+    for kind in ("sheet", "cube", "cluster"):
+        for name in sorted(glob.glob(os.path.join(work, kind + "[0-9]*.mol2")), key=atom_count):
+            label = "%s rings %d" % (kind, atom_count(name))
+            geometry.append((label, carry + [name, "-p", "outK"]))
+    scenarios.append(Scenario("K", work, geometry, ["outK"]))
+
+    # L: 1,000 poses of a drug-like ligand in one SDF file fitted onto its crystal pose, by
+    # ELEMENT and by NAME, in one run each; RDKit's GetBestRMS over the same poses in one Python
+    # process and Open Babel's obrms (minimised RMSD), start-up included.
+    poses = ["-r", "poses_crystal.sdf", "-c", "poses_1000.sdf"]
+    fits = [("Kestrum ELEMENT", [kestrum] + poses + ["-g", "ELEMENT"]),
+            ("Kestrum NAME", [kestrum] + poses + ["-g", "NAME"])]
+    peers = [("obrms", ["obrms", "-f", "-m", "poses_crystal.sdf", "poses_1000.sdf"])]
+    if args.rdkit_best_rms:
+        peers.append(("RDKit GetBestRMS", ["/usr/bin/python3", os.path.abspath(args.rdkit_best_rms),
+                                           "poses_crystal.sdf", "poses_1000.sdf"]))
+    scenarios.append(Scenario("L", work, fits + peers, []))
+    # Outside the timing: each run gives one result per pose.
+    results = {}
+    for label, command in fits if "L" in only else []:
+        out = subprocess.run(command, cwd=work, check=True, stdout=subprocess.PIPE,
+                             stderr=subprocess.DEVNULL, universal_newlines=True).stdout
+        results[label] = sum(1 for line in out.splitlines() if line.startswith("RMSD : "))
     scenarios = [scenario for scenario in scenarios if scenario.name in only]
 
     load = wait_for_quiet(args.wait)
@@ -263,6 +311,20 @@ def main():
         for label, _ in s.programs:
             t, m = s.median(label)
             rows.append((s.name, label, "%.3f" % t, "%.1f" % m, "", "", ""))
+        if s.name == "K":
+            # Linear: twice the atoms cost at most about twice the time (1.5 times the atom
+            # ratio, for the noise of short runs).
+            by_kind = {}
+            for label, _ in s.programs:
+                by_kind.setdefault(label.rsplit(" ", 1)[0], []).append(label)
+            for kind, labels in by_kind.items():
+                small, large = labels[0], labels[-1]
+                atoms = int(large.rsplit(" ", 1)[1]) / int(small.rsplit(" ", 1)[1])
+                ratio = (s.median(large)[0] / s.median(small)[0]) / atoms
+                check(s, "%s: time ratio / atom ratio" % kind, ratio, "<= 1.5", ratio <= 1.5)
+            plane = by_kind["plane"][-1]
+            check(s, "%s time (s)" % plane, s.median(plane)[0], "< 2.0", s.median(plane)[0] < 2.0)
+            continue
         if s.name == "G":
             pdb, cif = s.median("PDB")[0], s.median("mmCIF")[0]
             check(s, "mmCIF / PDB time", cif / pdb, "<= 1.5", cif / pdb <= 1.5)
@@ -288,6 +350,19 @@ def main():
                 formed, kept, rmsd = rigid[(s.name, label)]
                 check(s, "%s pairs kept of %d, RMSD %.4f" % (label, formed, rmsd), kept,
                       "= %d, RMSD < 0.01" % formed, kept == formed and rmsd < 0.01)
+            continue
+        if s.name == "L":  # poses per second, start-up included
+            for label, _ in s.programs:
+                rows.append(("", "", "", "", "%s poses/s = %.0f" % (label, 1000 / s.median(label)[0]),
+                             "", ""))
+            for label, _ in fits:
+                check(s, "%s poses with a result" % label, results[label], "= 1000",
+                      results[label] == 1000)
+                for peer, _ in peers:
+                    ratio = s.median(label)[0] / s.median(peer)[0]
+                    check(s, "%s / %s time" % (label, peer), ratio, "< 1.0", ratio < 1.0)
+            if not args.rdkit_best_rms:
+                rows.append(("", "", "", "", "RDKit not installed: not compared", "", ""))
             continue
         kt, km = s.median("Kestrum")
         if s.name in ("A", "C"):
@@ -330,7 +405,12 @@ def main():
           " mmCIF and both gzip-compressed; H: entries 5DPV and 5DT0 by RESIDUE, and by SEQUENCE"
           " against 5DT0 numbered differently; I: entry 6C83 (4,937 atoms) against its moved"
           " copy by RESIDUE, and numbered differently by SEQUENCE; J: the 91,014-atom protein"
-          " against its moved copy by RESIDUE and by SEQUENCE"
+          " against its moved copy by RESIDUE and by SEQUENCE; K: hostile geometries at two"
+          " sizes, carried: one residue in one plane, at one point, on a 3 A lattice (bond"
+          " perception), and a sheet, a cubic lattice, a point cluster with their bonds given"
+          " (ring perception); L: 1,000 poses of a 25-heavy-atom"
+          " ligand in one SDF file against its crystal pose, by ELEMENT and by NAME, beside"
+          " RDKit's GetBestRMS in one process and obrms"
           % (len(small), len(displaced), len(pairs)))
     missed = verdicts.count(False)
     print("All targets met" if missed == 0 else "%d target(s) missed" % missed)

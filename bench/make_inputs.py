@@ -2,10 +2,15 @@
 """Benchmark inputs: a ~90,000-atom protein, its rigidly moved copy, a 5,000-atom protein and its
 moved copy, the ligand pair, 1,000 small MOL2 files, a 50,000-atom protein with a moved copy
 in which some atoms are displaced, 100 ligand pairs for pairing by element, a ~150,000-atom
-protein as PDB and mmCIF (gemmi's conversion), each also gzip-compressed, and real entries for
+protein as PDB and mmCIF (gemmi's conversion), each also gzip-compressed, real entries for
 pairing by residue and by sequence: two entries of Aurora A kinase (5DPV, 5DT0) and a copy of
 the second numbered differently, and a 4,937-atom entry (6C83) with a moved copy and a moved
-copy numbered differently.
+copy numbered differently; 1,000 poses of a drug-like ligand in one SDF file with its
+crystal pose; and the geometry inputs of scenario K (hostile geometries, each at
+two sizes): carbon atoms of one residue in one plane x = 0 on a square grid 1.5 A apart, at one
+point, and on a cubic lattice 3 A apart, as PDB files; and as MOL2 files with their bonds given,
+for ring perception: the square grid, the cubic lattice 1.5 A apart (six bonds to an atom) and
+the point cluster with each atom bonded to the eight nearest in file order (i +- 1..4).
 
 The large protein repeats the chains of example/comp_protein.pdb (4,334 atoms with hydrogens)
 21 times on a grid 80 A apart, each copy with its own chain letter and atoms renumbered from 1.
@@ -180,6 +185,65 @@ def displaced(lines, rng):
     return out, moved_serials
 
 
+# Scenario K: (name, size) pairs of each geometry; the larger size is four times the smaller.
+GEOMETRY_SIZES = {"plane": (25000, 100000), "point": (5000, 20000), "lattice": (25000, 100000)}
+RING_SIZES = {"sheet": (25000, 100000), "cube": (12500, 50000), "cluster": (5000, 20000)}
+
+
+def geometry_points(kind, count):
+    """`count` points of a geometry: a square grid in the plane x = 0 (1.5 A), one point, or a
+    cubic lattice (3 A), filled row by row."""
+    if kind == "point":
+        return [(0.0, 0.0, 0.0)] * count
+    if kind == "plane":
+        side = int(math.ceil(math.sqrt(count)))
+        return [(0.0, 1.5 * (i % side), 1.5 * (i // side)) for i in range(count)]
+    side = int(math.ceil(count ** (1.0 / 3.0) - 1e-9))
+    return [(3.0 * (i % side), 3.0 * (i // side % side), 3.0 * (i // (side * side)))
+            for i in range(count)]
+
+
+def geometry_pdb(points):
+    """One residue of carbon atoms, numbered in hybrid-36 past 99,999."""
+    return ["HETATM%s  C   LIG A   1    %8.3f%8.3f%8.3f  1.00  0.00           C"
+            % (hybrid36(i + 1, 5), x, y, z) for i, (x, y, z) in enumerate(points)]
+
+
+def ring_mol2(kind, count):
+    """A MOL2 molecule of `count` carbons with its bonds: a square grid (four bonds to an atom), a
+    cubic lattice (six) or a point cluster (eight, to i +- 1..4)."""
+    if kind == "cluster":
+        points = [(0.0, 0.0, 0.0)] * count
+        bonds = [(i, i + k) for i in range(count) for k in range(1, 5) if i + k < count]
+    else:
+        dims = 2 if kind == "sheet" else 3
+        side = int(math.ceil(count ** (1.0 / dims) - 1e-9))
+        count = side ** dims
+        strides = [side ** d for d in range(dims)]
+        points = [tuple(1.5 * (i // stride % side) for stride in strides) + (0.0,) * (3 - dims)
+                  for i in range(count)]
+        bonds = [(i, i + stride) for i in range(count) for stride in strides
+                 if i // stride % side + 1 < side]
+    out = ["@<TRIPOS>MOLECULE", "%s%d" % (kind, count),
+           "%d %d 0 0 0" % (len(points), len(bonds)), "SMALL", "NO_CHARGES", "", "@<TRIPOS>ATOM"]
+    out += ["%d C%d %.3f %.3f %.3f C.3" % (i + 1, i + 1, x, y, z)
+            for i, (x, y, z) in enumerate(points)]
+    out.append("@<TRIPOS>BOND")
+    out += ["%d %d %d 1" % (n + 1, a + 1, b + 1) for n, (a, b) in enumerate(bonds)]
+    return "\n".join(out) + "\n"
+
+
+def geometry_inputs(work):
+    for kind, sizes in GEOMETRY_SIZES.items():
+        for count in sizes:
+            write(os.path.join(work, "%s%d.pdb" % (kind, count)),
+                  geometry_pdb(geometry_points(kind, count)))
+    for kind, sizes in RING_SIZES.items():
+        for count in sizes:
+            with open(os.path.join(work, "%s%d.mol2" % (kind, count)), "w") as f:
+                f.write(ring_mol2(kind, count))
+
+
 def sdf_atom_counts(path):
     """The atom count of each record of an SDF file."""
     with open(path) as f:
@@ -226,6 +290,61 @@ def entries(root, work):
     write(os.path.join(work, "entry_6c83_moved.pdb"), copy)
     write(os.path.join(work, "entry_6c83_renumbered.pdb"), renumbered(copy))
     return len(records)
+
+
+# Scenario L: 1,000 poses of a drug-like ligand in one SDF file against its crystal pose. The
+# crystal pose is record 32 of rdkit-data's cdk2.sdf (ZINC03814450, 25 heavy atoms, a nitro group
+# and a sulfonamide); the poses are 100 ETKDG conformers of it (seeded) taken in turn, each
+# turned by a random rotation, shifted by up to 10 A and shaken by POSE_NOISE A along each axis,
+# in the record's atom order, written by RDKit: the names a reader gives by position pair them
+# by NAME, and by ELEMENT each pose keeps its own rigid core.
+POSE_SOURCE = "/usr/share/RDKit/Contrib/Fastcluster/testdata/cdk2.sdf"
+POSE_RECORD = 31
+POSE_COUNT = 1000
+POSE_CONFORMERS = 100
+POSE_NOISE = 0.1
+POSE_SEED = 23
+
+
+def random_rotation(rng):
+    """A rotation matrix from a random unit quaternion."""
+    q = [rng.gauss(0, 1) for _ in range(4)]
+    n = math.sqrt(sum(x * x for x in q))
+    a, b, c, d = (x / n for x in q)
+    return [[a * a + b * b - c * c - d * d, 2 * (b * c - a * d), 2 * (b * d + a * c)],
+            [2 * (b * c + a * d), a * a - b * b + c * c - d * d, 2 * (c * d - a * b)],
+            [2 * (b * d - a * c), 2 * (c * d + a * b), a * a - b * b + c * c - d * d]]
+
+
+def ligand_poses(work):
+    """The crystal pose and the pose file of scenario L; returns the heavy atoms of the ligand."""
+    from rdkit import Chem
+    from rdkit.Chem import AllChem
+    from rdkit.Geometry import Point3D
+    crystal = Chem.SDMolSupplier(POSE_SOURCE, removeHs=False)[POSE_RECORD]
+    with Chem.SDWriter(os.path.join(work, "poses_crystal.sdf")) as w:
+        w.write(crystal)
+    params = AllChem.ETKDGv3()
+    params.randomSeed = POSE_SEED
+    mol = Chem.Mol(crystal)
+    conformers = list(AllChem.EmbedMultipleConfs(mol, POSE_CONFORMERS, params))
+    rng = random.Random(POSE_SEED)
+    with Chem.SDWriter(os.path.join(work, "poses_1000.sdf")) as w:
+        for k in range(POSE_COUNT):
+            pose = Chem.Mol(mol, confId=conformers[k % len(conformers)])
+            pose.SetProp("_Name", "%s_pose%d" % (crystal.GetProp("_Name"), k + 1))
+            conf = pose.GetConformer()
+            points = [conf.GetAtomPosition(i) for i in range(pose.GetNumAtoms())]
+            centre = [sum(p[j] for p in points) / len(points) for j in range(3)]
+            r = random_rotation(rng)
+            shift = [rng.uniform(-10, 10) for _ in range(3)]
+            for i, p in enumerate(points):
+                v = [p[j] - centre[j] for j in range(3)]
+                conf.SetAtomPosition(i, Point3D(*(
+                    sum(r[a][j] * v[j] for j in range(3)) + centre[a] + shift[a]
+                    + rng.gauss(0, POSE_NOISE) for a in range(3))))
+            w.write(pose)
+    return crystal.GetNumHeavyAtoms()
 
 
 def write(path, lines):
@@ -293,6 +412,7 @@ def main():
 
     ligand_pairs(root, os.path.join(work, "ligands"))
     entry_atoms = entries(root, work)
+    pose_atoms = ligand_poses(work)
 
     ligand = os.path.join(example, "comp_ligand.pdb")
     ligand_records, bonds = atom_records(ligand), conect_bonds(ligand)
@@ -313,12 +433,15 @@ def main():
         with open(path, "rb") as plain, gzip.open(path + ".gz", "wb", compresslevel=6) as packed:
             shutil.copyfileobj(plain, packed)
 
+    geometry_inputs(work)
+
     atoms = sum(1 for line in big if line.startswith("ATOM"))
     print("inputs: protein of %d atoms in %d chains, protein of %d atoms, %d small MOL2 files,"
           " protein of %d heavy atoms with %d displaced in its copy, %d ligand pairs; moved"
-          " copies: %g deg about %s, then + %s; entries 5DPV, 5DT0 and 6C83 (%d atoms)"
+          " copies: %g deg about %s, then + %s; entries 5DPV, 5DT0 and 6C83 (%d atoms); %d poses"
+          " of a %d-heavy-atom ligand"
           % (atoms, COPIES, len(small), SMALL_FILES, len(large), len(moved_serials), LIGAND_PAIRS,
-             ANGLE_DEG, AXIS, SHIFT, entry_atoms))
+             ANGLE_DEG, AXIS, SHIFT, entry_atoms, POSE_COUNT, pose_atoms))
 
 
 if __name__ == "__main__":

@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
 # The benchmark: builds Kestrum (Release) and the floor program, makes the inputs under
 # bench/work/, installs PyMOL when it can, runs every scenario several times and prints the table.
-# Usage: bench/run.sh [rounds [letters]]   (default 5 rounds of every scenario, A to J;
+# Usage: bench/run.sh [rounds [letters]]   (default 5 rounds of every scenario, A to L;
 # KESTRUM_BENCH_BUILD chooses the build directory)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 . "$root/scripts/deps.sh"
-# pymol-data holds the protein of scenario E; gemmi converts the protein of scenario G to mmCIF.
-need_packages "${BUILD_PACKAGES[@]}" python3 time pymol-data gemmi
+# pymol-data holds the protein of scenario E; gemmi converts the protein of scenario G to mmCIF;
+# RDKit makes the poses of scenario L, and it and Open Babel's obrms are its peers.
+need_packages "${BUILD_PACKAGES[@]}" python3 time pymol-data gemmi python3-rdkit rdkit-data openbabel
 
 build="${KESTRUM_BENCH_BUILD:-$root/build-bench}"
 work="$root/bench/work"
@@ -35,4 +36,5 @@ fi
 
 echo "== running"
 /usr/bin/python3 "$root/bench/bench.py" --kestrum "$build/tool/Kestrum" --floor "$work/floor" \
-  --work "$work" --runs "${1:-5}" --only "${2:-ABCDEFGHIJ}" "${peer[@]}"
+  --work "$work" --runs "${1:-5}" --only "${2:-ABCDEFGHIJKL}" "${peer[@]}" \
+  --rdkit-best-rms "$root/bench/rdkit_best_rms.py"

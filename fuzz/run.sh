@@ -15,7 +15,7 @@ work="$fuzz/work"
 . "$root/scripts/deps.sh"
 need_packages "${BUILD_PACKAGES[@]}" clang libclang-rt-14-dev
 
-all_targets=(fuzz_pdb fuzz_mol2 fuzz_cif fuzz_cli fuzz_selection)
+all_targets=(fuzz_pdb fuzz_mol2 fuzz_cif fuzz_cli fuzz_selection fuzz_poses)
 build="${FUZZ_BUILD_DIR:-$work/build}"
 
 build_targets() {

@@ -1,11 +1,13 @@
 // CifReader: _atom_site rows to atoms and residues, _struct_conn covalent entries to bonds.
 #include "cifreader.h"
 
+#include <algorithm>  // for std::count, std::max
 #include <cmath>
 #include <cstdlib>         // for std::strtol
 #include <gemmi/cif.hpp>   // the CIF grammar and document (gemmi, on PEGTL)
 #include <gemmi/numb.hpp>  // for gemmi::cif::as_number
 #include <memory>
+#include <new>  // for std::bad_alloc
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -149,6 +151,70 @@ bool covalent(std::string_view type) {
   return type.substr(0, 6) == "covale" || type == "disulf" || type == "metalc";
 }
 
+// The line (from 1) of `data` where the value of column `column` of row `row` of a table stands:
+// the tag's line for a table of tag-value pairs, else found by counting the loop's values from
+// its "loop_" keyword on, as the CIF grammar cuts them (quoted strings, text fields between
+// lines that start with ";", comments). 0 when it cannot be told.
+size_t valueLine(std::string_view data, cif::Table& table, size_t row, size_t column) {
+  const int position = table.positions.at(column);
+  if (position < 0) return 0;
+  if (table.loop_item == nullptr) {
+    const int line = table.bloc.items.at(static_cast<size_t>(position)).line_number;
+    return line > 0 ? static_cast<size_t>(line) : 0;
+  }
+  const cif::Loop& loop = table.loop_item->loop;
+  // Words before the wanted value: "loop_", the tags, then the values of the rows before.
+  size_t words = 1 + loop.tags.size() + row * loop.tags.size() + static_cast<size_t>(position);
+  size_t line = static_cast<size_t>(std::max(table.loop_item->line_number, 1));
+  size_t at = 0;
+  for (size_t l = 1; l < line && at < data.size(); ++l) at = data.find('\n', at) + 1;
+  if (at == 0 && line > 1) return 0;
+  auto isSpace = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+  while (at < data.size()) {
+    const char c = data[at];
+    if (c == '\n') {
+      ++line;
+      ++at;
+      continue;
+    }
+    if (isSpace(c)) {
+      ++at;
+      continue;
+    }
+    if (c == '#') {  // a comment, to the end of the line
+      at = data.find('\n', at);
+      if (at == std::string_view::npos) return 0;
+      continue;
+    }
+    if (words == 0) return line;
+    --words;
+    if (c == ';' && (at == 0 || data[at - 1] == '\n')) {  // a text field, to a line ";"
+      const size_t end = data.find("\n;", at);
+      if (end == std::string_view::npos) return 0;
+      line += static_cast<size_t>(std::count(data.begin() + at, data.begin() + end + 1, '\n'));
+      at = end + 2;
+    } else if (c == '\'' || c == '"') {  // a quoted string ends at its quote before a blank
+      size_t end = at + 1;
+      while (end < data.size() &&
+             !(data[end] == c && (end + 1 == data.size() || isSpace(data[end + 1]))))
+        ++end;
+      at = end + 1;
+    } else {
+      while (at < data.size() && !isSpace(data[at])) ++at;
+    }
+  }
+  return 0;
+}
+
+// `path` and the line of a value, for messages: "x.cif, line 12" (or "x.cif, row 3 of
+// _atom_site" where the line cannot be told).
+std::string whereIs(const std::string& path, std::string_view data, cif::Table& table, size_t row,
+                    size_t column) {
+  const size_t line = valueLine(data, table, row, column);
+  if (line == 0) return path + ", row " + std::to_string(row + 1) + " of _atom_site";
+  return path + ", line " + std::to_string(line);
+}
+
 // One model of _atom_site: its molecule, and the names the file gives its atoms, in order.
 struct Model {
   std::unique_ptr<Molecule> molecule;
@@ -159,9 +225,10 @@ struct Model {
 // The atoms of every model of _atom_site, each model a molecule of its own (named `name`, of
 // type `type`), in the order of their first rows, the atoms in file order, with the names the
 // file gives them (metal names are respelled on the atoms) for the atom addresses of
-// _struct_conn. Throws 112013 (naming `path`) for a coordinate that is not a number.
+// _struct_conn. Throws 112013 (naming `path`) for a coordinate that is not a number, 112014
+// (naming `path` and the line of `data`, the file's text) for one beyond kMaxCoordinate.
 std::vector<Model> readAtomSites(cif::Table& sites, unsigned type, const std::string& name,
-                                 const std::string& path) {
+                                 const std::string& path, std::string_view data) {
   std::vector<Model> models;
   std::unordered_map<std::string_view, size_t> byNumber;  // model number -> its model
   for (size_t i = 0; i < sites.length(); ++i) {
@@ -180,6 +247,12 @@ std::vector<Model> readAtomSites(cif::Table& sites, unsigned type, const std::st
     const double z = cif::as_number(row[kZ]);
     if (!std::isfinite(x) || !std::isfinite(y) || !std::isfinite(z))
       throw raise(kErrCifCoordinate, path);
+    if (!withinReach(x, y, z)) {
+      const size_t column = std::abs(x) > kMaxCoordinate   ? kX
+                            : std::abs(y) > kMaxCoordinate ? kY
+                                                           : kZ;
+      throw raise(kErrCifCoordinateBeyond, whereIs(path, data, sites, i, column));
+    }
     const long serial = leadingInt(text(row, kId));
     AtomRecord record;
     record.serial = serial > 0 ? static_cast<unsigned>(serial) : 0;
@@ -200,46 +273,58 @@ std::vector<Model> readAtomSites(cif::Table& sites, unsigned type, const std::st
 
 // The covalent bonds of _struct_conn: between atoms of this model (found by their addresses,
 // `fileNames` giving the atoms' names as the file does), not to a symmetry mate, and not those
-// already made.
+// already made. Each partner of a row is one atom: the first at its address with the alternate
+// site the row names, else the first at its address. Atoms that share an address (repeated
+// _atom_site keys) thus make one bond per row, not one per pair of them.
 void addCovalentConnections(cif::Block& block, Molecule& molecule,
                             const std::vector<std::string_view>& fileNames) {
   cif::Table links = block.find("_struct_conn.", kStructConnTags);
   if (!links.ok() || links.length() == 0) return;
   unsigned bondNum = static_cast<unsigned>(molecule.numBonds());
-  std::unordered_map<std::string, std::vector<Atom*>> atomsBySite;
+  // Address + '|' + alternate site -> the first atom there; '*' in place of the site for the
+  // first atom whatever its site.
+  std::unordered_map<std::string, Atom*> atomAt;
+  atomAt.reserve(2 * molecule.numAtoms());
   for (size_t i = 0; i < molecule.numAtoms(); ++i) {
     Atom& atom = molecule.atom(i);
     const Residu& residue = *atom.getResidu();
     const char code = residue.getInsertionCode();
-    atomsBySite[siteKey(residue.getChain(), residue.getNum(), code == '\0' ? ' ' : code,
-                        residue.getName(), fileNames[i])]
-        .push_back(&atom);
+    std::string key = siteKey(residue.getChain(), residue.getNum(), code == '\0' ? ' ' : code,
+                              residue.getName(), fileNames[i]);
+    key += '|';
+    key += '*';
+    atomAt.emplace(key, &atom);
+    if (atom.getAltLoc() != '\0') {
+      key.back() = atom.getAltLoc();
+      atomAt.emplace(std::move(key), &atom);
+    }
   }
   for (size_t i = 0; i < links.length(); ++i) {
     cif::Table::Row row = links[static_cast<int>(i)];
     if (!covalent(text(row, 0))) continue;
-    std::vector<Atom*>* partners[2] = {nullptr, nullptr};
-    char altLoc[2];
+    Atom* partners[2] = {nullptr, nullptr};
     std::string_view symmetry[2];
     for (size_t p = 0; p < 2; ++p) {
       const size_t at = 1 + p * kPartnerColumns;
-      const std::string key = siteKey(
-          either(row, at, at + 1), leadingInt(either(row, at + 4, at + 5)),
-          letter(text(row, at + 9)), either(row, at + 2, at + 3), either(row, at + 6, at + 7));
-      auto found = atomsBySite.find(key);
-      if (found != atomsBySite.end()) partners[p] = &found->second;
-      altLoc[p] = letter(text(row, at + 8));
+      std::string key = siteKey(either(row, at, at + 1), leadingInt(either(row, at + 4, at + 5)),
+                                letter(text(row, at + 9)), either(row, at + 2, at + 3),
+                                either(row, at + 6, at + 7));
+      key += '|';
+      const char altLoc = letter(text(row, at + 8));
+      key += altLoc == ' ' ? '*' : altLoc;
+      auto found = atomAt.find(key);
+      if (found == atomAt.end() && altLoc != ' ') {
+        key.back() = '*';
+        found = atomAt.find(key);
+      }
+      if (found != atomAt.end()) partners[p] = found->second;
       symmetry[p] = text(row, at + 10);
     }
-    if (partners[0] == nullptr || partners[1] == nullptr || symmetry[0] != symmetry[1]) continue;
-    for (Atom* a : *partners[0]) {
-      if (altLoc[0] != ' ' && a->getAltLoc() != altLoc[0]) continue;
-      for (Atom* b : *partners[1]) {
-        if (altLoc[1] != ' ' && b->getAltLoc() != altLoc[1]) continue;
-        if (a == b || a->hasLink(b) || !a->sameConformation(*b)) continue;
-        molecule.addBond(a, b, kBondSingle, bondNum++);
-      }
-    }
+    Atom* a = partners[0];
+    Atom* b = partners[1];
+    if (a == nullptr || b == nullptr || symmetry[0] != symmetry[1]) continue;
+    if (a == b || a->hasLink(b) || !a->sameConformation(*b)) continue;
+    molecule.addBond(a, b, kBondSingle, bondNum++);
   }
 }
 
@@ -250,6 +335,8 @@ void CifReader::read(std::string_view data, Complex& complex, unsigned type) con
   cif::Document document;
   try {
     document = cif::read_memory(data.data(), data.size(), path_.c_str());
+  } catch (const std::bad_alloc&) {
+    throw;  // memory, not the file, ran out: the caller says so
   } catch (const std::exception& error) {
     throw raise(kErrCifUnreadable, error.what());
   }
@@ -265,7 +352,7 @@ void CifReader::read(std::string_view data, Complex& complex, unsigned type) con
 
   // Each model a molecule, as each MODEL of a PDB file: the driver says when a file holds
   // several.
-  for (Model& model : readAtomSites(sites, type, block->name, path_)) {
+  for (Model& model : readAtomSites(sites, type, block->name, path_, data)) {
     Molecule& molecule = *model.molecule;
     molecule.cleanResidu();
     addCovalentConnections(*block, molecule, model.fileNames);

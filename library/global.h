@@ -136,6 +136,60 @@ inline constexpr ErrorDef kErrMol2UnexpectedInBondBlock{
     110051, "MoleReader::Read_MOL2_Bond",
     "Unexpected @<TRIPOS> line while reading @<TRIPOS>BOND block"};
 
+// MoleReader: MOL2 records that cannot be taken as they stand, each of which would lose atoms or
+// bonds. The file's path and the line are appended ("x.mol2, line 12"), then, for 110043 and
+// 110053, what is wrong with the record. 110041 and 110051 have the same appended on a line of
+// their own.
+inline constexpr ErrorDef kErrMol2MoreAtoms{
+    110042, "MoleReader::Read_MOL2_Atom",
+    "More ATOM records than the count of the MOLECULE record in "};
+inline constexpr ErrorDef kErrMol2UnreadableAtom{110043, "MoleReader::Read_MOL2_Atom",
+                                                 "Unreadable ATOM record in "};
+inline constexpr ErrorDef kErrMol2MoreBonds{
+    110052, "MoleReader::Read_MOL2_Bond",
+    "More BOND records than the count of the MOLECULE record in "};
+inline constexpr ErrorDef kErrMol2UnreadableBond{110053, "MoleReader::Read_MOL2_Bond",
+                                                 "Unreadable BOND record in "};
+
+// SdfReader: SDF and MOL records (V2000 and V3000). The file's path, the record's number (from
+// 1) and the line are appended ("x.sdf, record 3, line 45"), then what is wrong.
+inline constexpr ErrorDef kErrSdfCutShort{115011, "SdfReader::Read", "A record cut short in "};
+inline constexpr ErrorDef kErrSdfMissingAtom{115012, "SdfReader::Read",
+                                             "A bond to a missing atom in "};
+inline constexpr ErrorDef kErrSdfNotANumber{115013, "SdfReader::Read",
+                                            "A field that is not a number in "};
+inline constexpr ErrorDef kErrSdfUnendedBlock{115014, "SdfReader::Read",
+                                              "A V3000 block that never ends in "};
+inline constexpr ErrorDef kErrSdfUnreadable{115015, "SdfReader::Read", "An unreadable record in "};
+
+// PdbqtReader: AutoDock PDBQT records. The file's path, the model's number (from 1) and the
+// line are appended ("x.pdbqt, model 2, line 40"), then what is wrong.
+inline constexpr ErrorDef kErrPdbqtUnreadable{116011, "PdbqtReader::Read",
+                                              "An unreadable atom record in "};
+inline constexpr ErrorDef kErrPdbqtUnknownType{116012, "PdbqtReader::Read",
+                                               "An unknown AutoDock atom type in "};
+
+// Coordinates beyond any molecule: every reader refuses a coordinate whose magnitude passes
+// kMaxCoordinate, so that no barycentre or written coordinate can overflow. The file's path
+// and the line are appended ("x.pdb, line 12").
+inline constexpr double kMaxCoordinate = 1e6;  // Å
+inline constexpr ErrorDef kErrMol2CoordinateBeyond{110044, "MoleReader::Read_MOL2_Atom",
+                                                   "A coordinate beyond 1e6 in "};
+inline constexpr ErrorDef kErrPdbCoordinateBeyond{110062, "MoleReader::Read_PDB",
+                                                  "A coordinate beyond 1e6 in "};
+inline constexpr ErrorDef kErrCifCoordinateBeyond{112014, "CifReader::Read",
+                                                  "A coordinate beyond 1e6 in "};
+inline constexpr ErrorDef kErrSdfCoordinateBeyond{115016, "SdfReader::Read",
+                                                  "A coordinate beyond 1e6 in "};
+inline constexpr ErrorDef kErrPdbqtCoordinateBeyond{116013, "PdbqtReader::Read",
+                                                    "A coordinate beyond 1e6 in "};
+
+// Whether every one of the coordinates is a number within kMaxCoordinate of the origin.
+inline bool withinReach(double x, double y, double z) {
+  return x >= -kMaxCoordinate && x <= kMaxCoordinate && y >= -kMaxCoordinate &&
+         y <= kMaxCoordinate && z >= -kMaxCoordinate && z <= kMaxCoordinate;
+}
+
 // Builds the exception of a table row: message + suffix + tail, location + locationSuffix.
 // It does not throw; write `throw raise(kErrX, value)`.
 MoleExcept raise(const ErrorDef& def, std::string suffix = {}, std::string locationSuffix = {});

@@ -82,6 +82,18 @@ size_t LineSource::cutLine(size_t at, std::string_view& line) const {
   return next;
 }
 
+size_t LineSource::lineNumberAt(size_t offset) const {
+  const size_t end = offset < bytes_.size() ? offset : bytes_.size();
+  size_t number = 1;
+  for (size_t i = 0; i < end; ++i) {
+    // LF, CR LF and a lone CR each end one line.
+    if (bytes_[i] == '\n' ||
+        (bytes_[i] == '\r' && (i + 1 >= bytes_.size() || bytes_[i + 1] != '\n')))
+      ++number;
+  }
+  return number;
+}
+
 bool LineSource::next(std::string_view& line) {
   if (next_ >= bytes_.size()) {
     atEnd_ = true;

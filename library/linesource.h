@@ -54,6 +54,10 @@ class LineSource {
   bool atEnd() const { return atEnd_; }
   // Size of the input, in bytes.
   size_t size() const { return bytes_.size(); }
+  // The number, from 1, of the line that holds the byte at `offset` (the line after the last
+  // one, for the input's size): what a message calls a line. Counts from the start, so it is
+  // meant for messages, not for every line.
+  size_t lineNumberAt(size_t offset) const;
 
   // Calls fn(line) for each line from the next one on, without moving the source and without
   // the line bound: a look ahead. fn returns false to stop.

@@ -259,6 +259,7 @@ Molecule* Molecule::clone() const {
   }
   copy->comment_ = comment_;
   copy->chargeType_ = chargeType_;
+  copy->dataItems_ = dataItems_;
   copy->barycenter_ = barycenter_;
   copy->rotatedBarycenter_ = rotatedBarycenter_;
   return copy;

@@ -4,6 +4,7 @@
 #include <boost/ptr_container/ptr_vector.hpp>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 #include "atome.h"
 #include "bond.h"
@@ -49,6 +50,17 @@ class Molecule {
   // The charge type a MOL2 file gave ("GASTEIGER", "USER_CHARGES"), "" when none was read.
   const std::string& getChargeType() const { return chargeType_; }
   void setChargeType(std::string chargeType) { chargeType_ = std::move(chargeType); }
+  // A named item of data that came with the molecule: an SDF record's "> <name>" item, a
+  // docking program's score. The value keeps its lines, joined by line feeds.
+  struct DataItem {
+    std::string name;
+    std::string value;
+  };
+  // The items in file order; a name may come more than once.
+  const std::vector<DataItem>& getDataItems() const { return dataItems_; }
+  void addDataItem(std::string name, std::string value) {
+    dataItems_.push_back({std::move(name), std::move(value)});
+  }
 
   // Takes ownership of the atom and files it in `residue`, or in the default residue when null.
   // An atom this molecule already holds is left where it is; a null atom raises the
@@ -128,6 +140,7 @@ class Molecule {
   std::string name_;
   std::string comment_;
   std::string chargeType_;
+  std::vector<DataItem> dataItems_;
   // Destroyed in reverse order of declaration: rings, bonds (their edges leave the atoms'
   // vertices), residues, then atoms.
   template <class T>

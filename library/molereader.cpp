@@ -1,6 +1,8 @@
 // MoleReader: input sources, formats, lines, and molecules one after another or into a complex.
 #include "molereader.h"
 
+#include <cctype>   // for std::tolower
+#include <cstring>  // for std::strlen
 #include <iostream>
 #include <memory>
 #include <utility>
@@ -9,8 +11,10 @@
 #include "diagnostics.h"
 #include "global.h"
 #include "molecule.h"
+#include "pdbqtreader.h"
 #include "pdbrecord.h"
 #include "residuetyping.h"
+#include "sdfreader.h"
 
 namespace VXMole {
 
@@ -55,10 +59,25 @@ bool MoleReader::setFormat(unsigned code) {
   return true;
 }
 
+namespace {
+
+bool endsWithNoCase(const std::string& text, const char* end) {
+  const size_t n = std::strlen(end);
+  if (text.size() < n) return false;
+  for (size_t i = 0; i < n; ++i)
+    if (std::tolower(static_cast<unsigned char>(text[text.size() - n + i])) != end[i]) return false;
+  return true;
+}
+
+}  // namespace
+
 unsigned MoleReader::formatOfName(const std::string& name) {
   const std::string tag = formatTag(name);
   if (tag == "mol2" || tag == "MOL2") return kFormatMol2;
   if (tag == ".pdb" || tag == ".PDB") return kFormatPdb;
+  if (endsWithNoCase(name, ".sdf") || endsWithNoCase(name, ".sd") || endsWithNoCase(name, ".mol"))
+    return kFormatSdf;
+  if (endsWithNoCase(name, ".pdbqt")) return kFormatPdbqt;
   return 0;
 }
 
@@ -95,6 +114,7 @@ void MoleReader::forgetModels() {
   conectAfterModels_.clear();  // views into the input
   conectAfterModelsScanned_ = false;
   modelsEnded_ = 0;
+  recordsRead_ = 0;
 }
 
 void MoleReader::close() {
@@ -141,6 +161,15 @@ bool MoleReader::nextLine(std::string_view& line) {
     diagnostics() << (fromLines ? "Unexpected end of line" : "Unexpected end of file") << std::endl;
   }
   return found;
+}
+
+std::string MoleReader::fileAndLine(size_t number) const {
+  return (path.empty() ? std::string("the lines given") : path) + ", line " +
+         std::to_string(number);
+}
+
+std::string MoleReader::currentLine() const {
+  return fileAndLine(source_.lineNumberAt(source_.lastLineStart()));
 }
 
 std::string MoleReader::getLine() {
@@ -193,6 +222,10 @@ Molecule* MoleReader::loadNextMole(unsigned type) {
     if (molecule != nullptr && ringSearch && type != kMoleCalcs) molecule->search_cycle();
   } else if (format == kFormatPdb) {
     molecule = readPDB(type, true, true);
+  } else if (format == kFormatSdf) {
+    molecule = readSDF(type);
+  } else if (format == kFormatPdbqt) {
+    molecule = readPDBQT(type);
   } else {
     return nullptr;
   }
@@ -205,7 +238,7 @@ Molecule* MoleReader::loadNextMole(unsigned type) {
 void MoleReader::loadInComplex(Complex& complex, unsigned type) {
   while (!atEnd) {
     // Nothing to read from: an unknown format, or no input, would never reach its end.
-    if ((format != kFormatMol2 && format != kFormatPdb) || !source_.hasInput()) {
+    if (format < kFormatMol2 || format > kFormatPdbqt || !source_.hasInput()) {
       atEnd = true;
       break;
     }
@@ -216,6 +249,40 @@ void MoleReader::loadInComplex(Complex& complex, unsigned type) {
     }
     if (molecule->numAtoms() > 0) complex.addMolecule(molecule.release());
   }
+}
+
+Molecule* MoleReader::readSDF(unsigned type) {
+  SdfReader reader(source_, path, recordsRead_);
+  std::unique_ptr<Molecule> molecule;
+  try {
+    molecule = reader.next(type);
+  } catch (...) {
+    atEnd = true;  // a record that cannot be read ends the input: nothing after it is taken
+    throw;
+  }
+  recordsRead_ = reader.recordsRead();
+  if (!molecule) {
+    atEnd = true;
+    return nullptr;
+  }
+  if (molecule->numAtoms() == 0)
+    diagnostics() << "WARNING : record " << recordsRead_ << " of " << path
+                  << " holds no atom: it is left out" << std::endl;
+  return molecule.release();
+}
+
+Molecule* MoleReader::readPDBQT(unsigned type) {
+  PdbqtReader reader(source_, path, recordsRead_);
+  std::unique_ptr<Molecule> molecule;
+  try {
+    molecule = reader.next(type);
+  } catch (...) {
+    atEnd = true;
+    throw;
+  }
+  recordsRead_ = reader.modelsRead();
+  if (!molecule) atEnd = true;
+  return molecule.release();
 }
 
 void MoleReader::defProps(Molecule* molecule) {

@@ -15,19 +15,22 @@ namespace VXMole {
 class Complex;
 class Molecule;
 class Residu;
+struct ErrorDef;
 
 // Format codes.
 enum MoleFormat : unsigned {
   kFormatMol2 = 1,
   kFormatPdb = 2,
-  kFormatDetect = 10,  // 10 or more: detect from the last four characters of the path
+  kFormatSdf = 3,      // SDF and MOL (sdfreader.h)
+  kFormatPdbqt = 4,    // AutoDock PDBQT (pdbqtreader.h)
+  kFormatDetect = 10,  // 10 or more: detect from the ending of the path
 };
 
 // One reader stands for one input source: a file, text held in memory, or a list of lines (PDB
 // text). Every input is read whole into memory and read through one LineSource. Molecules are
 // created on the heap and handed to the caller, who owns them. The PDB reader lives in
-// pdbreader.cpp, the MOL2 reader in parserMOL2.cpp; residue typing (defProps) is typeResidues
-// of residuetyping.h.
+// pdbreader.cpp, the MOL2 reader in parserMOL2.cpp, the SDF and PDBQT readers in their own units;
+// residue typing (defProps) is typeResidues of residuetyping.h.
 class MoleReader {
  public:
   static int debug;  // class-wide diagnostic switch, 0 = off
@@ -69,6 +72,10 @@ class MoleReader {
   void loadInComplex(Complex& complex, unsigned type);
 
   Molecule* readPDB(unsigned type, bool keepCofactors, bool keepWaters);
+  // The next record of an SDF text (SdfReader), the next model of a PDBQT text (PdbqtReader).
+  // A record without atoms is said through the diagnostics and left out.
+  Molecule* readSDF(unsigned type);
+  Molecule* readPDBQT(unsigned type);
   // Bonds, MOL2 types and properties of the standard amino-acid residues of a molecule: the
   // residue typing of typeResidues (residuetyping.h).
   void defProps(Molecule* molecule);
@@ -88,8 +95,8 @@ class MoleReader {
   // Bytes of the input; 0 without one.
   std::uintmax_t inputSize() const { return source_.size(); }
 
-  // The format a file name's last four characters announce ("mol2", ".pdb", in either case);
-  // 0 when they announce none.
+  // The format a file name's ending announces: "mol2" and ".pdb" in either case, ".sdf", ".sd",
+  // ".mol" and ".pdbqt" in any case; 0 when it announces none.
   static unsigned formatOfName(const std::string& name);
   // The last four characters of a name (the whole name when shorter): the tag that names
   // the format in messages.
@@ -125,6 +132,18 @@ class MoleReader {
   // Finds the sections up to the next molecule or the end of the input; the substructures and
   // comments are read on the way.
   Mol2Sections scanMOL2Sections(Molecule& molecule, unsigned numSubstructures);
+  // "x.mol2, line 12": the file and the line last read, or line `number`, for messages.
+  std::string currentLine() const;
+  std::string fileAndLine(size_t number) const;
+  // The text added to 110041 and 110051: a line naming the file, the line, and how many of the
+  // announced records the section held.
+  std::string sectionCutShort(const char* section, unsigned read, unsigned count) const;
+  // Throws `error`, naming the file and the line, when a record follows the records of a
+  // section before the next section or the end of the input; moves nothing.
+  void refuseRecordsBeyondCount(const ErrorDef& error);
+  // Checks every atom's MOL2 type, as Molecule::checkMol2 does; an unknown type is reported in
+  // two lines, the check's own and one that names the atom and the file.
+  void checkMOL2Types(Molecule& molecule);
   // The molecule once its records are read: types checked, elements from types or names, the
   // substructures' root atoms, no empty default residue.
   void finishMOL2(Molecule& molecule);
@@ -148,6 +167,7 @@ class MoleReader {
   std::vector<std::vector<std::string_view>> conectAfterModels_;
   bool conectAfterModelsScanned_ = false;
   size_t modelsEnded_ = 0;
+  size_t recordsRead_ = 0;  // SDF records or PDBQT models read from the input
 };
 
 }  // namespace VXMole

@@ -9,11 +9,12 @@
 #include <cerrno>
 #include <charconv>  // for std::to_chars
 #include <cmath>     // for std::isfinite
-#include <csignal>   // for std::sig_atomic_t
+#include <csignal>   // for std::sig_atomic_t, sigprocmask
 #include <cstdarg>
 #include <cstdlib>  // for mkostemp, realpath, free
 #include <cstring>  // for std::strerror
 #include <ctime>
+#include <filesystem>  // for read_symlink
 #include <iostream>
 #include <iterator>  // for std::size
 #include <stdexcept>
@@ -74,6 +75,21 @@ std::string asLine(const std::string& text) {
   for (char& c : line)
     if (static_cast<unsigned char>(c) < ' ' || c == 0x7f) c = ' ';
   return line;
+}
+
+// The text of the COMMENT section: the molecule's comment, then each data item as an SDF file
+// writes it ("> <name>", then its value). A section tag within the text would start a section
+// of its own: it is written "@ <TRIPOS>".
+std::string commentText(const Molecule& molecule) {
+  std::string text = molecule.getComment();
+  for (const Molecule::DataItem& item : molecule.getDataItems()) {
+    if (!text.empty()) text += '\n';
+    text += "> <" + item.name + ">\n" + item.value;
+  }
+  static const std::string kTag = "@<TRIPOS>";
+  for (size_t at = text.find(kTag); at != std::string::npos; at = text.find(kTag, at + 1))
+    text.insert(at + 1, " ");
+  return text;
 }
 
 const char* bondTypeWord(int type) {
@@ -137,6 +153,20 @@ mode_t currentUmask() {
 
 std::string errnoText(int error) {
   return std::strerror(error);
+}
+
+// A file that is neither regular nor a directory, in words.
+const char* specialKind(mode_t mode) {
+  if (S_ISFIFO(mode)) return "a FIFO";
+  if (S_ISCHR(mode)) return "a character device";
+  if (S_ISBLK(mode)) return "a block device";
+  if (S_ISSOCK(mode)) return "a socket";
+  return "a special file";
+}
+
+// Why a target found by openFile is not written: what notReplaceable names.
+std::string refusedTarget(const std::string& what) {
+  return what + ", not a regular file";
 }
 
 // The Tripos type written for an untyped atom of each element that has one: the sp3 type where
@@ -260,6 +290,30 @@ void MoleWriter::removeUnfinishedOutput() {
   pendingOutputSet = 0;
 }
 
+std::string MoleWriter::notReplaceable(const std::string& path) {
+  struct stat info;
+  // Nothing there yet, or a path that cannot be looked at: opening it says what is wrong.
+  if (path.empty() || lstat(path.c_str(), &info) != 0) return std::string();
+  if (S_ISREG(info.st_mode) || S_ISDIR(info.st_mode)) return std::string();
+  if (!S_ISLNK(info.st_mode)) return specialKind(info.st_mode);
+  // A link is judged by what it leads to; one that leads nowhere would make the rename replace
+  // the link itself.
+  if (stat(path.c_str(), &info) != 0) {
+    const int error = errno;
+    std::error_code ignored;
+    const std::string target = std::filesystem::read_symlink(path, ignored).string();
+    if (error == ENOENT) return "a symbolic link to " + target + ", which does not exist";
+    return "a symbolic link to " + target + " that cannot be followed (" + errnoText(error) + ")";
+  }
+  if (S_ISREG(info.st_mode) || S_ISDIR(info.st_mode)) return std::string();
+  std::string what = std::string("a symbolic link to ") + specialKind(info.st_mode);
+  if (char* real = realpath(path.c_str(), nullptr)) {
+    what += std::string(" (") + real + ")";
+    free(real);
+  }
+  return what;
+}
+
 MoleWriter::MoleWriter() = default;
 
 MoleWriter::MoleWriter(std::string path, short mode)
@@ -294,6 +348,11 @@ bool MoleWriter::openFile() {
     fail(errnoText(EISDIR));
     return false;
   }
+  // A FIFO, a device or a socket is never replaced by the rename, nor a link that leads to one.
+  if (const std::string what = notReplaceable(path_); !what.empty()) {
+    fail(refusedTarget(what));
+    return false;
+  }
 
   // A link is followed, as opening it for writing would: its target is the file replaced.
   target_ = path_;
@@ -322,9 +381,16 @@ bool MoleWriter::openFile() {
   const std::string dir = slash == std::string::npos ? std::string() : target_.substr(0, slash + 1);
   const std::string base = slash == std::string::npos ? target_ : target_.substr(slash + 1);
   std::string pattern = dir + "." + base.substr(0, kMaxTempStem) + ".XXXXXX";
+  // No signal comes between the file's creation and the note that lets a handler remove it.
+  sigset_t all, previous;
+  sigfillset(&all);
+  sigprocmask(SIG_BLOCK, &all, &previous);
   const int fd = mkostemp(pattern.data(), O_CLOEXEC);
+  const int createError = errno;
+  if (fd >= 0) notePendingOutput(pattern);
+  sigprocmask(SIG_SETMASK, &previous, nullptr);
   if (fd < 0) {
-    fail(errnoText(errno));
+    fail(errnoText(createError));
     return false;
   }
   // mkostemp creates the file readable by its owner only; give it what a plain fopen would.
@@ -334,10 +400,10 @@ bool MoleWriter::openFile() {
     fail(errnoText(errno));
     close(fd);
     unlink(pattern.c_str());
+    notePendingOutput(std::string());
     return false;
   }
   tempPath_ = pattern;
-  notePendingOutput(tempPath_);
   if (ferror(file_)) std::cout << "Error Writing to " << path_ << std::endl;
   return true;
 }
@@ -351,6 +417,10 @@ bool MoleWriter::closeFile() {
   FILE* file = file_;
   file_ = nullptr;
   if (fclose(file) != 0) fail(errnoText(errno));
+  // What the target is may have changed since openFile looked.
+  if (error_.empty()) {
+    if (const std::string what = notReplaceable(target_); !what.empty()) fail(refusedTarget(what));
+  }
   if (error_.empty() && rename(tempPath_.c_str(), target_.c_str()) != 0) fail(errnoText(errno));
   if (!error_.empty()) unlink(tempPath_.c_str());
   notePendingOutput(std::string());
@@ -546,8 +616,8 @@ void MoleWriter::writeMolecule(Molecule& molecule, bool withDummies, bool rotate
   writeFormalCharges(layout);
   writeBonds(layout);
   writeSubstructures(layout);
-  if (!molecule.getComment().empty() && error_.empty())
-    put("@<TRIPOS>COMMENT\n%s\n", molecule.getComment().c_str());
+  const std::string comment = commentText(molecule);
+  if (!comment.empty() && error_.empty()) put("@<TRIPOS>COMMENT\n%s\n", comment.c_str());
   if (withDummies && error_.empty()) writeRingSets(layout);
   if (error_.empty() && ferror(file_)) fail("write error");
 }

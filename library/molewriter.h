@@ -35,7 +35,8 @@ class MoleWriter {
   // `getError` then says why.
   bool newFile(std::string path, unsigned mode);
   // Creates the temporary file for the stored path. False for an empty path, a path that names
-  // a directory or a write-protected file, or a directory where no file can be created.
+  // a directory, a write-protected file or anything `notReplaceable` names, or a directory where
+  // no file can be created.
   bool openFile();
   // Writes the molecule: the rotated coordinates when `rotated`, else the fixed ones. Ring
   // centroid dummies ("DuCy", "DUAr") are written, with CENTROID and SET sections, only when
@@ -48,6 +49,12 @@ class MoleWriter {
   // True when the output now holds everything written since `newFile`. False when no file was
   // open or anything failed; the temporary file is then removed and `getError` says why.
   bool closeFile();
+
+  // What `path` names when the writer may not replace it, in words: "a FIFO", "a character
+  // device", "a block device", "a socket", "a symbolic link to a FIFO (/tmp/f)", "a symbolic
+  // link to /x/y, which does not exist". "" when it may: nothing there yet, a regular file, or a
+  // link to one (a directory is "" too: opening it fails as for any path that cannot be written).
+  static std::string notReplaceable(const std::string& path);
 
   // Removes the temporary file of the output being written, if any; safe to call from a signal
   // handler (it only calls unlink), so that an interrupted run leaves nothing behind.

@@ -229,10 +229,29 @@ MoleReader::Mol2Sections MoleReader::scanMOL2Sections(Molecule& molecule,
   return sections;
 }
 
+void MoleReader::checkMOL2Types(Molecule& molecule) {
+  for (size_t i = 0; i < molecule.numAtoms(); ++i) {
+    Atom& atom = molecule.atom(i);
+    try {
+      atom.checkMOL2type(std::string());
+    } catch (const MoleExcept& error) {
+      // The check's report without the atom's dump that it carries (addresses in memory,
+      // properties): its first line, then the atom and the file in words.
+      const std::string_view location(error.location);
+      const std::string_view message(error.message);
+      diagnostics() << error.code << "\t" << location.substr(0, location.find('-')) << "\t"
+                    << message.substr(0, message.find('\n')) << "\n"
+                    << path << " : atom " << atom.getMapNum() << " (" << atom.getName()
+                    << ") has the MOL2 type \"" << atom.getMOL2type()
+                    << "\", which is no Tripos type" << std::endl;
+    }
+  }
+}
+
 void MoleReader::finishMOL2(Molecule& molecule) {
-  molecule.checkMol2();
-  // A type that names no row of the type table (reported by checkMol2) still names an element,
-  // before its dot, or the atom's name does.
+  checkMOL2Types(molecule);
+  // A type that names no row of the type table (reported above) still names an element, before
+  // its dot, or the atom's name does.
   for (size_t i = 0; i < molecule.numAtoms(); ++i) {
     Atom& atom = molecule.atom(i);
     if (atom.getAtomicName().empty()) atom.setElementFromTypeOrName();
@@ -293,7 +312,8 @@ Molecule* MoleReader::readMOL2(unsigned type) {
       if (debug) std::cout << "---------------------- ATOMS ---------------------" << std::endl;
       readMOL2Atom(numAtoms, molecule.get());
     }
-    if (sections.bonds != kNoPosition && numBonds != 0) {
+    // A count of 0 still has its records counted: there must be none.
+    if (sections.bonds != kNoPosition) {
       source_.seek(sections.bonds);
       if (debug) std::cout << "---------------------- BONDS ---------------------" << std::endl;
       readMOL2Bond(numBonds, molecule.get());
@@ -376,6 +396,25 @@ void MoleReader::readMOL2Substruct(unsigned count, Molecule* molecule) {
   }
 }
 
+std::string MoleReader::sectionCutShort(const char* section, unsigned read, unsigned count) const {
+  return "\n" + currentLine() + ": the " + section + " section ends after " + std::to_string(read) +
+         " of the " + std::to_string(count) + " records the MOLECULE record counts";
+}
+
+void MoleReader::refuseRecordsBeyondCount(const ErrorDef& error) {
+  // A look ahead to the next section or the end of the input: reading goes on from here.
+  size_t skipped = 0;
+  bool beyond = false;
+  source_.scanAhead([&](std::string_view line) {
+    if (contains(line, kSectionTag)) return false;
+    beyond = isRecord(line);
+    if (!beyond) ++skipped;
+    return !beyond;
+  });
+  if (!beyond) return;
+  throw raise(error, fileAndLine(source_.lineNumberAt(source_.nextLineStart()) + skipped));
+}
+
 void MoleReader::readMOL2Atom(unsigned count, Molecule* molecule) {
   if (molecule == nullptr) return;
   atEnd = false;  // set again by nextLine if the input runs out
@@ -388,7 +427,8 @@ void MoleReader::readMOL2Atom(unsigned count, Molecule* molecule) {
       warnCutShort(path, "ATOM", read, count);
       break;
     }
-    if (contains(line, kSectionTag)) throw raise(kErrMol2UnexpectedInAtomBlock);
+    if (contains(line, kSectionTag))
+      throw raise(kErrMol2UnexpectedInAtomBlock, sectionCutShort("ATOM", read, count));
     if (!isRecord(line)) continue;
     ++read;
     if (debug) std::cout << line << std::endl;
@@ -401,12 +441,18 @@ void MoleReader::readMOL2Atom(unsigned count, Molecule* molecule) {
     const int fields =
         std::sscanf(record, kAtomFormat, &number, scan.field(name), &x, &y, &z, scan.field(type),
                     &substructureNum, scan.field(substructure), &charge);
+    // An atom record that cannot be read ends the read: leaving it out would lose the atom and
+    // every bond to it.
+    if (fields < kAtomRequiredFields)
+      throw raise(kErrMol2UnreadableAtom,
+                  currentLine() + ": number, name, x, y, z and type are not all there");
+    if (number < 0) throw raise(kErrMol2UnreadableAtom, currentLine() + ": a negative number");
     // Coordinates and charges such as "nan" or "inf" are no positions or charges.
-    if (fields < kAtomRequiredFields || number < 0 || !std::isfinite(x) || !std::isfinite(y) ||
-        !std::isfinite(z) || (fields >= 9 && !std::isfinite(charge))) {
-      warnUnreadable(path, "ATOM", line);
-      continue;
-    }
+    if (!std::isfinite(x) || !std::isfinite(y) || !std::isfinite(z) ||
+        (fields >= 9 && !std::isfinite(charge)))
+      throw raise(kErrMol2UnreadableAtom,
+                  currentLine() + ": a coordinate or charge that is not a finite number");
+    if (!withinReach(x, y, z)) throw raise(kErrMol2CoordinateBeyond, currentLine());
 
     auto atom = std::make_unique<Atom>(static_cast<unsigned>(molecule->numAtoms()),
                                        static_cast<unsigned>(number), std::string(), x, y, z,
@@ -433,6 +479,7 @@ void MoleReader::readMOL2Atom(unsigned count, Molecule* molecule) {
     if (debug) std::cout << atom->toString() << std::flush;
     molecule->addAtom(atom.release(), residue);
   }
+  if (read == count) refuseRecordsBeyondCount(kErrMol2MoreAtoms);
 }
 
 void MoleReader::readMOL2Bond(unsigned count, Molecule* molecule) {
@@ -448,7 +495,8 @@ void MoleReader::readMOL2Bond(unsigned count, Molecule* molecule) {
       warnCutShort(path, "BOND", read, count);
       break;
     }
-    if (contains(line, kSectionTag)) throw raise(kErrMol2UnexpectedInBondBlock);
+    if (contains(line, kSectionTag))
+      throw raise(kErrMol2UnexpectedInBondBlock, sectionCutShort("BOND", read, count));
     if (!isRecord(line)) continue;
     ++read;
     if (debug) std::cout << line << std::endl;
@@ -457,10 +505,13 @@ void MoleReader::readMOL2Bond(unsigned count, Molecule* molecule) {
     const char* record = scan.record(line);
     const int fields =
         std::sscanf(record, kBondFormat, &number, &first, &second, scan.field(typeWord));
-    if (fields < kBondFields || number < 0 || first < 0 || second < 0) {
-      warnUnreadable(path, "BOND", line);
-      continue;
-    }
+    // A bond record that cannot be read ends the read, as an atom record does: the bond would be
+    // lost. A bond that is read but refused (to an atom that is not there) is reported below.
+    if (fields < kBondFields)
+      throw raise(kErrMol2UnreadableBond,
+                  currentLine() + ": number, atoms and type are not all there");
+    if (number < 0 || first < 0 || second < 0)
+      throw raise(kErrMol2UnreadableBond, currentLine() + ": a negative number");
     try {
       molecule->addBond(static_cast<unsigned>(first), static_cast<unsigned>(second),
                         bondTypeCode(fieldText(typeWord)), static_cast<unsigned>(number));
@@ -473,6 +524,7 @@ void MoleReader::readMOL2Bond(unsigned count, Molecule* molecule) {
       if (error.code == 103) throw;
     }
   }
+  if (read == count) refuseRecordsBeyondCount(kErrMol2MoreBonds);
 }
 
 }  // namespace VXMole

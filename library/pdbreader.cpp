@@ -5,6 +5,7 @@
 #include <iostream>
 #include <map>
 #include <memory>
+#include <new>  // for std::bad_alloc
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -250,6 +251,8 @@ void PdbMolecule::addAtom(std::string_view line) {
   // "nan" and "inf" read as numbers but are no positions.
   if (!std::isfinite(record.at.x) || !std::isfinite(record.at.y) || !std::isfinite(record.at.z))
     throw std::invalid_argument("coordinate is not a finite number");
+  // Nor is "1e308": readPDB names the file and the line.
+  if (!withinReach(record.at.x, record.at.y, record.at.z)) throw raise(kErrPdbCoordinateBeyond);
   Atom* atom = assembler_.add(record);
   if (MoleReader::debug) std::cout << atom->toString() << std::flush;
 }
@@ -334,14 +337,22 @@ Molecule* MoleReader::readPDB(unsigned type, bool keepCofactors, bool keepWaters
       residueIndex.clear();
       throw;  // the input itself is unreadable: nothing of it is kept
     }
+    if (error.code == kErrPdbCoordinateBeyond.code) {
+      residueIndex.clear();
+      throw raise(kErrPdbCoordinateBeyond, currentLine());
+    }
     diagnostics() << error.code << std::endl;
+  } catch (const std::bad_alloc&) {
+    residueIndex.clear();
+    throw;  // memory, not the file, ran out: the caller says so
   } catch (const std::exception& error) {
     if (debug) {
       reading.dumpAtomNumbers(std::cout);
       std::cout << std::flush;
     }
     diagnostics() << "Error while reading " << path << "\n"
-                  << "Reason : " << error.what() << std::endl;
+                  << "Reason : " << error.what() << "\n"
+                  << "Line : " << source_.lineNumberAt(source_.lastLineStart()) << std::endl;
     residueIndex.clear();
     throw raise(kErrPdbUnreadable, path);
   }

@@ -25,7 +25,53 @@ bool endsWithNoCase(const std::string& text, const std::string& end) {
   return true;
 }
 
+// Whether text looks like UTF-16: a byte order mark, or a NUL in every other byte of a head
+// whose other bytes are text.
+bool looksLikeUtf16(const std::string& head) {
+  if (head.size() >= 2 &&
+      ((head[0] == '\xff' && head[1] == '\xfe') || (head[0] == '\xfe' && head[1] == '\xff')))
+    return true;
+  size_t pairs = 0, halfNul[2] = {0, 0};
+  for (size_t i = 0; i + 1 < head.size(); i += 2, ++pairs)
+    for (size_t k = 0; k < 2; ++k)
+      if (head[i + k] == '\0' && head[i + 1 - k] != '\0') ++halfNul[k];
+  return pairs >= 2 && std::max(halfNul[0], halfNul[1]) * 10 >= pairs * 9;
+}
+
+// Whether a head of bytes holds what no text holds: NUL bytes, or many control characters.
+bool looksBinary(const std::string& head) {
+  size_t control = 0;
+  for (const char c : head) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte == 0) return true;
+    if (byte < 0x20 && byte != '\t' && byte != '\n' && byte != '\r' && byte != '\f' && byte != '\v')
+      ++control;
+  }
+  return control * 20 > head.size();
+}
+
 }  // namespace
+
+std::string StructureFile::whyNoMolecule(const std::string& path) {
+  ByteBuffer bytes;
+  if (LineSource::readFile(path, bytes) != LineSource::FileRead::kRead)
+    return "cannot be read again";
+  if (endsWithNoCase(path, ".gz")) {
+    try {
+      bytes = gunzip(path, bytes.view());
+    } catch (const MoleExcept&) {
+      return "holds gzip data that cannot be decompressed";
+    }
+  }
+  if (bytes.empty()) return "is empty";
+  // The first few kilobytes tell what kind of bytes a file holds.
+  const std::string head(bytes.view().substr(0, 4096));
+  if (looksLikeUtf16(head)) return "is UTF-16 text: ASCII or UTF-8 text is read";
+  if (looksBinary(head)) return "holds binary data, not text";
+  if (bytes.view().find_first_not_of(" \t\r\n\f\v") == std::string_view::npos)
+    return "holds only blanks";
+  return "holds no atom record";
+}
 
 std::string StructureFile::withoutGzip(const std::string& path) {
   return endsWithNoCase(path, ".gz") ? path.substr(0, path.size() - 3) : path;

@@ -29,6 +29,10 @@ class StructureFile {
   static void load(const std::string& path, Complex& complex, unsigned type,
                    MoleReader* reader = nullptr);
 
+  // Why a file gave no molecule, in words that follow its path: "is empty", "holds binary data,
+  // not text", "is UTF-16 text: ASCII or UTF-8 text is read", "holds no atom record", ...
+  static std::string whyNoMolecule(const std::string& path);
+
   // The name without a trailing ".gz" (in either case).
   static std::string withoutGzip(const std::string& path);
   // Whether the name (without ".gz") ends in ".cif" or ".mmcif", in either case.

@@ -182,6 +182,53 @@ TEST(CifReader, EachModelAMoleculeAndCovalentConnections) {
   EXPECT_EQ(m.numBonds(), 2u);
 }
 
+// Each partner of a _struct_conn row is one atom, the first at its address with the row's
+// alternate site, else the first there: 3,000 atoms that repeat one _atom_site key on each
+// side make one bond, not nine million.
+TEST(CifReader, ConnectionPartnersAreOneAtomEach) {
+  std::string cif =
+      "data_x\nloop_\n_atom_site.group_PDB\n_atom_site.id\n_atom_site.type_symbol\n"
+      "_atom_site.label_atom_id\n_atom_site.label_alt_id\n_atom_site.label_comp_id\n"
+      "_atom_site.auth_asym_id\n_atom_site.auth_seq_id\n_atom_site.Cartn_x\n"
+      "_atom_site.Cartn_y\n_atom_site.Cartn_z\n";
+  const int kRepeats = 3000;
+  for (int i = 0; i < kRepeats; ++i) {
+    // 3 Å apart: no bond is perceived between them.
+    const std::string z = std::to_string(3 * i);
+    cif += "HETATM " + std::to_string(2 * i + 1) + " C C1 . LIG A 1 0 0 " + z + "\nHETATM " +
+           std::to_string(2 * i + 2) + " N N1 . LIG B 2 9 0 " + z + "\n";
+  }
+  // Two sites of O1 and of S1 in residue 3 of chain C.
+  cif +=
+      "HETATM 9001 O O1 A LIG C 3 20 0 0\nHETATM 9002 O O1 B LIG C 3 20 0 0.5\n"
+      "HETATM 9003 S S1 A LIG C 3 24 0 0\nHETATM 9004 S S1 B LIG C 3 24 0 0.5\n";
+  cif +=
+      "loop_\n_struct_conn.conn_type_id\n_struct_conn.ptnr1_auth_asym_id\n"
+      "_struct_conn.ptnr1_label_comp_id\n_struct_conn.ptnr1_auth_seq_id\n"
+      "_struct_conn.ptnr1_label_atom_id\n_struct_conn.pdbx_ptnr1_label_alt_id\n"
+      "_struct_conn.ptnr2_auth_asym_id\n_struct_conn.ptnr2_label_comp_id\n"
+      "_struct_conn.ptnr2_auth_seq_id\n_struct_conn.ptnr2_label_atom_id\n"
+      "_struct_conn.pdbx_ptnr2_label_alt_id\n"
+      "covale A LIG 1 C1 . B LIG 2 N1 .\n"
+      "covale A LIG 1 C1 B B LIG 2 N1 B\n"  // no such sites: the first atoms, bonded already
+      "covale C LIG 3 O1 B C LIG 3 S1 B\n"
+      "covale C LIG 3 O1 . C LIG 3 S1 .\n";
+  Complex complex;
+  testing::internal::CaptureStderr();
+  CifReader("repeats.cif").read(cif, complex, 17);
+  testing::internal::GetCapturedStderr();
+  ASSERT_EQ(complex.others.size(), 1u);
+  const Molecule& m = complex.others[0];
+  ASSERT_EQ(m.numAtoms(), static_cast<size_t>(2 * kRepeats + 4));
+  EXPECT_TRUE(m.atom(0).hasLink(&m.atom(1)));
+  EXPECT_EQ(m.atom(0).numBonds() + m.atom(1).numBonds(), 2u);
+  for (size_t i = 2; i < 2 * kRepeats; ++i) EXPECT_EQ(m.atom(i).numBonds(), 0u) << i;
+  const size_t o1 = 2 * kRepeats;  // O1 A, O1 B, S1 A, S1 B
+  EXPECT_TRUE(m.atom(o1 + 1).hasLink(&m.atom(o1 + 3)));
+  EXPECT_TRUE(m.atom(o1).hasLink(&m.atom(o1 + 2)));
+  EXPECT_EQ(m.numBonds(), 3u);
+}
+
 TEST(CifReader, BadFilesAreRefusedWithTheirPath) {
   const std::string header =
       "data_x\nloop_\n_atom_site.id\n_atom_site.type_symbol\n_atom_site.label_atom_id\n"
@@ -209,6 +256,43 @@ TEST(CifReader, BadFilesAreRefusedWithTheirPath) {
   CifReader("empty.cif").read(header, empty, 17);  // a table without rows: no molecule
   CifReader("empty.cif").read(" \n", empty, 17);   // nothing at all: no molecule either
   EXPECT_TRUE(empty.others.empty());
+}
+
+// A coordinate beyond any molecule is refused with the line it stands on, however the values
+// before it are written: quoted, as text fields, with comments, several rows to a line or one
+// row over several lines; and in a table of tag-value pairs.
+TEST(CifReader, CoordinateBeyondAnyMoleculeNamesItsLine) {
+  const std::string header =
+      "data_x\n# a comment\nloop_\n_atom_site.id\n_atom_site.type_symbol\n"
+      "_atom_site.label_atom_id\n_atom_site.label_comp_id\n_atom_site.auth_seq_id\n"
+      "_atom_site.Cartn_x\n_atom_site.Cartn_y\n_atom_site.Cartn_z\n";  // rows from line 12
+  const struct {
+    std::string rows;
+    int line;
+  } cases[] = {
+      {"1 C C1 LIG 1 0 0 0\n2 C C2 LIG 1 0 -2e6 0\n", 13},
+      {"1 C 'C 1' LIG 1 0 0 0 2 C \"C2\" LIG 1 0 0 1e308\n", 12},
+      {"1 C\n;C1\nstill the name\n;\nLIG 1 0 0 0 # a comment\n2 C C2 LIG 1\n\n1e7 0 0\n", 19},
+      {"1 C 'it''s' LIG 1 0 0 0\n2 C C2 LIG 1 0 0 -1000000.5\n", 13},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.rows);
+    Complex complex;
+    const MoleExcept e = thrown([&] { CifReader("far.cif").read(header + c.rows, complex, 17); });
+    EXPECT_EQ(e.code, 112014u);
+    EXPECT_EQ(e.message, "A coordinate beyond 1e6 in far.cif, line " + std::to_string(c.line));
+  }
+  Complex complex;
+  const MoleExcept e = thrown([&] {
+    CifReader("pair.cif")
+        .read(
+            "data_x\n_atom_site.id 1\n_atom_site.type_symbol C\n_atom_site.Cartn_x 0\n"
+            "_atom_site.Cartn_y 0\n_atom_site.Cartn_z 3e6\n",
+            complex, 17);
+  });
+  EXPECT_EQ(e.message, "A coordinate beyond 1e6 in pair.cif, line 6");
+  CifReader("near.cif").read(header + "1 C C1 LIG 1 -1000000 999999.9 0\n", complex, 17);
+  EXPECT_EQ(complex.others.size(), 1u);
 }
 
 // A .gz file reads as the file it holds; corrupt or cut-short data, and data that inflates

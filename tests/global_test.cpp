@@ -83,6 +83,13 @@ TEST(Global, ErrorCodesAreDistinct) {
                              &kErrMol2CannotCreateMolecule,
                              &kErrMol2UnexpectedInAtomBlock,
                              &kErrMol2UnexpectedInBondBlock,
+                             &kErrMol2MoreAtoms,
+                             &kErrMol2UnreadableAtom,
+                             &kErrMol2MoreBonds,
+                             &kErrMol2UnreadableBond,
+                             &kErrMol2CoordinateBeyond,
+                             &kErrPdbCoordinateBeyond,
+                             &kErrCifCoordinateBeyond,
                              &kErrPdbUnreadable};
   std::set<uint32_t> codes;
   for (const ErrorDef* def : table) EXPECT_TRUE(codes.insert(def->code).second) << def->code;

@@ -1,14 +1,20 @@
 // End-to-end tests of bad input: every case ends with its exit status and message, never with a
 // signal or a sanitizer report, and a failed write leaves no output or temporary file behind.
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/inotify.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>  // for makedev
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>  // for strsignal
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -43,6 +49,19 @@ std::string pdbOf(const std::vector<std::string>& records) {
   std::string text;
   for (const std::string& record : records) text += record + "\n";
   return text + "END\n";
+}
+
+// A PDB text of `count` CA atoms on a grid 1.5 Å apart, residues numbered apart.
+std::string calphaLattice(int count) {
+  std::string text;
+  for (int i = 0; i < count; ++i) {
+    char record[82];
+    snprintf(record, sizeof record,
+             "ATOM  %5d  CA  GLY %c%4d    %8.3f%8.3f%8.3f  1.00  0.00           C\n", i % 100000,
+             'A' + i / 9999, i % 9999, (i % 10) * 1.5, (i / 10 % 10) * 1.5, (i / 100) * 1.5);
+    text += record;
+  }
+  return text;
 }
 
 std::string replaceAll(std::string text, const std::string& from, const std::string& to) {
@@ -97,23 +116,32 @@ struct StoredCase {
 
 const StoredCase kStoredCases[] = {
     // Files that hold no molecule at all.
-    {"empty.pdb", kReference, 1, " No molecule in reference file \n"},
+    {"empty.pdb", kReference, 1, " No molecule in reference file \n{file} is empty\n"},
     {"empty.mol2", kComparison, 1,
      "110032\tMoleReader::READ_MOL2\tNO MOLECULE FIND IN FILE :{file}\n"},
-    {"binary.pdb", kReference, 1, " No molecule in reference file \n"},
+    {"binary.pdb", kReference, 1,
+     " No molecule in reference file \n{file} holds binary data, not text\n"},
+    {"utf16.pdb", kComparison, 1,
+     " No molecule in comparison file \n{file} is UTF-16 text: ASCII or UTF-8 text is read\n"},
     {"binary.mol2", kComparison, 1,
      "110032\tMoleReader::READ_MOL2\tNO MOLECULE FIND IN FILE :{file}\n"},
-    {"pdb_no_atoms.pdb", kComparison, 1, " No molecule in comparison file \n"},
-    {"pdb_conect_only.pdb", kReference, 1, " No molecule in reference file \n"},
-    {"mol2_no_atoms.mol2", kReference, 1, " No molecule in reference file \n"},
+    {"pdb_no_atoms.pdb", kComparison, 1,
+     " No molecule in comparison file \n{file} holds no atom record\n"},
+    {"pdb_conect_only.pdb", kReference, 1,
+     " No molecule in reference file \n{file} holds no atom record\n"},
+    {"mol2_no_atoms.mol2", kReference, 1,
+     " No molecule in reference file \n{file} holds no atom record\n"},
     {"unknown_format.xyz", kReference, 1,
-     "110012\tMoleReader::CONSTRUCTOR\tUnrecognized file format.xyz\n"},
+     "110012\tMoleReader::CONSTRUCTOR\tUnrecognized file format.xyz\n{file} : the name ends in "
+     "none of .pdb, .mol2, .cif, .mmcif, .sdf, .sd, .mol and .pdbqt (each may be followed by "
+     ".gz), which tell how a file is read\n"},
     {"unknown_format.xyz", kCarried, 1,
-     "110022\tMoleReader::Load_NewFile\tUnrecognized file format.xyz\n"},
+     "110022\tMoleReader::Load_NewFile\tUnrecognized file format.xyz\n{file} : the name ends in "
+     "none of .pdb, .mol2, .cif, .mmcif, .sdf, .sd, .mol and .pdbqt"},
     // PDB records that cannot be read: blank or non-numeric fields.
     {"pdb_blank_x.pdb", kReference, 1,
      "Error while reading {file}\nReason : basic_string::substr\n"},
-    {"pdb_text_y.pdb", kComparison, 1, "Error while reading {file}\nReason : stod\n"},
+    {"pdb_text_y.pdb", kComparison, 1, "Error while reading {file}\nReason : stod\nLine : 2\n"},
     {"pdb_blank_atom_name.pdb", kReference, 1,
      "Error while reading {file}\nReason : basic_string::substr\n"},
     {"pdb_overflowing_coordinate.pdb", kReference, 1,
@@ -125,13 +153,24 @@ const StoredCase kStoredCases[] = {
     // MOL2 headers whose counts do not match the file.
     {"mol2_more_atoms.mol2", kReference, 1,
      "110041\tMoleReader::Read_MOL2_Atom\tUnexpected @<TRIPOS> line while reading @<TRIPOS>ATOM "
-     "block\n"},
+     "block\n{file}, line 11: the ATOM section ends after 3 of the 5 records the MOLECULE record "
+     "counts\n"},
     {"mol2_two_billion_atoms.mol2", kReference, 1,
      "110041\tMoleReader::Read_MOL2_Atom\tUnexpected @<TRIPOS> line while reading @<TRIPOS>ATOM "
      "block\n"},
     {"mol2_two_billion_atoms_last.mol2", kEverywhere, 0,
      "WARNING : {file} ends after 3 of 2000000000 ATOM records\n"},
     {"mol2_more_bonds.mol2", kEverywhere, 0, "WARNING : {file} ends after 2 of 5 BOND records\n"},
+    // More records than the count: read as far as the count, the rest would be lost.
+    {"mol2_count_2x5.mol2", kReference, 1,
+     "110042\tMoleReader::Read_MOL2_Atom\tMore ATOM records than the count of the MOLECULE record "
+     "in {file}, line 10\n"},
+    {"mol2_count_2_of_25.mol2", kCarried, 1,
+     "110042\tMoleReader::Read_MOL2_Atom\tMore ATOM records than the count of the MOLECULE record "
+     "in {file}, line 10\n"},
+    {"mol2_more_bond_records.mol2", kComparison, 1,
+     "110052\tMoleReader::Read_MOL2_Bond\tMore BOND records than the count of the MOLECULE record "
+     "in {file}, line 13\n"},
     {"mol2_negative_atoms.mol2", kReference, 1,
      "110032\tMoleReader::READ_MOL2\tNO MOLECULE FIND IN FILE :{file}\n"},
     {"mol2_negative_bonds.mol2", kComparison, 1,
@@ -140,13 +179,30 @@ const StoredCase kStoredCases[] = {
      "110032\tMoleReader::READ_MOL2\tNO MOLECULE FIND IN FILE :{file}\n"},
     {"mol2_no_header.mol2", kCarried, 1,
      "110032\tMoleReader::READ_MOL2\tNO MOLECULE FIND IN FILE :{file}\n"},
-    // Faulty records that are reported and left out.
+    // A bond to an atom that is not there is reported and left out; a record that cannot be
+    // read ends the read, naming the file and the line.
     {"mol2_bond_to_missing_atom.mol2", kEverywhere, 0,
      "ERROR while creating bond : \nGiven number NA2 above the atom number in the molecule\n"},
-    {"mol2_nan_coordinate.mol2", kEverywhere, 0,
-     "WARNING : unreadable ATOM record skipped in {file} : \"      3 O3             nan    1.5000"
-     "    0.0000 O.3       1 LIG1        0.0000\"\n"},
-    {"mol2_nul_bytes.mol2", kEverywhere, 0, "WARNING : unreadable ATOM record skipped in {file}"},
+    {"mol2_nan_coordinate.mol2", kCarried, 1,
+     "110043\tMoleReader::Read_MOL2_Atom\tUnreadable ATOM record in {file}, line 10: a coordinate "
+     "or charge that is not a finite number\n"},
+    {"mol2_nul_bytes.mol2", kReference, 1,
+     "110043\tMoleReader::Read_MOL2_Atom\tUnreadable ATOM record in {file}, line 9: number, name, "
+     "x, y, z and type are not all there\n"},
+    {"mol2_unreadable_bond.mol2", kCarried, 1,
+     "110053\tMoleReader::Read_MOL2_Bond\tUnreadable BOND record in {file}, line 13: number, "
+     "atoms and type are not all there\n"},
+    // Coordinates beyond any molecule, in each format.
+    {"mol2_far_coordinate.mol2", kReference, 1,
+     "110044\tMoleReader::Read_MOL2_Atom\tA coordinate beyond 1e6 in {file}, line 10\n"},
+    {"pdb_far_coordinate.pdb", kCarried, 1,
+     "110062\tMoleReader::Read_PDB\tA coordinate beyond 1e6 in {file}, line 2\n"},
+    {"cif_far_coordinate.cif", kComparison, 1,
+     "112014\tCifReader::Read\tA coordinate beyond 1e6 in {file}, line 16\n"},
+    // An atom type that names no Tripos type is reported with the file, without a dump.
+    {"mol2_unknown_type.mol2", kEverywhere, 0,
+     "4\tATOM::Check_mol2type\tMOL2 type given : .. Not recognized\n{file} : atom 1 (C1) has "
+     "the MOL2 type \"..\", which is no Tripos type\n"},
     // Unusual bytes that are still good input.
     {"mol2_nonascii_names.mol2", kEverywhere, 0, ""},
     {"pdb_nonascii_names.pdb", kEverywhere, 0, ""},
@@ -175,6 +231,7 @@ TEST_F(KestrumBadInput, StoredCasesEndWithTheirStatusAndMessage) {
     expectCleanEnd(run);
     EXPECT_EQ(run.status, c.status) << run.err;
     EXPECT_NE(run.err.find(replaceAll(c.message, "{file}", file)), std::string::npos) << run.err;
+    EXPECT_EQ(run.err.find("0x"), std::string::npos) << "an address in memory:\n" << run.err;
     if (c.status != 0) {
       expectNoOutputLeft(out());
     } else {
@@ -388,6 +445,58 @@ TEST_F(KestrumBadInput, OutputsThatWouldCollideStopTheRun) {
   }
 }
 
+// An output that names no regular file (a FIFO, a socket, a device, a link to one of those, a
+// link that leads nowhere) stops the run before anything is read or written, with one line
+// naming it and what it is; a link to a regular file is followed, and that file replaced.
+TEST_F(KestrumBadInput, OutputThatIsNoRegularFileIsNeverReplaced) {
+  const std::string ok = badPath("ok.pdb");
+  const std::string output = out() + "/rot_ok.mol2";
+  ASSERT_EQ(mkfifo(scratch("fifo").c_str(), 0600), 0);
+  const std::string fifo = fs::canonical(scratch("fifo")).string();
+  struct Case {
+    std::string made;  // what the output's name is made
+    std::string what;
+  };
+  std::vector<Case> cases = {
+      {"fifo", "a FIFO"},
+      {"link to fifo", "a symbolic link to a FIFO (" + fifo + ")"},
+      {"dangling link", "a symbolic link to " + scratch("missing") + ", which does not exist"},
+  };
+  // A device of our own (the null device's numbers): the real one is never put at stake.
+  if (geteuid() == 0) cases.push_back({"device", "a character device"});
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.made);
+    fs::remove_all(out());
+    fs::create_directory(out());
+    int made = 0;
+    if (c.made == "fifo") made = mkfifo(output.c_str(), 0600);
+    if (c.made == "link to fifo") fs::create_symlink(scratch("fifo"), output);
+    if (c.made == "dangling link") fs::create_symlink(scratch("missing"), output);
+    if (c.made == "device") made = mknod(output.c_str(), S_IFCHR | 0600, makedev(1, 3));
+    ASSERT_EQ(made, 0);
+    const fs::file_type before = fs::symlink_status(output).type();
+    const ToolRun run = runKestrum({"-r", ok, "-c", ok, "-a", ok, "-p", out()});
+    expectCleanEnd(run);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "The output " + output + " of " + ok + " is " + c.what +
+                           ": only a regular file is replaced\n");
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(fs::symlink_status(output).type(), before);
+    EXPECT_EQ(filesIn(out()), std::vector<std::string>{"rot_ok.mol2"});  // no temporary file
+  }
+  EXPECT_TRUE(fs::is_fifo(scratch("fifo")));
+  EXPECT_FALSE(fs::exists(scratch("missing")));
+
+  fs::remove_all(out());
+  fs::create_directory(out());
+  writeFile(scratch("earlier.mol2"), "earlier\n");
+  fs::create_symlink(scratch("earlier.mol2"), output);
+  const ToolRun run = runKestrum({"-r", ok, "-c", ok, "-a", ok, "-p", out()});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_TRUE(fs::is_symlink(output));
+  EXPECT_NE(readFile(scratch("earlier.mol2")).find("@<TRIPOS>ATOM"), std::string::npos);
+}
+
 // A carried file that yields no molecule is said, the others are written, and the run fails.
 TEST_F(KestrumBadInput, CarriedFileWithoutMoleculeIsSaid) {
   const std::string ok = badPath("ok.pdb");
@@ -399,6 +508,104 @@ TEST_F(KestrumBadInput, CarriedFileWithoutMoleculeIsSaid) {
   EXPECT_EQ(run.status, 1);
   EXPECT_NE(run.err.find("No molecule in " + remarks + "\n"), std::string::npos) << run.err;
   EXPECT_NE(run.err.find("No molecule in " + badPath("empty.pdb") + "\n"), std::string::npos);
+  EXPECT_EQ(filesIn(out()), std::vector<std::string>{"rot_ok.mol2"});
+}
+
+// Each carried file is read, moved and written on its own: one that cannot be read is said,
+// the files after it are still written, and the run ends with status 1.
+TEST_F(KestrumBadInput, UnreadableCarriedFileDoesNotStopTheOthers) {
+  const std::string ok = badPath("ok.pdb");
+  writeFile(scratch("first.mol2"), readFile(badPath("ok.mol2")));
+  writeFile(scratch("last.mol2"), readFile(badPath("ok.mol2")));
+  writeFile(scratch("bad.pdb.gz"), std::string("\x1f\x8b\x08\x00\x00\x00\x00\x00\x02\x03", 10));
+  const ToolRun run =
+      runKestrum({"-r", ok, "-c", ok, "-a", scratch("first.mol2"), scratch("bad.pdb.gz"),
+                  badPath("pdb_text_y.pdb"), badPath("unknown_format.xyz"), scratch("missing.pdb"),
+                  scratch("last.mol2"), "-p", out()});
+  expectCleanEnd(run);
+  EXPECT_EQ(run.status, 1);
+  for (const std::string& said :
+       {"111011\tStructureFile::Gunzip\tCorrupt or truncated gzip data in " +
+            scratch("bad.pdb.gz") + "\n",
+        "Error while reading " + badPath("pdb_text_y.pdb") + "\nReason : stod\n",
+        "110022\tMoleReader::Load_NewFile\tUnrecognized file format.xyz\n" +
+            badPath("unknown_format.xyz") + " : the name ends in none of",
+        "110023\tMoleReader::Load_NewFile\tUnable to open " + scratch("missing.pdb") + "\n"})
+    EXPECT_NE(run.err.find(said), std::string::npos) << said << "\n" << run.err;
+  EXPECT_EQ(filesIn(out()).size(), 2u);
+  for (const char* name : {"rot_first.mol2", "rot_last.mol2"}) {
+    EXPECT_NE(readFile(out() + "/" + name).find("@<TRIPOS>ATOM"), std::string::npos) << name;
+    EXPECT_NE(run.out.find("Path of the outputed file : " + out() + "/" + name + "\n"),
+              std::string::npos);
+  }
+}
+
+// Pairing that finds fewer than two pairs says so after the library's line, naming both files.
+TEST_F(KestrumBadInput, TooFewPairsNamesBothFiles) {
+  const std::string ok = badPath("ok.pdb");
+  const std::string renamed = scratch("renamed.pdb");
+  writeFile(renamed, replaceAll(replaceAll(readFile(ok), " C1 ", " Q1 "), " C2 ", " Q2 "));
+  const ToolRun run = runKestrum({"-r", ok, "-c", renamed, "-g", "NAME"});
+  expectCleanEnd(run);
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("8001\tZELPAR::Create_Matrix\tNot enough pairs\nPairing by NAME found "
+                         "fewer than two atom pairs between " +
+                         ok + " and " + renamed + ": there is nothing to fit\n"),
+            std::string::npos)
+      << run.err;
+}
+
+// The example runs within 300,000 KiB of address space (`ulimit -v 300000`); a run that memory
+// cannot hold ends with one line naming what it was doing, and the other files are written.
+TEST_F(KestrumBadInput, MemoryLimits) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "AddressSanitizer reserves terabytes of address space";
+#endif
+  const std::string example = std::string(KESTRUM_TEST_DATA) + "/../../example/";
+  const std::string large = scratch("large.pdb");
+  writeFile(large, calphaLattice(200000));
+  // The limit is set in the child alone: the test process may already be larger than it.
+  auto runWithin = [&](rlim_t kib, const std::vector<std::string>& args) {
+    TempDir capture;
+    std::vector<std::string> argv{KESTRUM_EXE};
+    argv.insert(argv.end(), args.begin(), args.end());
+    std::vector<char*> cargs;
+    for (std::string& a : argv) cargs.push_back(a.data());
+    cargs.push_back(nullptr);
+    const std::string outPath = capture.file("stdout"), errPath = capture.file("stderr");
+    ToolRun run;
+    const pid_t pid = fork();
+    if (pid == 0) {
+      rlimit limited{kib * 1024, kib * 1024};
+      setrlimit(RLIMIT_AS, &limited);
+      const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      dup2(out, 1);
+      dup2(err, 2);
+      execv(cargs[0], cargs.data());
+      _exit(127);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    run.out = readFile(outPath);
+    run.err = readFile(errPath);
+    return run;
+  };
+  const ToolRun run = runWithin(
+      300000, {"-r", example + "ref_ligand.pdb", "-c", example + "comp_ligand.pdb", "-g", "NAME",
+               "-a", example + "comp_protein.pdb", example + "comp_ligand.pdb", "-p", out()});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(filesIn(out()).size(), 2u);
+  fs::remove_all(out());
+  fs::create_directory(out());
+
+  const std::string ok = badPath("ok.pdb");
+  const ToolRun starved = runWithin(60000, {"-r", ok, "-c", ok, "-a", large, ok, "-p", out()});
+  expectCleanEnd(starved);
+  EXPECT_EQ(starved.status, 1);
+  EXPECT_NE(starved.err.find("\nOut of memory while reading " + large + "\n"), std::string::npos)
+      << starved.err;
   EXPECT_EQ(filesIn(out()), std::vector<std::string>{"rot_ok.mol2"});
 }
 
@@ -545,17 +752,104 @@ TEST_F(KestrumBadInput, SameFileEverywhere) {
   for (const std::string& name : filesIn(scratch_.path())) EXPECT_NE(name[0], '.') << name;
 }
 
-// A PDB text of `count` CA atoms on a grid 1.5 Å apart, residues numbered apart.
-std::string calphaLattice(int count) {
-  std::string text;
-  for (int i = 0; i < count; ++i) {
-    char record[82];
-    snprintf(record, sizeof record,
-             "ATOM  %5d  CA  GLY %c%4d    %8.3f%8.3f%8.3f  1.00  0.00           C\n", i % 100000,
-             'A' + i / 9999, i % 9999, (i % 10) * 1.5, (i / 10 % 10) * 1.5, (i / 100) * 1.5);
-    text += record;
+// Starts Kestrum with the arguments, its output streams thrown away; returns its process id.
+pid_t startKestrum(const std::vector<std::string>& args) {
+  std::vector<std::string> argv{KESTRUM_EXE};
+  argv.insert(argv.end(), args.begin(), args.end());
+  std::vector<char*> cargs;
+  for (std::string& a : argv) cargs.push_back(a.data());
+  cargs.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+  pid_t pid = -1;
+  if (posix_spawn(&pid, cargs[0], &actions, nullptr, cargs.data(), environ) != 0) pid = -1;
+  posix_spawn_file_actions_destroy(&actions);
+  return pid;
+}
+
+// Stops the process while a temporary output file exists in `dir`: each file created there is
+// caught as it appears (inotify), the process stopped, and kept stopped if the file is still
+// there. False when the process ends first or none is caught within a minute.
+bool stopWhileWriting(pid_t pid, const std::string& dir) {
+  const int watch = inotify_init1(IN_CLOEXEC | IN_NONBLOCK);
+  if (watch < 0 || inotify_add_watch(watch, dir.c_str(), IN_CREATE) < 0) return false;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+  bool stopped = false;
+  alignas(inotify_event) char events[4096];
+  while (!stopped && std::chrono::steady_clock::now() < deadline && kill(pid, 0) == 0) {
+    pollfd ready{watch, POLLIN, 0};
+    if (poll(&ready, 1, 100) <= 0) continue;
+    const ssize_t size = read(watch, events, sizeof events);
+    for (ssize_t at = 0; !stopped && at < size;) {
+      const auto* event = reinterpret_cast<const inotify_event*>(events + at);
+      at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+      if (event->len == 0 || event->name[0] != '.') continue;
+      kill(pid, SIGSTOP);
+      int status = 0;
+      waitpid(pid, &status, WUNTRACED);
+      if (fs::exists(dir + "/" + event->name)) {
+        stopped = true;
+      } else {
+        kill(pid, SIGCONT);  // renamed already: wait for the next one
+      }
+    }
   }
-  return text;
+  close(watch);
+  return stopped;
+}
+
+// Each signal that ends a run ends it while it writes a molecule, and the temporary file goes
+// with it; the process ends by that signal. A write past `ulimit -f` ends the same way.
+TEST_F(KestrumBadInput, SignalsThatEndTheRunRemoveTheTemporaryFile) {
+  const std::string ok = badPath("ok.pdb");
+  const std::string large = scratch("large.pdb");
+  writeFile(large, calphaLattice(30000));
+  std::vector<std::string> args = {"-r", ok, "-c", ok, "-p", out(), "-a"};
+  for (int i = 0; i < 40; ++i) args.push_back(large);
+  // Three of the signals dump core by default: no core files from the test.
+  rlimit savedCore{};
+  getrlimit(RLIMIT_CORE, &savedCore);
+  rlimit noCore = savedCore;
+  noCore.rlim_cur = 0;
+  setrlimit(RLIMIT_CORE, &noCore);
+  for (const int signal :
+       {SIGHUP, SIGINT, SIGQUIT, SIGPIPE, SIGALRM, SIGTERM, SIGUSR1, SIGUSR2, SIGXCPU, SIGXFSZ}) {
+    SCOPED_TRACE(strsignal(signal));
+    const pid_t pid = startKestrum(args);
+    ASSERT_GT(pid, 0);
+    const bool stopped = stopWhileWriting(pid, out());
+    kill(pid, stopped ? signal : SIGKILL);
+    kill(pid, SIGCONT);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    ASSERT_TRUE(stopped) << "no write was caught";
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << status;
+    expectNoOutputLeft(out());
+    fs::remove_all(out());
+    fs::create_directory(out());
+  }
+
+  // `ulimit -f`: the kernel sends SIGXFSZ at the write that passes the limit.
+  const std::string output = out() + "/rot_large.mol2";
+  writeFile(output, "earlier output\n");
+  rlimit savedSize{};
+  getrlimit(RLIMIT_FSIZE, &savedSize);
+  rlimit small = savedSize;
+  small.rlim_cur = 1 << 16;
+  const auto previous = ::signal(SIGXFSZ, SIG_DFL);
+  setrlimit(RLIMIT_FSIZE, &small);
+  const pid_t pid = startKestrum({"-r", ok, "-c", ok, "-a", large, "-p", out()});
+  setrlimit(RLIMIT_FSIZE, &savedSize);
+  ::signal(SIGXFSZ, previous);
+  setrlimit(RLIMIT_CORE, &savedCore);
+  ASSERT_GT(pid, 0);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGXFSZ) << status;
+  EXPECT_EQ(readFile(output), "earlier output\n");
+  EXPECT_EQ(filesIn(out()), std::vector<std::string>{"rot_large.mol2"});
 }
 
 // Pairing by name on atoms of one name forms the square of their number of pairs. 22,500 pairs

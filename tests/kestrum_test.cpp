@@ -11,6 +11,7 @@
 #include <set>
 #include <sstream>
 
+#include "complex.h"
 #include "coords.h"
 #include "lsq_reference.h"
 #include "molecule.h"
@@ -253,12 +254,13 @@ struct GoldenCase {
   std::vector<std::string> directories;  // made in the working directory before the run
 };
 
-// The written text with its time stamp line (which changes every run) masked.
+// The written text with its time stamp lines (which change every run; one per molecule)
+// masked.
 std::string maskTimeStamp(std::string text) {
   const std::string label = "#    Modification time : ";
-  const size_t at = text.find(label);
-  if (at != std::string::npos) {
+  for (size_t at = text.find(label); at != std::string::npos; at = text.find(label, at + 1)) {
     const size_t end = text.find('\n', at);
+    if (end == std::string::npos) break;
     text.replace(at + label.size(), end - at - label.size(), "<time>");
   }
   return text;
@@ -560,9 +562,10 @@ TEST(KestrumCommandLine, RepeatedCarryOptionAndUnknownPairingMode) {
   EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '#'), 72);
 }
 
-// A docking file holds its poses as models: the first model is fitted and carried, not a
-// mixture of all of them, and the CONECT records after the last model bond it.
-TEST(KestrumReadBack, FirstModelOfAMultiModelFileIsFittedAndCarried) {
+// A docking file holds its poses as models: each model is fitted on its own, not a mixture of
+// all of them, every model is carried into one output, and the CONECT records after the last
+// model bond each of them.
+TEST(KestrumReadBack, EveryModelOfAMultiModelFileIsFittedAndCarried) {
   TempDir dir;
   std::vector<std::string> atoms, conect;
   std::istringstream source(readFile(dataPath("e2e_1c9_4i24.pdb")));
@@ -593,18 +596,22 @@ TEST(KestrumReadBack, FirstModelOfAMultiModelFileIsFittedAndCarried) {
   const auto run = runKestrum({"-r", dataPath("e2e_1c9_4i23.pdb"), "-c", poses, "-g", "NAME", "-a",
                                poses, "-p", dir.path()});
   ASSERT_EQ(run.status, 0) << run.err;
-  // The other models are said to be left out, on the error stream.
-  EXPECT_NE(run.err.find("WARNING : " + poses + " holds 3 molecules: only the first one is fitted"),
-            std::string::npos)
-      << run.err;
-  EXPECT_NE(run.err.find("holds 3 molecules: only the first one is carried"), std::string::npos);
+  EXPECT_EQ(run.err.find("only the first one"), std::string::npos) << run.err;
+  for (int model = 1; model <= 3; ++model)
+    EXPECT_NE(run.out.find("Molecule " + std::to_string(model) + " of 3\n"), std::string::npos)
+        << run.out;
+  // The first model is the single file's pose; the others, squeezed along x, fit worse.
   EXPECT_EQ(numbersAfter(run.out, "RMSD : "), numbersAfter(single.out, "RMSD : "));
-  auto carried = readFirstMolecule(dir.file("rot_poses.mol2"));
-  ASSERT_TRUE(carried);
-  EXPECT_EQ(carried->numAtoms(), atoms.size());
   auto input = readFirstMolecule(dataPath("e2e_1c9_4i24.pdb"));
-  EXPECT_EQ(carried->numBonds(), input->numBonds());
-  EXPECT_GT(carried->numBonds(), 0u);
+  VXMole::MoleReader reader(dir.file("rot_poses.mol2"), VXMole::kFormatDetect);
+  VXMole::Complex carried;
+  reader.loadInComplex(carried, VXMole::kMoleCalcs);
+  ASSERT_EQ(carried.others.size(), 3u);
+  for (const VXMole::Molecule& molecule : carried.others) {
+    EXPECT_EQ(molecule.numAtoms(), atoms.size());
+    EXPECT_EQ(molecule.numBonds(), input->numBonds());
+  }
+  EXPECT_GT(input->numBonds(), 0u);
 }
 
 // Atom numbers past 99,999 (hybrid-36, or "*****") do not stop a run: every record is carried.
@@ -751,6 +758,167 @@ TEST(KestrumElement, LigandFitCarriesTheProtein) {
   ASSERT_EQ(input.size(), written.size());
   for (size_t i = 0; i < input.size(); ++i)
     expectNearPoint(transform.apply(input[i].xyz), written[i].second, 1e-4);
+}
+
+}  // namespace
+
+// ---- Files of several molecules: docking poses, NMR models ----
+
+namespace {
+
+// The output's blocks of a comparison file of several molecules, each from its "Molecule k of
+// n" line up to the next one (the last up to the end).
+std::vector<std::string> moleculeBlocks(const std::string& out) {
+  std::vector<std::string> blocks;
+  for (size_t at = out.find("\nMolecule "); at != std::string::npos;) {
+    const size_t next = out.find("\nMolecule ", at + 1);
+    blocks.push_back(out.substr(at + 1, next == std::string::npos ? next : next - at));
+    at = next;
+  }
+  return blocks;
+}
+
+// The heavy-atom RMSD of two MOL2 molecules of one atom order, atom by atom.
+double inOrderRmsd(const std::string& a, const std::string& b) {
+  const auto first = mol2Atoms(a), second = mol2Atoms(b);
+  double sum = 0;
+  size_t n = 0;
+  for (size_t i = 0; i < first.size() && i < second.size(); ++i) {
+    if (first[i].first[0] == 'H') continue;
+    const Coords &p = first[i].second, &q = second[i].second;
+    sum += (p.x - q.x) * (p.x - q.x) + (p.y - q.y) * (p.y - q.y) + (p.z - q.z) * (p.z - q.z);
+    ++n;
+  }
+  return n == 0 ? -1 : std::sqrt(sum / n);
+}
+
+// Five SDF poses of one ligand against its crystal pose as MOL2 (Open Babel's conversion, same
+// atom order), by element: one block per pose in file order with its name, its pairs and its
+// RMSD, and -m and -l for each; the pose file carried with itself comes back with each pose
+// moved by its own fit onto the crystal pose, at the RMSD printed for it, its data item kept.
+TEST(KestrumPoses, EachSdfPoseIsFittedAndThePoseFileComesBackSuperposed) {
+  TempDir dir;
+  const std::string crystal = dataPath("poses_cdk2_crystal.mol2");
+  const std::string poses = dataPath("poses_cdk2_five.sdf");
+  const auto run = runKestrum(
+      {"-r", crystal, "-c", poses, "-g", "ELEMENT", "-m", "-l", "-a", poses, "-p", dir.path()});
+  ASSERT_EQ(run.status, 0) << run.err;
+  // No barycentre line comes before the first block.
+  const std::string first = "Molecule 1 of 5 : ZINC03814457_pose1\n";
+  EXPECT_EQ(run.out.find("Comparison Molecule barycenter"), run.out.find(first) + first.size())
+      << run.out;
+  const auto blocks = moleculeBlocks(run.out);
+  ASSERT_EQ(blocks.size(), 5u) << run.out;
+  const auto written = mol2Molecules(readFile(dir.file("rot_poses_cdk2_five.mol2")));
+  ASSERT_EQ(written.size(), 5u);
+  const std::string reference = readFile(crystal);
+  for (size_t k = 0; k < 5; ++k) {
+    const std::string pose = std::to_string(k + 1);
+    EXPECT_EQ(blocks[k].rfind("Molecule " + pose + " of 5 : ZINC03814457_pose" + pose + "\n", 0),
+              0u)
+        << blocks[k];
+    EXPECT_EQ(numbersAfter(blocks[k], "Pairs kept : "), std::vector<double>{17});
+    EXPECT_TRUE(printedTransform(blocks[k]).complete()) << blocks[k];
+    const PairSummary pairs = pairSummary(blocks[k]);
+    EXPECT_EQ(pairs.kept, 17u);
+    const double rmsd = numbersAfter(blocks[k], "RMSD : ").at(0);
+    EXPECT_NEAR(pairs.rmsd, rmsd, 1e-5);
+    EXPECT_LT(rmsd, 0.5);
+    // By element each heavy atom finds itself: the written pose lies on the crystal pose.
+    EXPECT_NEAR(inOrderRmsd(written[k], reference), rmsd, 1e-3) << pose;
+    EXPECT_NE(written[k].find("ZINC03814457_pose" + pose + "\n"), std::string::npos);
+    EXPECT_NE(written[k].find("> <minimizedAffinity>\n"), std::string::npos) << written[k];
+  }
+  EXPECT_EQ(run.err.find("only the first one"), std::string::npos) << run.err;
+}
+
+// With one fitted molecule every molecule of each carried file is moved by its transform and
+// written into one file: the nine Vina poses with their scores in order, the three NMR models.
+TEST(KestrumPoses, OneFitCarriesEveryMoleculeOfEachFile) {
+  TempDir dir;
+  const std::string crystal = dataPath("poses_cdk2_crystal.mol2");
+  const std::string vina = dataPath("pdbqt_cdk2_vina_nine.pdbqt");
+  const std::string nmr = dataPath("pdb_2k39_three_models.pdb");
+  const auto run = runKestrum(
+      {"-r", crystal, "-c", crystal, "-g", "ELEMENT", "-m", "-a", vina, nmr, "-p", dir.path()});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out.find("Molecule 1 of"), std::string::npos) << run.out;
+  const PrintedTransform transform = printedTransform(run.out);
+  ASSERT_TRUE(transform.complete());
+  const auto poses = mol2Molecules(readFile(dir.file("rot_pdbqt_cdk2_vina_nine.mol2")));
+  ASSERT_EQ(poses.size(), 9u);
+  const char* scores[] = {"-9.1", "-8.8", "-8.5", "-8.2", "-7.9", "-7.6", "-7.3", "-7.0", "-6.7"};
+  for (size_t k = 0; k < 9; ++k)
+    EXPECT_NE(poses[k].find("> <VINA RESULT>\n" + std::string(scores[k]) + " "), std::string::npos)
+        << poses[k];
+  const auto models = mol2Molecules(readFile(dir.file("rot_pdb_2k39_three_models.mol2")));
+  ASSERT_EQ(models.size(), 3u);
+  // Each model is moved by the one transform: its atoms are the file's, in order.
+  std::vector<FileAtom> input = pdbAtoms(readFile(nmr));
+  ASSERT_EQ(input.size(), 3 * 167u);
+  for (size_t m = 0; m < 3; ++m) {
+    const auto atoms = mol2Atoms(models[m]);
+    ASSERT_EQ(atoms.size(), 167u);
+    for (size_t i = 0; i < atoms.size(); i += 40)
+      expectNearPoint(transform.apply(input[m * 167 + i].xyz), atoms[i].second, 1e-4);
+  }
+}
+
+// With five fitted poses, a carried file of nine molecules is refused with both counts and not
+// written, the pose file itself still is, and the run ends with status 1.
+TEST(KestrumPoses, ACarriedFileOfAnotherCountIsRefusedAndTheOthersWritten) {
+  TempDir dir;
+  const std::string poses = dataPath("poses_cdk2_five.sdf");
+  const std::string vina = dataPath("pdbqt_cdk2_vina_nine.pdbqt");
+  const auto run = runKestrum({"-r", dataPath("poses_cdk2_crystal.mol2"), "-c", poses, "-g",
+                               "ELEMENT", "-a", vina, poses, "-p", dir.path()});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find(vina + " holds 9 molecules, but 5 molecules of " + poses + " were fitted"),
+            std::string::npos)
+      << run.err;
+  EXPECT_NE(run.err.find("it is not written"), std::string::npos);
+  EXPECT_FALSE(std::filesystem::exists(dir.file("rot_pdbqt_cdk2_vina_nine.mol2")));
+  EXPECT_EQ(mol2Molecules(readFile(dir.file("rot_poses_cdk2_five.mol2"))).size(), 5u);
+}
+
+// SDF records one after another, each up to and with its "$$$$" line.
+std::vector<std::string> sdfRecords(const std::string& text) {
+  std::vector<std::string> records;
+  const std::string end = "$$$$\n";
+  for (size_t from = 0, at; (at = text.find(end, from)) != std::string::npos;
+       from = at + end.size())
+    records.push_back(text.substr(from, at + end.size() - from));
+  return records;
+}
+
+// Whole molecules of another atom count cannot be fitted: the records of the crystal pose's
+// count are, the other one says why and which it is, nothing is carried, and the run ends with
+// status 1.
+TEST(KestrumPoses, AMoleculeThatCannotBeFittedIsNamedAndNothingIsCarried) {
+  TempDir dir;
+  const auto cdk2 = sdfRecords(readFile(dataPath("sdf_cdk2_three.sdf")));
+  const auto charged = sdfRecords(readFile(dataPath("sdf_nci_charged.sdf")));
+  ASSERT_EQ(cdk2.size(), 3u);
+  ASSERT_FALSE(charged.empty());
+  const std::string mixed = dir.file("mixed.sdf");
+  writeFile(mixed, cdk2[0] + charged[0] + cdk2[1]);
+  const auto run = runKestrum({"-r", dataPath("poses_cdk2_crystal.mol2"), "-c", mixed, "-a",
+                               dataPath("poses_cdk2_five.sdf"), "-p", dir.path()});
+  EXPECT_EQ(run.status, 1);
+  const auto blocks = moleculeBlocks(run.out);
+  ASSERT_EQ(blocks.size(), 3u) << run.out;
+  EXPECT_NE(blocks[0].find("Atoms fitted : 30\nRMSD : "), std::string::npos) << blocks[0];
+  EXPECT_NEAR(numbersAfter(blocks[0], "RMSD : ").at(0), 0, 1e-3);
+  EXPECT_NE(blocks[1].find("RMSD : -100"), std::string::npos) << blocks[1];
+  EXPECT_NE(blocks[2].find("Atoms fitted : 30\nRMSD : "), std::string::npos) << blocks[2];
+  EXPECT_NE(run.err.find("Molecule 2 of " + mixed + " is not fitted"), std::string::npos)
+      << run.err;
+  EXPECT_EQ(run.err.find("Molecule 1 of " + mixed), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("1 of the 3 molecules of " + mixed +
+                         " could not be fitted: no other molecule written"),
+            std::string::npos)
+      << run.err;
+  EXPECT_FALSE(std::filesystem::exists(dir.file("rot_poses_cdk2_five.mol2")));
 }
 
 }  // namespace

@@ -34,6 +34,17 @@ TEST(LineSource, LfCrLfAndALoneCrEachEndALine) {
   EXPECT_EQ(linesOf(std::string("x\0y\n", 4)), (Lines{std::string("x\0y", 3)}));
 }
 
+// Line numbers count the same line ends as the lines: LF, CR LF, a lone CR.
+TEST(LineSource, LineNumbersCountEveryKindOfLineEnd) {
+  LineSource source;
+  source.assign("text", ByteBuffer("a\nb\r\nc\rd\n\ne"));
+  std::vector<size_t> numbers;
+  for (std::string_view line; source.next(line);)
+    numbers.push_back(source.lineNumberAt(source.lastLineStart()));
+  EXPECT_EQ(numbers, (std::vector<size_t>{1, 2, 3, 4, 5, 6}));
+  EXPECT_EQ(source.lineNumberAt(source.size() + 10), 6u);
+}
+
 // The end is met as a stream meets it: by a last line without a line end or ended by a CR
 // (past which an LF is looked for), or by a read that finds no line; a last line ended by an LF
 // leaves the end to the next read.

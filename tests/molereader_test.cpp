@@ -218,7 +218,7 @@ TEST_F(MoleReaderFiles, ReadFailureEndsTheInput) {
 }
 
 TEST(MoleReader, LoadInComplexStopsWhenNothingCanBeRead) {
-  MoleReader unknownFormat(std::vector<std::string>{"REMARK", "END"}, 3);
+  MoleReader unknownFormat(std::vector<std::string>{"REMARK", "END"}, 9);
   Complex complex;
   unknownFormat.loadInComplex(complex, kMoleCalcs);
   EXPECT_TRUE(unknownFormat.isAtEnd());
@@ -242,7 +242,7 @@ TEST_F(MoleReaderFiles, ReportsGoToTheDiagnosticsSink) {
   const std::string badPdb = write("bad.pdb", join(pdb));
   const std::string mol2 = write("bad.mol2",
                                  "@<TRIPOS>MOLECULE\nm\n2 1 0 0 0\nSMALL\n@<TRIPOS>ATOM\n"
-                                 "1 C1 0 0 0 C.3\n2 C2 nan 0 0 C.3\n@<TRIPOS>BOND\n1 1 9 1\n");
+                                 "1 C1 0 0 0 C.3\n2 C2 1 0 0 C.3\n@<TRIPOS>BOND\n1 1 9 1\n");
   std::ostringstream sink;
   struct Restore {
     std::ostream& previous;
@@ -258,10 +258,8 @@ TEST_F(MoleReaderFiles, ReportsGoToTheDiagnosticsSink) {
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "ATOM INVOLDED : 1 9\n");
   // The MOL2 reader scans its sections to the end of the file before it reads the atoms.
-  EXPECT_EQ(sink.str(), "Error while reading " + badPdb + "\nReason : stod\n" +
+  EXPECT_EQ(sink.str(), "Error while reading " + badPdb + "\nReason : stod\nLine : 3\n" +
                             "Unexpected end of file\n" +
-                            "WARNING : unreadable ATOM record skipped in " + mol2 +
-                            " : \"2 C2 nan 0 0 C.3\"\n" +
                             "ERROR while creating bond : \n"
                             "Given number NA2 above the atom number in the molecule\n" +
                             "Unexpected end of line\n");

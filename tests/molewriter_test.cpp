@@ -885,5 +885,43 @@ TEST_F(Mol2Writer, LinkedOutputReplacesTheLinksTarget) {
   EXPECT_EQ((std::vector<std::string>{"link.mol2", "real"}), listing());
 }
 
+// A FIFO, a link to one and a link that leads nowhere are refused before anything is written,
+// and a FIFO that takes the target's place while the file is written is not replaced either.
+TEST_F(Mol2Writer, TargetThatIsNoRegularFileIsNeverReplaced) {
+  Molecule m(kMoleLigand, 0, 0, 0, "LIG");
+  buildLigand(m);
+  ASSERT_EQ(mkfifo((dir_ / "fifo").c_str(), 0600), 0);
+  fs::create_symlink("fifo", dir_ / "to_fifo.mol2");
+  fs::create_symlink("missing/x.mol2", dir_ / "dangling.mol2");
+  const struct {
+    const char* name;
+    std::string error;
+  } cases[] = {
+      {"fifo", "a FIFO, not a regular file"},
+      {"to_fifo.mol2", "a symbolic link to a FIFO (" + fs::canonical(dir_ / "fifo").string() +
+                           "), not a regular file"},
+      {"dangling.mol2",
+       "a symbolic link to missing/x.mol2, which does not exist, not a regular "
+       "file"},
+  };
+  MoleWriter writer;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_FALSE(writer.newFile((dir_ / c.name).string(), 1));
+    EXPECT_EQ(c.error, writer.getError());
+  }
+  EXPECT_EQ(MoleWriter::notReplaceable((dir_ / "missing.mol2").string()), "");
+  EXPECT_EQ(MoleWriter::notReplaceable(dir_.string()), "");
+
+  ASSERT_TRUE(writer.newFile((dir_ / "late.mol2").string(), 1));
+  writer.writeMOL2(&m, false, false);
+  ASSERT_EQ(mkfifo((dir_ / "late.mol2").c_str(), 0600), 0);
+  EXPECT_FALSE(writer.closeFile());
+  EXPECT_EQ("a FIFO, not a regular file", writer.getError());
+  EXPECT_TRUE(fs::is_fifo(dir_ / "late.mol2"));
+  EXPECT_EQ((std::vector<std::string>{"dangling.mol2", "fifo", "late.mol2", "to_fifo.mol2"}),
+            listing());
+}
+
 }  // namespace
 }  // namespace VXMole

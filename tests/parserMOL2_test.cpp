@@ -202,7 +202,11 @@ TEST_F(Mol2Reader, RejectsAtomBlockCutShort) {
     ASSERT_TRUE(r.error) << counts;
     EXPECT_EQ(r.error->code, 110041u);
     EXPECT_EQ(r.error->location, "MoleReader::Read_MOL2_Atom");
-    EXPECT_EQ(r.error->message, "Unexpected @<TRIPOS> line while reading @<TRIPOS>ATOM block");
+    EXPECT_EQ(r.error->message,
+              "Unexpected @<TRIPOS> line while reading @<TRIPOS>ATOM block\n" + reader_->getPath() +
+                  ", line 14: the ATOM section ends after 5 "
+                  "of the " +
+                  std::to_string(std::atoll(counts)) + " records the MOLECULE record counts");
     EXPECT_EQ(r.out, kErrorBanner + r.error->message + "\n");
     EXPECT_FALSE(r.molecule);
   }
@@ -213,8 +217,45 @@ TEST_F(Mol2Reader, RejectsBondBlockCutShort) {
   ASSERT_TRUE(r.error);
   EXPECT_EQ(r.error->code, 110051u);
   EXPECT_EQ(r.error->location, "MoleReader::Read_MOL2_Bond");
-  EXPECT_EQ(r.error->message, "Unexpected @<TRIPOS> line while reading @<TRIPOS>BOND block");
+  EXPECT_EQ(r.error->message, "Unexpected @<TRIPOS> line while reading @<TRIPOS>BOND block\n" +
+                                  reader_->getPath() +
+                                  ", line 19: the BOND section ends after 4 of the 5 records the "
+                                  "MOLECULE record counts");
   EXPECT_EQ(r.out, kErrorBanner + r.error->message + "\n");
+}
+
+// Records beyond the count would be lost: the read ends there, naming the file and the first
+// record beyond it, whatever stands between (comments, blank lines).
+TEST_F(Mol2Reader, RejectsRecordsBeyondTheCount) {
+  const struct {
+    const char* from;
+    const char* to;
+    unsigned code;
+    const char* message;
+    int line;
+  } cases[] = {
+      {"    5     4     2", "    2x5", 110042, "More ATOM records than", 11},
+      {"    5     4     2", "    4     4     2", 110042, "More ATOM records than", 13},
+      {"    5     4     2", "    0     0     2", 110042, "More ATOM records than", 9},
+      {"      5 N5", "#\n\n      5 N5", 110042, "More ATOM records than", 15},
+      {"    5     4     2", "    5     3     2", 110052, "More BOND records than", 18},
+      {"    5     4     2", "    5     0     2", 110052, "More BOND records than", 15},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.to);
+    std::string text = mutate(kValid, c.from, c.to);
+    if (std::string(c.from) == "      5 N5")
+      text = mutate(text, "    5     4     2", "    4     4     2");
+    Outcome r = read(text);
+    ASSERT_TRUE(r.error);
+    EXPECT_FALSE(r.molecule);
+    EXPECT_EQ(r.error->code, c.code);
+    EXPECT_EQ(r.error->message, std::string(c.message) + " the count of the MOLECULE record in " +
+                                    reader_->getPath() + ", line " + std::to_string(c.line));
+  }
+  // As many records as the count, then the next molecule: nothing beyond.
+  Outcome r = read(kValid + kValid);
+  ASSERT_TRUE(r.molecule) << r.out;
 }
 
 TEST_F(Mol2Reader, RejectsFileWithoutMolecule) {
@@ -273,39 +314,65 @@ TEST_F(Mol2Reader, AtomIdsBeyondTheCountAndFormalCharges) {
   EXPECT_EQ(r.molecule->getAtom(10)->getFormalCharge(), 0);
 }
 
-TEST_F(Mol2Reader, SkipsUnreadableRecordsWithWarning) {
-  struct Case {
+// An atom or bond record that cannot be read ends the read, naming the file, the line and what
+// is wrong: leaving it out would lose the atom (and its bonds) or the bond. The same holds with
+// CR LF line ends.
+TEST_F(Mol2Reader, UnreadableAtomOrBondRecordEndsTheRead) {
+  const struct {
     const char* from;
     const char* to;
-    size_t atoms;
-    size_t bonds;
-    size_t residues;
+    unsigned code;
+    int line;
+    const char* what;
+  } cases[] = {
+      {"2.0000    1.4000", "two       1.4000", 110043, 11,
+       "Unreadable ATOM record in {file}, line 11: number, name, x, y, z and type are not all "
+       "there"},
+      {"3.0000    1.4000", "nan       1.4000", 110043, 12,
+       "Unreadable ATOM record in {file}, line 12: a coordinate or charge that is not a finite "
+       "number"},
+      {"0.0500\n", "inf\n", 110043, 10,
+       "Unreadable ATOM record in {file}, line 10: a coordinate or charge that is not a finite "
+       "number"},
+      {"      5 N5     -1.0000    0.0000    0.5000", "      5 N5     -1.0000    0.0000", 110043, 13,
+       "Unreadable ATOM record in {file}, line 13: number, name, x, y, z and type are not all "
+       "there"},
+      {"      4 H4  ", "     -4 H4  ", 110043, 12,
+       "Unreadable ATOM record in {file}, line 12: a negative number"},
+      {"3.0000    1.4000", "3.0000   -1.4e+07", 110044, 12,
+       "A coordinate beyond 1e6 in {file}, line 12"},
+      {"     1     1     2    1\n", "     1     1     2\n", 110053, 15,
+       "Unreadable BOND record in {file}, line 15: number, atoms and type are not all there"},
+      {"     3     3     4    ar\n", "     3    -3     4    ar\n", 110053, 17,
+       "Unreadable BOND record in {file}, line 17: a negative number"},
   };
-  const Case cases[] = {
-      // An atom whose x is no number, or not finite, is left out, and so are its bonds; a bond
-      // to an atom numbered above the atom count that is there is kept.
-      {"2.0000    1.4000", "two       1.4000", 4, 2, 3},
-      {"3.0000    1.4000", "nan       1.4000", 4, 3, 3},
-      {"      5 N5     -1.0000    0.0000    0.5000", "      5 N5     -1.0000    0.0000", 4, 3, 2},
-      {"      4 H4  ", "     -4 H4  ", 4, 3, 3},
-      {"     1     1     2    1\n", "     1     1     2\n", 5, 3, 3},
-      // A substructure record left out: its atoms still make the residue they name.
-      {"     2 GLY2        3 RESIDUE", "     2", 5, 4, 3},
-  };
-  for (const Case& c : cases) {
-    const std::string text = mutate(kValid, c.from, c.to);
-    Outcome r = read(text);
-    ASSERT_TRUE(r.molecule) << c.to << r.out << r.err;
-    EXPECT_EQ(r.molecule->numAtoms(), c.atoms) << c.to;
-    EXPECT_EQ(r.molecule->numBonds(), c.bonds) << c.to;
-    EXPECT_EQ(r.molecule->numResidues(), c.residues) << c.to;
-    // The warning names the file and quotes the line.
-    const size_t start = kValid.rfind('\n', kValid.find(c.from)) + 1;
-    const std::string line = text.substr(start, text.find('\n', start) - start);
-    EXPECT_TRUE(HasText(r.err, "WARNING : unreadable "));
-    EXPECT_TRUE(
-        HasText(r.err, " record skipped in " + reader_->getPath() + " : \"" + line + "\"\n"));
+  for (const bool crlf : {false, true}) {
+    for (const auto& c : cases) {
+      SCOPED_TRACE(std::string(c.to) + (crlf ? " CR LF" : ""));
+      const std::string text = mutate(kValid, c.from, c.to);
+      Outcome r = read(crlf ? withCrLf(text) : text);
+      ASSERT_TRUE(r.error);
+      EXPECT_FALSE(r.molecule);
+      EXPECT_EQ(r.error->code, c.code);
+      std::string message = c.what;
+      message.replace(message.find("{file}"), 6, reader_->getPath());
+      EXPECT_EQ(r.error->message, message);
+      EXPECT_EQ(r.out, kErrorBanner + message + "\n");
+    }
   }
+}
+
+// A substructure record that cannot be read is left out with a warning: its atoms still make
+// the residue they name, so nothing is lost.
+TEST_F(Mol2Reader, SkipsUnreadableSubstructureWithWarning) {
+  const std::string text = mutate(kValid, "     2 GLY2        3 RESIDUE", "     2");
+  Outcome r = read(text);
+  ASSERT_TRUE(r.molecule) << r.out << r.err;
+  EXPECT_EQ(r.molecule->numAtoms(), 5u);
+  EXPECT_EQ(r.molecule->numResidues(), 3u);
+  EXPECT_TRUE(HasText(r.err, "WARNING : unreadable SUBSTRUCTURE record skipped in " +
+                                 reader_->getPath() +
+                                 " : \"     2           4 A     GLY     1\"\n"));
 }
 
 TEST_F(Mol2Reader, CommentsAndBlankLinesAreNotRecords) {

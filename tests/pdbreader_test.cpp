@@ -357,7 +357,8 @@ TEST_F(PdbReaderFiles, CorruptFieldsEndInTheUnreadablePath) {
       }
       const std::string out = testing::internal::GetCapturedStdout();
       const std::string err = testing::internal::GetCapturedStderr();
-      EXPECT_EQ(err, "Error while reading " + path + "\nReason : " + c.reason + "\n") << c.text;
+      EXPECT_EQ(err, "Error while reading " + path + "\nReason : " + c.reason + "\nLine : 3\n")
+          << c.text;
       EXPECT_EQ(out, "");  // the table of the atoms read is debug output
       EXPECT_EQ(complex.others.size(), 0u);
     }
@@ -380,7 +381,7 @@ TEST_F(PdbReaderFiles, AtomNumberTableUnderTheDebugSwitch) {
   EXPECT_THROW(reader.loadInComplex(complex, kMoleCalcs), MoleExcept);
   const std::string out = testing::internal::GetCapturedStdout();
   EXPECT_EQ(testing::internal::GetCapturedStderr(),
-            "Error while reading " + path + "\nReason : stod\n");
+            "Error while reading " + path + "\nReason : stod\nLine : 3\n");
   EXPECT_NE(out.find("\n1\t"), std::string::npos) << out;  // the first atom was read
   EXPECT_EQ(out.find("\n2\t"), std::string::npos) << out;
 }
@@ -395,7 +396,7 @@ TEST_F(PdbReaderFiles, ShortAtomLineEndsTheRead) {
   EXPECT_THROW(reader.loadInComplex(complex, kMoleCalcs), MoleExcept);
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
   EXPECT_EQ(testing::internal::GetCapturedStderr(),
-            "Error while reading " + path + "\nReason : basic_string::substr\n");
+            "Error while reading " + path + "\nReason : basic_string::substr\nLine : 1\n");
 }
 
 // ---------------------------------------------------------------------------------------------

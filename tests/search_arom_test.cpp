@@ -4,7 +4,9 @@
 #include <algorithm>
 #include <cmath>
 #include <memory>
+#include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "molecule.h"
@@ -203,6 +205,105 @@ TEST(RingSearch, SecondSearchAddsNothing) {
   EXPECT_EQ(b.molecule->numAtoms(), 13u);
   EXPECT_EQ(ringSizes(*b.molecule), (std::vector<size_t>{5, 6}));
   expectWellFormed(*b.molecule);
+}
+
+// A hub bonded to every atom of a long rim: only the hub's first 12 bonds are searched, so
+// the triangles of its first 12 spokes are its rings, and the search does not grow with the
+// square of the rim.
+TEST(RingSearch, AtMostTwelveBondsOfAnAtomAreSearched) {
+  Builder wheel;
+  const unsigned rim = 3000;
+  wheel.add("C.3");  // the hub, atom 1
+  for (unsigned k = 0; k < rim; ++k) wheel.add("C.3");
+  for (unsigned k = 2; k <= rim + 1; ++k) wheel.bond(1, k);
+  for (unsigned k = 2; k <= rim; ++k) wheel.bond(k, k + 1);
+  wheel.molecule->search_cycle();
+  EXPECT_EQ(ringSizes(*wheel.molecule), std::vector<size_t>(11, 3));
+  for (size_t i = 0; i < wheel.molecule->numCycles(); ++i)
+    EXPECT_EQ(wheel.molecule->cycle(i).atoms[0], &wheel.molecule->atom(0));
+  expectWellFormed(*wheel.molecule);
+}
+
+// A cubic lattice whose independence test stays within its budget keeps a full set of smallest
+// rings: as many squares as its cycle space has dimensions (bonds - atoms + 1). A larger one
+// runs out of budget and then keeps the squares that each hold a bond that no square kept
+// before holds: independent, no more than that dimension, every bond in one.
+TEST(RingSearch, CubicLatticeWithinAndPastTheBudget) {
+  for (const int side : {6, 20}) {
+    SCOPED_TRACE(side);
+    Builder cube;
+    auto number = [side](int i, int j, int k) {
+      return static_cast<unsigned>((i * side + j) * side + k + 1);
+    };
+    for (int i = 0; i < side; ++i)
+      for (int j = 0; j < side; ++j)
+        for (int k = 0; k < side; ++k) cube.add("C.3", Coords(1.5 * i, 1.5 * j, 1.5 * k));
+    for (int i = 0; i < side; ++i)
+      for (int j = 0; j < side; ++j)
+        for (int k = 0; k < side; ++k) {
+          if (i + 1 < side) cube.bond(number(i, j, k), number(i + 1, j, k));
+          if (j + 1 < side) cube.bond(number(i, j, k), number(i, j + 1, k));
+          if (k + 1 < side) cube.bond(number(i, j, k), number(i, j, k + 1));
+        }
+    const size_t atoms = cube.molecule->numAtoms();
+    const size_t bonds = cube.molecule->numBonds();
+    cube.molecule->search_cycle();
+    const Molecule& m = *cube.molecule;
+    const std::vector<size_t> sizes = ringSizes(m);
+    EXPECT_EQ(std::count(sizes.begin(), sizes.end(), 4u), static_cast<long>(sizes.size()));
+    if (side == 6) {
+      EXPECT_EQ(m.numCycles(), bonds - atoms + 1);
+    } else {
+      EXPECT_LE(m.numCycles(), bonds - atoms + 1);
+      std::set<std::pair<const Atom*, const Atom*>> held;
+      for (size_t i = 0; i < m.numCycles(); ++i)
+        for (size_t k = 0; k < 4; ++k) {
+          const Atom* a = m.cycle(i).atoms[k];
+          const Atom* b = m.cycle(i).atoms[(k + 1) % 4];
+          held.insert({std::min(a, b), std::max(a, b)});
+        }
+      EXPECT_EQ(held.size(), bonds);
+    }
+  }
+}
+
+// Inner atoms of a face-centred cubic block have twelve bonds, all of them searched (the cap
+// leaves out a thirteenth), and a search from one reaches the cap of 128 atoms three bonds away
+// without losing a ring: the triangles of a block of whole tetrahedra and octahedra span every
+// cycle, and all are kept.
+TEST(RingSearch, TwelveBondsOfAnAtomAreAllSearched) {
+  const int side = 6;  // even: the block is whole tetrahedra and octahedra
+  Builder block;
+  std::vector<unsigned> number((side + 1) * (side + 1) * (side + 1), 0);
+  auto at = [](int i, int j, int k) {
+    return static_cast<size_t>((i * (side + 1) + j) * (side + 1) + k);
+  };
+  for (int i = 0; i <= side; ++i)
+    for (int j = 0; j <= side; ++j)
+      for (int k = 0; k <= side; ++k)
+        if ((i + j + k) % 2 == 0) {
+          block.add("C.3", Coords(1.1 * i, 1.1 * j, 1.1 * k));
+          number[at(i, j, k)] = static_cast<unsigned>(block.molecule->numAtoms());
+        }
+  // The six bond directions of one sign; the other six are the same bonds seen from the partner.
+  const int steps[6][3] = {{1, 1, 0}, {1, -1, 0}, {1, 0, 1}, {1, 0, -1}, {0, 1, 1}, {0, 1, -1}};
+  for (int i = 0; i <= side; ++i)
+    for (int j = 0; j <= side; ++j)
+      for (int k = 0; k <= side; ++k) {
+        if ((i + j + k) % 2 != 0) continue;
+        for (const auto& d : steps) {
+          const int a = i + d[0], b = j + d[1], c = k + d[2];
+          if (a <= side && b >= 0 && b <= side && c >= 0 && c <= side)
+            block.bond(number[at(i, j, k)], number[at(a, b, c)]);
+        }
+      }
+  const size_t atoms = block.molecule->numAtoms();
+  const size_t bonds = block.molecule->numBonds();
+  block.molecule->search_cycle();
+  const std::vector<size_t> sizes = ringSizes(*block.molecule);
+  EXPECT_EQ(sizes.size(), bonds - atoms + 1);
+  EXPECT_EQ(std::count(sizes.begin(), sizes.end(), 3u), static_cast<long>(sizes.size()));
+  expectWellFormed(*block.molecule);
 }
 
 }  // namespace

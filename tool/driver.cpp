@@ -1,6 +1,7 @@
 // Kestrum's run: options, reading, pairing, fit, and writing the carried molecules.
 #include "driver.h"
 
+#include <signal.h>  // for sigaction
 #include <unistd.h>  // for isatty
 
 #include <algorithm>
@@ -140,41 +141,115 @@ bool parseOptions(int argc, char** argv, Options& options) {
   return true;
 }
 
+// A name as one line: control characters (a line feed within it) become blanks.
+std::string oneLine(std::string text) {
+  for (char& c : text)
+    if (static_cast<unsigned char>(c) < ' ' || c == 0x7f) c = ' ';
+  return text;
+}
+
 void printPoint(const Coords& c) {
   std::cout << c.x << " " << c.y << " " << c.z << "\n";
 }
 
-// The molecules a complex holds, in all three lists.
-size_t moleculesIn(const Complex& complex) {
-  return complex.proteins.size() + complex.ligands.size() + complex.others.size();
+// What the run is doing, so that a failure can say where it happened.
+struct Activity {
+  const char* doing = "starting";  // "reading", "pairing", "fitting", "writing"
+  std::string file;                // the file read or written; the reference while pairing
+  std::string other;               // the comparison file while pairing, else ""
+  const char* pairing = "";        // the pairing mode's name while pairing
+
+  // "reading a.pdb", "pairing the atoms of a.pdb and b.pdb", "writing out/rot_a.mol2".
+  std::string describe() const {
+    if (other.empty()) return std::string(doing) + " " + file;
+    return std::string(doing) + " " + file + " and " + other;
+  }
+};
+Activity activity;
+
+void startActivity(const char* doing, std::string file, std::string other = std::string()) {
+  activity.doing = doing;
+  activity.file = std::move(file);
+  activity.other = std::move(other);
 }
 
-// Only one molecule of a file is fitted or carried: a file of several (docking poses, models,
-// a multi-molecule MOL2 file) is said, on the error stream only.
-void warnOthersLeftOut(const std::string& path, size_t count, const char* use) {
-  if (count > 1)
-    std::cerr << "WARNING : " << path << " holds " << count << " molecules: only the first one is "
-              << use << std::endl;
+// Says on the error stream why the current activity failed, for the exception being handled:
+// the library's report of a MoleExcept (code, location, message), then a line that names the
+// file where the report names none; one line for memory that ran out.
+void reportFailure() {
+  std::cout.flush();
+  try {
+    throw;
+  } catch (const MoleExcept& error) {
+    // An unreadable PDB record has already been reported in full by the reader.
+    if (error.code == kErrPdbUnreadable.code) return;
+    std::cerr << error.code << "\t" << error.location << "\t" << error.message << std::endl;
+    if (error.code == kErrReaderUnknownFormat.code ||
+        error.code == kErrReaderLoadUnknownFormat.code) {
+      std::cerr << activity.file
+                << " : the name ends in none of .pdb, .mol2, .cif, .mmcif, .sdf, .sd, .mol and "
+                   ".pdbqt (each may be "
+                   "followed by .gz), which tell how a file is read"
+                << std::endl;
+    } else if (error.code == kErrNotEnoughPairs.code) {
+      std::cerr << "Pairing by " << activity.pairing << " found fewer than two atom pairs between "
+                << activity.file << " and " << activity.other << ": there is nothing to fit"
+                << std::endl;
+    } else if (!activity.file.empty() && error.message.find(activity.file) == std::string::npos) {
+      std::cerr << "This happened while " << activity.describe() << std::endl;
+    }
+  } catch (const std::bad_alloc&) {
+    std::cerr << "Out of memory while " << activity.describe() << std::endl;
+  } catch (const std::exception& error) {
+    std::cerr << "Error : " << error.what() << " while " << activity.describe() << std::endl;
+  } catch (...) {
+    std::cerr << "Unknown error while " << activity.describe() << std::endl;
+  }
 }
 
-// Reads every molecule of a file and returns the first "other" molecule after printing its
-// barycentre, or null after the driver's message. The complex keeps ownership.
-Molecule* readFittedMolecule(const std::string& path, Complex& complex, const char* noMolecule,
-                             const char* noAtoms, const char* barycenterLabel) {
+// The molecules of a complex, in file order: with the run's type codes every molecule a reader
+// gives lands among the "other" molecules; ligands and proteins follow them.
+std::vector<Molecule*> moleculesOf(Complex& complex) {
+  std::vector<Molecule*> molecules;
+  molecules.reserve(complex.others.size() + complex.ligands.size() + complex.proteins.size());
+  for (Molecule& molecule : complex.others) molecules.push_back(&molecule);
+  for (Molecule& molecule : complex.ligands) molecules.push_back(&molecule);
+  for (Molecule& molecule : complex.proteins) molecules.push_back(&molecule);
+  return molecules;
+}
+
+// Reads every molecule of a fitted file into `complex`, which keeps ownership, and returns them;
+// none after the driver's message. Every molecule holds atoms (a reader leaves out those
+// without).
+std::vector<Molecule*> readFittedMolecules(const std::string& path, Complex& complex,
+                                           const char* noMolecule, const char* noAtoms) {
+  startActivity("reading", path);
   StructureFile::load(path, complex, kFitType);
   if (complex.others.empty()) {
     std::cerr << noMolecule << std::endl;
-    return nullptr;
+    std::cerr << path << " " << StructureFile::whyNoMolecule(path) << std::endl;
+    return {};
   }
-  Molecule* molecule = &complex.others[0];
-  if (molecule->numAtoms() == 0) {
+  if (complex.others[0].numAtoms() == 0) {
     std::cerr << noAtoms << std::endl;
-    return nullptr;
+    return {};
   }
-  warnOthersLeftOut(path, moleculesIn(complex), "fitted");
-  std::cout << barycenterLabel;
-  printPoint(molecule->calcBarycenter(false, false));
-  return molecule;
+  return moleculesOf(complex);
+}
+
+// The reference molecule: the first of its file, whose barycentre is printed; null after the
+// driver's message. A file of several molecules is said on the error stream: only the first one
+// is the reference.
+Molecule* readReference(const std::string& path, Complex& complex) {
+  const std::vector<Molecule*> molecules = readFittedMolecules(
+      path, complex, " No molecule in reference file ", "No atoms in reference molecule");
+  if (molecules.empty()) return nullptr;
+  if (molecules.size() > 1)
+    std::cerr << "WARNING : " << path << " holds " << molecules.size()
+              << " molecules: only the first one is fitted" << std::endl;
+  std::cout << " Reference Molecule barycenter : ";
+  printPoint(molecules[0]->calcBarycenter(false, false));
+  return molecules[0];
 }
 
 // The progress of a long stage on the error stream: a percentage that rewrites one line, shown
@@ -274,6 +349,7 @@ bool loadPairedAtoms(const Molecule& reference, const Molecule& comparison, Pair
                      const std::vector<bool>& referenceAtoms,
                      const std::vector<bool>& comparisonAtoms, RigidBody& fit,
                      PairingResult& pairing) {
+  activity.pairing = pairingModeName(mode);
   {
     ProgressLine progress("Pairing");  // erased before any message below
     PairingOptions request;
@@ -307,8 +383,9 @@ bool loadPairedAtoms(const Molecule& reference, const Molecule& comparison, Pair
 }
 
 // "rot_" + the input's base name, in PathDir or beside the input. The output is MOL2 whatever
-// the input: a ".gz" ending is dropped, then a lower-case ".pdb" ending, or a ".cif" or ".mmcif"
-// ending in any case, becomes ".mol2". An upper-case ".PDB" ending is kept.
+// the input: a ".gz" ending is dropped, then a lower-case ".pdb" ending, or a ".cif", ".mmcif",
+// ".sdf", ".sd", ".mol" or ".pdbqt" ending in any case, becomes ".mol2". An upper-case ".PDB"
+// ending is kept.
 std::string outputPath(const std::string& gzInput, const std::string& outputDir) {
   const std::string input = StructureFile::withoutGzip(gzInput);
   const size_t slash = input.rfind('/');
@@ -322,19 +399,11 @@ std::string outputPath(const std::string& gzInput, const std::string& outputDir)
   }
   if (path.size() >= 4 && path.compare(path.size() - 4, 4, ".pdb") == 0) {
     path.replace(path.size() - 4, 4, ".mol2");
-  } else if (StructureFile::isCif(path)) {
+  } else if (StructureFile::isCif(path) || MoleReader::formatOfName(path) == kFormatSdf ||
+             MoleReader::formatOfName(path) == kFormatPdbqt) {
     path.replace(path.rfind('.'), std::string::npos, ".mol2");
   }
   return path;
-}
-
-// The molecule of a carried file: its first "other" molecule, else its last ligand, else its
-// last protein; null when the file gave none.
-Molecule* carriedMolecule(Complex& complex) {
-  if (!complex.others.empty()) return &complex.others.front();
-  if (!complex.ligands.empty()) return &complex.ligands.back();
-  if (!complex.proteins.empty()) return &complex.proteins.back();
-  return nullptr;
 }
 
 // The path a file stands for, to tell whether two paths name one file: absolute, with its links
@@ -375,43 +444,89 @@ bool outputsCollide(const Options& options) {
   return false;
 }
 
-// Transforms and writes every other molecule. Returns false when any output failed or a file
-// gave no molecule.
-bool carryOthers(const Options& options, RigidBody& fit) {
+// Whether an output names what is never replaced: a FIFO, a device, a socket, a link to one of
+// those or a link that leads nowhere. Says so in one line on the error stream. Checked before
+// anything is read or written.
+bool outputNotReplaceable(const Options& options) {
+  for (const std::string& input : options.otherPaths) {
+    const std::string output = outputPath(input, options.outputDir);
+    const std::string what = MoleWriter::notReplaceable(output);
+    if (what.empty()) continue;
+    std::cerr << "The output " << output << " of " << input << " is " << what
+              << ": only a regular file is replaced" << std::endl;
+    return true;
+  }
+  return false;
+}
+
+// The transforms of the fitted molecules, one per comparison molecule in file order.
+using Fits = std::vector<RigidBody>;
+
+// Reads, transforms and writes every molecule of one other file into one output, with the run's
+// reader, writer and complex. With one fit every molecule is moved by it; with several, the file
+// must hold as many molecules, the k-th moved by the k-th fit. Returns false after a message
+// when the file gives no molecule, holds another count, or its output fails; throws what reading
+// or writing throws.
+bool carryFile(const std::string& path, const Options& options, const Fits& fits,
+               MoleReader& reader, MoleWriter& writer, Complex& complex) {
+  complex.clear();
+  startActivity("reading", path);
+  StructureFile::load(path, complex, kCarriedType, &reader);
+  const std::vector<Molecule*> molecules = moleculesOf(complex);
+  if (molecules.empty()) {
+    std::cerr << "No molecule in " << path << std::endl;
+    return false;
+  }
+  if (fits.size() > 1 && molecules.size() != fits.size()) {
+    std::cout.flush();
+    std::cerr << path << " holds " << molecules.size() << " molecules, but " << fits.size()
+              << " molecules of " << options.comparisonPath
+              << " were fitted: a carried file holds one molecule per fitted molecule (the k-th "
+                 "is moved by the k-th fit) or is carried with a single fitted molecule; it is "
+                 "not written"
+              << std::endl;
+    return false;
+  }
+  for (size_t k = 0; k < molecules.size(); ++k) {
+    if (molecules[k]->numAtoms() == 0) {
+      std::cerr << "No Molecule in " << path << std::endl;
+      return false;
+    }
+    // Also stores both barycentres.
+    fits[fits.size() == 1 ? 0 : k].Mobil_To_Ref(molecules[k]);
+  }
+  std::cout << "####################################\n";
+  const std::string output = outputPath(path, options.outputDir);
+  startActivity("writing", output);
+  if (!writer.newFile(output, 1)) {
+    std::cerr << "Unable to write " << output << " : " << writer.getError() << std::endl;
+    return false;
+  }
+  for (Molecule* molecule : molecules) writer.writeMOL2(molecule, false, true);
+  if (!writer.closeFile()) {
+    std::cerr << "Unable to write " << output << " : " << writer.getError() << std::endl;
+    return false;
+  }
+  std::cout << "Path of the outputed file : " << output << "\n";
+  return true;
+}
+
+// Transforms and writes every other file, each on its own: a file that cannot be read or
+// written is said and the others are still written. Returns false when any of them failed.
+bool carryOthers(const Options& options, const Fits& fits) {
   MoleReader reader;
   MoleWriter writer;
   Complex complex;
   bool allWritten = true;
   for (const std::string& path : options.otherPaths) {
-    complex.clear();
-    StructureFile::load(path, complex, kCarriedType, &reader);
-    Molecule* molecule = carriedMolecule(complex);
-    if (molecule == nullptr) {
-      std::cerr << "No molecule in " << path << std::endl;
+    try {
+      if (!carryFile(path, options, fits, reader, writer, complex)) allWritten = false;
+    } catch (...) {
+      reportFailure();
+      // A write cut short leaves nothing behind: its error is recorded, so closing removes it.
+      if (writer.isOpen()) writer.closeFile();
       allWritten = false;
-      continue;
     }
-    warnOthersLeftOut(path, moleculesIn(complex), "carried");
-    if (molecule->numAtoms() == 0) {
-      std::cerr << "No Molecule in " << path << std::endl;
-      allWritten = false;
-      continue;
-    }
-    fit.Mobil_To_Ref(molecule);  // also stores both barycentres
-    std::cout << "####################################\n";
-    const std::string output = outputPath(path, options.outputDir);
-    if (!writer.newFile(output, 1)) {
-      std::cerr << "Unable to write " << output << " : " << writer.getError() << std::endl;
-      allWritten = false;
-      continue;
-    }
-    writer.writeMOL2(molecule, false, true);
-    if (!writer.closeFile()) {
-      std::cerr << "Unable to write " << output << " : " << writer.getError() << std::endl;
-      allWritten = false;
-      continue;
-    }
-    std::cout << "Path of the outputed file : " << output << "\n";
   }
   return allWritten;
 }
@@ -526,53 +641,125 @@ bool selectAtoms(const std::optional<Selection>& selection, const Molecule& mole
   return false;
 }
 
-int run(const Options& options, const Selections& selections) {
-  // Each complex owns its file's molecules for the whole run.
-  Complex referenceComplex;
-  Molecule* reference =
-      readFittedMolecule(options.referencePath, referenceComplex, " No molecule in reference file ",
-                         "No atoms in reference molecule", " Reference Molecule barycenter : ");
-  if (reference == nullptr) return 1;
-  Complex comparisonComplex;
-  Molecule* comparison = readFittedMolecule(
-      options.comparisonPath, comparisonComplex, " No molecule in comparison file ",
-      "No atoms in comparison molecule", "Comparison Molecule barycenter : ");
-  if (comparison == nullptr) return 1;
-  std::vector<bool> referenceAtoms, comparisonAtoms;  // empty: every atom
-  if (!selectAtoms(selections.reference, *reference, options.referencePath, referenceAtoms) ||
-      !selectAtoms(selections.comparison, *comparison, options.comparisonPath, comparisonAtoms))
-    return 1;
+// What every comparison molecule is fitted onto: the reference, its selected atoms, and the run.
+struct FitTarget {
+  const Options& options;
+  const Selections& selections;
+  const Molecule& reference;
+  const std::vector<bool>& referenceAtoms;  // empty: every atom
+};
 
-  RigidBody fit;
+// Fits one comparison molecule onto the reference and prints its report. With a single
+// comparison molecule (`count` 1) the report is the comparison barycentre (printed by the caller
+// before the selection), the RMSD, then the transform (-m) and the pairs (-l). With several, a
+// block per molecule: "Molecule k of n : name", its barycentre, "Pairs kept : p" (whole
+// molecules: "Atoms fitted : p"), the RMSD, -m and -l. Returns false after a message on the
+// error stream when the molecule cannot be fitted (its block then ends before the RMSD).
+bool fitComparison(const FitTarget& target, Molecule& comparison, size_t index, size_t count,
+                   RigidBody& fit) {
+  const Options& options = target.options;
+  const bool several = count > 1;
+  if (several) {
+    std::cout << "Molecule " << index + 1 << " of " << count;
+    if (!comparison.getName().empty()) std::cout << " : " << oneLine(comparison.getName());
+    std::cout << "\nComparison Molecule barycenter : ";
+    printPoint(comparison.calcBarycenter(false, false));
+  }
+  // Says which molecule was left out, after the reason.
+  auto leftOut = [&]() {
+    if (several)
+      std::cerr << "Molecule " << index + 1 << " of " << options.comparisonPath << " is not fitted"
+                << std::endl;
+    return false;
+  };
+  std::vector<bool> comparisonAtoms;  // empty: every atom
+  if (!selectAtoms(target.selections.comparison, comparison, options.comparisonPath,
+                   comparisonAtoms))
+    return leftOut();
+
   PairingResult pairing;
+  const std::string comparisonName =
+      several ? options.comparisonPath + " (molecule " + std::to_string(index + 1) + ")"
+              : options.comparisonPath;
+  startActivity("pairing the atoms of", options.referencePath, comparisonName);
+  size_t fitted = 0;
   if (!options.pairingMode) {
-    fit.Load_Coords_To_Rigid(fixedCoords(atomsInOrder(*reference, referenceAtoms)));
-    fit.Load_Coords_To_Mobile(fixedCoords(atomsInOrder(*comparison, comparisonAtoms)));
-  } else if (!loadPairedAtoms(*reference, *comparison, *options.pairingMode, referenceAtoms,
-                              comparisonAtoms, fit, pairing)) {
-    return 1;
+    fit.Load_Coords_To_Rigid(fixedCoords(atomsInOrder(target.reference, target.referenceAtoms)));
+    fit.Load_Coords_To_Mobile(fixedCoords(atomsInOrder(comparison, comparisonAtoms)));
+    fitted = fit.getMobile().size();
+  } else if (!loadPairedAtoms(target.reference, comparison, *options.pairingMode,
+                              target.referenceAtoms, comparisonAtoms, fit, pairing)) {
+    return leftOut();
+  } else {
+    fitted = pairing.kept.size();
   }
 
+  startActivity("fitting", comparisonName + " onto " + options.referencePath);
   const double rmsd = fit.Calc_Rotation(-1.0);
+  if (several)
+    std::cout << (options.pairingMode ? "Pairs kept : " : "Atoms fitted : ") << fitted << "\n";
   std::cout << "RMSD : " << rmsd << "\n";
   if (rmsd == RigidBody::kSizeMismatch || rmsd == RigidBody::kNothingToFit) {
     std::cout.flush();
     std::cerr << "The fit failed: no transform to apply"
-              << (options.otherPaths.empty() ? "" : ", no other molecule written") << std::endl;
-    return 1;
+              << (options.otherPaths.empty() || several ? "" : ", no other molecule written")
+              << std::endl;
+    return leftOut();
   }
   if (options.printTransform) printTransform(fit);
   if (options.printPairs) {
     if (!options.pairingMode) {
-      printAtomDistances(atomsInOrder(*reference, referenceAtoms),
-                         atomsInOrder(*comparison, comparisonAtoms), fit);
+      printAtomDistances(atomsInOrder(target.reference, target.referenceAtoms),
+                         atomsInOrder(comparison, comparisonAtoms), fit);
     } else {
       printPairs(pairing, fit);
     }
   }
-  return carryOthers(options, fit) ? 0 : 1;
+  return true;
 }
 
+int run(const Options& options, const Selections& selections) {
+  // Each complex owns its file's molecules for the whole run.
+  Complex referenceComplex;
+  const Molecule* reference = readReference(options.referencePath, referenceComplex);
+  if (reference == nullptr) return 1;
+  Complex comparisonComplex;
+  const std::vector<Molecule*> comparisons =
+      readFittedMolecules(options.comparisonPath, comparisonComplex,
+                          " No molecule in comparison file ", "No atoms in comparison molecule");
+  if (comparisons.empty()) return 1;
+  if (comparisons.size() == 1) {
+    std::cout << "Comparison Molecule barycenter : ";
+    printPoint(comparisons[0]->calcBarycenter(false, false));
+  }
+  std::vector<bool> referenceAtoms;  // empty: every atom
+  if (!selectAtoms(selections.reference, *reference, options.referencePath, referenceAtoms))
+    return 1;
+
+  // Every comparison molecule is fitted onto the reference read once, in file order.
+  const FitTarget target{options, selections, *reference, referenceAtoms};
+  Fits fits(comparisons.size());
+  size_t unfitted = 0;
+  for (size_t k = 0; k < comparisons.size(); ++k)
+    if (!fitComparison(target, *comparisons[k], k, comparisons.size(), fits[k])) ++unfitted;
+  if (unfitted > 0) {
+    if (comparisons.size() > 1 && !options.otherPaths.empty()) {
+      std::cout.flush();
+      std::cerr << unfitted << " of the " << comparisons.size() << " molecules of "
+                << options.comparisonPath << " could not be fitted: no other molecule written"
+                << std::endl;
+    }
+    return 1;
+  }
+  return carryOthers(options, fits) ? 0 : 1;
+}
+
+// The signals whose default action ends the process (SIGKILL and SIGSTOP cannot be caught).
+const int kEndingSignals[] = {SIGHUP,  SIGINT,  SIGQUIT, SIGPIPE, SIGALRM,
+                              SIGTERM, SIGUSR1, SIGUSR2, SIGXCPU, SIGXFSZ};
+
+// Removes the temporary output, then ends the process by the same signal, as it would have ended
+// without the handler.
 void removeOutputAndStop(int signal) {
   MoleWriter::removeUnfinishedOutput();
   std::signal(signal, SIG_DFL);
@@ -582,6 +769,7 @@ void removeOutputAndStop(int signal) {
 }  // namespace
 
 int kestrumMain(int argc, char** argv) {
+  activity = Activity();
   setDiagnostics(std::cerr);  // the library's warnings and reports go to the error stream
   if (argc < 3) {
     printUsage();
@@ -601,23 +789,20 @@ int kestrumMain(int argc, char** argv) {
   Selections selections;
   if (!parseSelections(options, selections)) return 1;
   if (outputsCollide(options)) return 1;
-  // An interrupted run leaves no temporary output behind; a signal the caller has the run
-  // ignore (a background job's SIGINT) stays ignored.
-  for (int signal : {SIGINT, SIGTERM})
-    if (std::signal(signal, removeOutputAndStop) == SIG_IGN) std::signal(signal, SIG_IGN);
+  if (outputNotReplaceable(options)) return 1;
+  // A run ended by a signal leaves no temporary output behind. A signal the caller has the run
+  // ignore (a background job's SIGINT, SIGXFSZ ignored so that a write past `ulimit -f` fails
+  // instead) stays ignored, and one the calling program handles itself (a fuzzer's SIGALRM
+  // timer) stays with its handler.
+  for (int signal : kEndingSignals) {
+    struct sigaction current {};
+    if (sigaction(signal, nullptr, &current) == 0 && current.sa_handler == SIG_DFL)
+      std::signal(signal, removeOutputAndStop);
+  }
   try {
     return run(options, selections);
-  } catch (const MoleExcept& error) {
-    std::cout.flush();
-    // An unreadable PDB record has already been reported in full by the reader.
-    if (error.code != kErrPdbUnreadable.code)
-      std::cerr << error.code << "\t" << error.location << "\t" << error.message << std::endl;
-  } catch (const std::bad_alloc&) {
-    std::cout.flush();
-    std::cerr << "Out of memory" << std::endl;
-  } catch (const std::exception& error) {
-    std::cout.flush();
-    std::cerr << "Error : " << error.what() << std::endl;
+  } catch (...) {
+    reportFailure();
   }
   return 1;
 }
