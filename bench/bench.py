@@ -4,6 +4,7 @@ of Kestrum, of the floor program and of PyMOL, and the ratios that the targets b
 
     bench.py --kestrum PATH --floor PATH --work DIR [--runs N] [--pymol PEER.py]
              [--pymol-pair-fit PEER.py] [--pymol-align PEER.py] [--rdkit-best-rms PEER.py]
+             [--graphmatch HARNESS]
              [--wait S] [--only LETTERS]
 
 Each round runs every program of every scenario once, in turn, so that the floor, Kestrum and
@@ -116,9 +117,11 @@ def main():
                         help="the PyMOL peer of scenario H; omitted when PyMOL is missing")
     parser.add_argument("--rdkit-best-rms",
                         help="the RDKit peer of scenario L; omitted when RDKit is missing")
+    parser.add_argument("--graphmatch",
+                        help="bench/graphmatch_poses, built; scenario M needs it")
     parser.add_argument("--wait", type=float, default=120,
                         help="seconds to wait for a quiet machine (load below 1.5)")
-    parser.add_argument("--only", default="ABCDEFGHIJKL",
+    parser.add_argument("--only", default="ABCDEFGHIJKLM",
                         help="the letters of the scenarios to run (default: all)")
     args = parser.parse_args()
     work = os.path.abspath(args.work)
@@ -272,6 +275,49 @@ def main():
         out = subprocess.run(command, cwd=work, check=True, stdout=subprocess.PIPE,
                              stderr=subprocess.DEVNULL, universal_newlines=True).stdout
         results[label] = sum(1 for line in out.splitlines() if line.startswith("RMSD : "))
+    # M: 1,000 poses of one ligand mapped by the bond graph, in place and fitted, beside RDKit's
+    # CalcRMS in one Python process and Open Babel's obrms, start-up included.
+    harness = os.path.abspath(args.graphmatch) if args.graphmatch else None
+    graph_mol2 = ["graph/ref.mol2", "graph/poses.mol2"]
+    graph_sdf = ["graph/ref.sdf", "graph/poses.sdf"]
+    tool = [kestrum, "-r", graph_sdf[0], "-c", graph_sdf[1], "-g", "GRAPH", "-n"]
+    m = []
+    tool_poses = agree = 0
+    stress = []  # (case, RMSD, seconds per pose, poses at the bound, poses)
+    if "M" in only:
+        if harness is None:
+            sys.exit("scenario M needs --graphmatch")
+        # Outside the timing: whether Kestrum gives every pose of the SDF file its values, whether
+        # the values in place are RDKit's, and each stress case once per RMSD.
+        printed = subprocess.run(tool, cwd=work, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                                 universal_newlines=True).stdout
+        tool_poses = printed.count("RMSD in place : ")
+        rdkit_peer = ["/usr/bin/python3", os.path.join(os.path.dirname(os.path.abspath(__file__)),
+                                                       "rdkit_calcrms.py")] + graph_sdf
+        rdkit = subprocess.run(rdkit_peer, cwd=work, check=True, stdout=subprocess.PIPE,
+                               universal_newlines=True).stdout.split()
+        ours = subprocess.run([harness, "-n"] + graph_mol2, cwd=work, check=True,
+                              stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                              universal_newlines=True).stdout.splitlines()
+        agree = sum(abs(float(line.split()[2]) - float(value)) <= 1e-4
+                    for line, value in zip(ours, rdkit))
+        with open(os.path.join(work, "graph", "stress.txt")) as f:
+            names = f.read().splitlines()
+        for k, name in enumerate(names):
+            files = ["graph/stress%d_ref.mol2" % k, "graph/stress%d_poses.mol2" % k]
+            for flag, label in (("-f", "fitted"), ("-n", "in place")):
+                start = time.perf_counter()
+                rows = subprocess.run([harness, flag] + files, cwd=work, check=True,
+                                      stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                                      universal_newlines=True).stdout.splitlines()
+                per_pose = (time.perf_counter() - start) / len(rows)
+                stress.append((name, label, per_pose, sum("bound" in r for r in rows), len(rows)))
+        m = [("Kestrum -g GRAPH -n", tool),
+             ("GraphMatch in place", [harness, "-n"] + graph_mol2),
+             ("GraphMatch fitted", [harness, "-f"] + graph_mol2),
+             ("RDKit CalcRMS", rdkit_peer),
+             ("obrms", ["obrms", "-f"] + graph_sdf)]
+    scenarios.append(Scenario("M", work, m, []))
     scenarios = [scenario for scenario in scenarios if scenario.name in only]
 
     load = wait_for_quiet(args.wait)
@@ -363,6 +409,20 @@ def main():
                     check(s, "%s / %s time" % (label, peer), ratio, "< 1.0", ratio < 1.0)
             if not args.rdkit_best_rms:
                 rows.append(("", "", "", "", "RDKit not installed: not compared", "", ""))
+        if s.name == "M":
+            rate = {label: 1000 / s.median(label)[0] for label, _ in s.programs}
+            ours = "Kestrum -g GRAPH -n"
+            for label, _ in s.programs:
+                rows.append(("", "", "", "", "%s: %.0f poses/s" % (label, rate[label]), "", ""))
+            check(s, "Kestrum poses with both RMSDs", tool_poses, "= 1000", tool_poses == 1000)
+            for peer in ("RDKit CalcRMS", "obrms"):
+                check(s, "%s / %s poses per second" % (ours, peer), rate[ours] / rate[peer],
+                      "> 1.0", rate[ours] > rate[peer])
+            check(s, "poses in place at RDKit's CalcRMS (1e-4)", agree, "= 1000", agree == 1000)
+            for name, label, per_pose, bound, count in stress:
+                check(s, "%s, %s: s per pose (%d of %d at the bound)" % (name, label, bound,
+                                                                        count),
+                      per_pose, "< 1.0 or at the bound", per_pose < 1.0 or bound == count)
             continue
         kt, km = s.median("Kestrum")
         if s.name in ("A", "C"):
@@ -410,7 +470,9 @@ def main():
           " perception), and a sheet, a cubic lattice, a point cluster with their bonds given"
           " (ring perception); L: 1,000 poses of a 25-heavy-atom"
           " ligand in one SDF file against its crystal pose, by ELEMENT and by NAME, beside"
-          " RDKit's GetBestRMS in one process and obrms"
+          " RDKit's GetBestRMS in one process and obrms; M: 1,000 shuffled poses of a"
+          " 27-heavy-atom ligand by GRAPH beside RDKit's CalcRMS and obrms, and the symmetric"
+          " stress cases (one run each)"
           % (len(small), len(displaced), len(pairs)))
     missed = verdicts.count(False)
     print("All targets met" if missed == 0 else "%d target(s) missed" % missed)

@@ -6,11 +6,16 @@ protein as PDB and mmCIF (gemmi's conversion), each also gzip-compressed, real e
 pairing by residue and by sequence: two entries of Aurora A kinase (5DPV, 5DT0) and a copy of
 the second numbered differently, and a 4,937-atom entry (6C83) with a moved copy and a moved
 copy numbered differently; 1,000 poses of a drug-like ligand in one SDF file with its
-crystal pose; and the geometry inputs of scenario K (hostile geometries, each at
+crystal pose; the geometry inputs of scenario K (hostile geometries, each at
 two sizes): carbon atoms of one residue in one plane x = 0 on a square grid 1.5 A apart, at one
 point, and on a cubic lattice 3 A apart, as PDB files; and as MOL2 files with their bonds given,
 for ring perception: the square grid, the cubic lattice 1.5 A apart (six bonds to an atom) and
-the point cluster with each atom bonded to the eight nearest in file order (i +- 1..4).
+the point cluster with each atom bonded to the eight nearest in file order (i +- 1..4); for
+pairing by bond graph (scenario M), 1,000 shuffled poses of a drug-like ligand as SDF and MOL2
+and the symmetric stress cases of tests/interop/graphmatch.py (C60, a cyclodextrin, a long
+alkane, ten CF3 groups), made with RDKit and Open Babel.
+
+    make_inputs.py ROOT WORK [LETTERS]   (LETTERS: the scenarios to make inputs for; default all)
 
 The large protein repeats the chains of example/comp_protein.pdb (4,334 atoms with hydrogens)
 21 times on a grid 80 A apart, each copy with its own chain letter and atoms renumbered from 1.
@@ -384,10 +389,34 @@ def conect_bonds(path):
     return sorted(bonds)
 
 
+def graph_inputs(root, work):
+    """Scenario M under WORK/graph: ref.sdf, poses.sdf (1,000 poses), ref.mol2, poses.mol2, and
+    stressK_ref.mol2 / stressK_poses.mol2 for the K-th stress case, named in stress.txt."""
+    sys.path.insert(0, os.path.join(root, "tests", "interop"))
+    import graphmatch
+    out = os.path.join(work, "graph")
+    os.makedirs(out, exist_ok=True)
+    graphmatch.thousand_poses(out)
+    rnd = random.Random(3)
+    names = list(graphmatch.STRESS_CASES)
+    for k, name in enumerate(names):
+        graphmatch.write_stress_case(name, rnd, os.path.join(out, "stress%d_ref.mol2" % k),
+                                     os.path.join(out, "stress%d_poses.mol2" % k))
+    with open(os.path.join(out, "stress.txt"), "w") as f:
+        f.write("".join(name + "\n" for name in names))
+    return len(names)
+
+
 def main():
     root, work = sys.argv[1], sys.argv[2]
+    letters = sys.argv[3] if len(sys.argv) > 3 else "ABCDEFGHIJKLM"
     example = os.path.join(root, "example")
     os.makedirs(work, exist_ok=True)
+    if "M" in letters:
+        cases = graph_inputs(root, work)
+        print("inputs of M: 1,000 poses and %d stress cases under %s/graph" % (cases, work))
+    if not set(letters) - set("M"):
+        return
     for name in ("ref_ligand.pdb", "comp_ligand.pdb"):
         shutil.copyfile(os.path.join(example, name), os.path.join(work, name))
 

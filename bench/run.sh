@@ -1,13 +1,13 @@
 #!/usr/bin/env bash
 # The benchmark: builds Kestrum (Release) and the floor program, makes the inputs under
 # bench/work/, installs PyMOL when it can, runs every scenario several times and prints the table.
-# Usage: bench/run.sh [rounds [letters]]   (default 5 rounds of every scenario, A to L;
+# Usage: bench/run.sh [rounds [letters]]   (default 5 rounds of every scenario, A to M;
 # KESTRUM_BENCH_BUILD chooses the build directory)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 . "$root/scripts/deps.sh"
 # pymol-data holds the protein of scenario E; gemmi converts the protein of scenario G to mmCIF;
-# RDKit makes the poses of scenario L, and it and Open Babel's obrms are its peers.
+# RDKit makes the poses of scenarios L and M, and it and Open Babel's obrms are their peers.
 need_packages "${BUILD_PACKAGES[@]}" python3 time pymol-data gemmi python3-rdkit rdkit-data openbabel
 
 build="${KESTRUM_BENCH_BUILD:-$root/build-bench}"
@@ -16,11 +16,14 @@ mkdir -p "$work"
 echo "== building Kestrum (Release) in $build"
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF >/dev/null
 cmake --build "$build" -j"$(nproc)" --target Kestrum >/dev/null
+echo "== building the harness of scenario M"
+c++ -std=c++17 -O3 -Wall -Wextra -I"$root/library" -o "$work/graphmatch_poses" \
+  "$root/bench/graphmatch_poses.cpp" "$build/library/libvxmole.a" -lz
 echo "== building the floor program"
 c++ -std=c++17 -O3 -Wall -Wextra -o "$work/floor" "$root/bench/floor.cpp"
 
 echo "== making the inputs"
-/usr/bin/python3 "$root/bench/make_inputs.py" "$root" "$work"
+/usr/bin/python3 "$root/bench/make_inputs.py" "$root" "$work" "${2:-ABCDEFGHIJKLM}"
 
 peer=()
 if ! /usr/bin/python3 -c 'import pymol2' 2>/dev/null; then
@@ -36,5 +39,5 @@ fi
 
 echo "== running"
 /usr/bin/python3 "$root/bench/bench.py" --kestrum "$build/tool/Kestrum" --floor "$work/floor" \
-  --work "$work" --runs "${1:-5}" --only "${2:-ABCDEFGHIJKL}" "${peer[@]}" \
-  --rdkit-best-rms "$root/bench/rdkit_best_rms.py"
+  --work "$work" --runs "${1:-5}" --only "${2:-ABCDEFGHIJKLM}" "${peer[@]}" \
+  --rdkit-best-rms "$root/bench/rdkit_best_rms.py" --graphmatch "$work/graphmatch_poses"

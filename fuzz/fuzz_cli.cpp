@@ -5,7 +5,8 @@
 // .mol2 over .pdb for the reference, comparison and carried file; 3-4 the pairing (none, -g
 // NAME, -g ID, -g ELEMENT; -g name, which fits whole molecules, in place of ELEMENT when the two
 // files pass kElementBytes); 5 writes into a -p directory instead of beside the input; 6 carries
-// the reference file itself when there is no third part; 7 adds -m and -l (transform and pairs).
+// the reference file itself when there is no third part; 7 adds -m, -l and -n (transform, pairs
+// and RMSD in place).
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -88,6 +89,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if ((control >> 7) & 1) {
     args.push_back("-m");
     args.push_back("-l");
+    args.push_back("-n");
   }
   args.push_back("-a");
   args.push_back(other);

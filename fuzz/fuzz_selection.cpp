@@ -1,9 +1,9 @@
 // Fuzz target: a selection's text, applied to two PDB molecules, and their pairing by residue,
-// by sequence or by name over the selected atoms.
+// by sequence, by name or by bond graph over the selected atoms.
 //
 // Input: one control byte, then the selection's text up to the first newline, then the two
 // molecules' PDB text, separated by a line "====". Control bits 0-1 choose the pairing: none,
-// -g RESIDUE, -g SEQUENCE, -g NAME.
+// -g RESIDUE, -g SEQUENCE, -g NAME; with bit 2 set, any of the last three is -g GRAPH instead.
 #include <cstddef>
 #include <cstdint>
 #include <limits>
@@ -23,6 +23,8 @@ using namespace VXMole;
 namespace {
 
 const char kSeparator[] = "\n====\n";
+// A small bound on the graph search: the fuzzer looks for faults, not for the best mapping.
+constexpr uint64_t kGraphWorkLimit = 200'000;
 const PairingMode kModes[] = {PairingMode::kByResidue, PairingMode::kBySequence,
                               PairingMode::kByName};
 
@@ -65,7 +67,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::vector<bool> comparisonAtoms = selection.atoms(*comparison);
     if ((control & 3) == 0) return 0;
     PairingOptions options;
-    options.mode = kModes[(control & 3) - 1];
+    options.mode = (control & 4) != 0 ? PairingMode::kByGraph : kModes[(control & 3) - 1];
+    options.graphWorkLimit = kGraphWorkLimit;
     options.referenceAtoms = referenceAtoms;
     options.comparisonAtoms = comparisonAtoms;
     options.memoryAvailable = 1 << 30;

@@ -1,10 +1,5 @@
-// GraphMatch: the heavy-atom bond graph, colour refinement into symmetry classes, and the
-// branch-and-bound search for the isomorphism of lowest RMSD.
-//
-// The fitted bound rests on QCP (Theobald 2005; Liu, Agrafiotis and Theobald 2010): the least
-// sum of squared deviations of pairs (r_i, c_i) turned by the best rotation is
-// G - 2 lambda_max(K), G the sum of their squared norms and K the 4x4 key matrix of their inner
-// products, whose quadratic form q^T K q is sum r_i . R(q) c_i for a unit quaternion q.
+// GraphMatch: the branch-and-bound search for the isomorphism of lowest RMSD between two
+// heavy-atom bond graphs, fitted (bounded through QCP's key matrix) or in place.
 #include "graphmatch.h"
 
 #include <algorithm>
@@ -14,13 +9,12 @@
 #include <queue>
 #include <sstream>
 #include <tuple>
-#include <unordered_map>
 #include <utility>
 
+#include "assignment.h"
 #include "atome.h"
-#include "molecule.h"
+#include "keymatrix.h"
 #include "rigidbody.h"
-#include "tables.h"
 
 namespace VXMole {
 
@@ -40,38 +34,22 @@ constexpr const char* kTextNoMappingYet = "no mapping found within the bound of 
 // norms of both molecules (about their barycentres) are rounding: a mapping must beat the best
 // one by more to replace it, so that the molecule's exact symmetries are pruned as ties.
 constexpr double kRelativeTie = 1e-11;
-constexpr int kMaxNewtonSteps = 50;
-constexpr double kNewtonPrecision = 1e-14;
-constexpr int kMaxJacobiSweeps = 30;
 
 // Work, in units of some 10 ns: each candidate listed, each bound computed (Newton's method on
 // the quartic), each cone bound (the eigensystem of K) besides one unit per candidate it weighs.
 constexpr uint64_t kWorkListed = 1;
 constexpr uint64_t kWorkBound = 8;
 constexpr uint64_t kWorkCone = 50;
+// The share of the work limit that colour refinement may take; the search has the rest.
+constexpr uint64_t kRefinementShare = 2;  // one half
 
 // The cone bound splits the rotations about the pairs' best one by s = sin(theta), theta the
 // angle between their unit quaternions, at these values.
 constexpr double kConeSteps[] = {0.0, 1.0 / 64, 1.0 / 32, 1.0 / 16, 1.0 / 8, 1.0 / 4, 1.0 / 2, 1.0};
 
-// "name (map number)", then " of RES (chain-number)" for an atom of a residue read from the
-// file (not the molecule's default one).
-std::string identify(const Atom& atom) {
-  const Molecule* parent = atom.getParent();
-  if (atom.getResidu() == nullptr ||
-      (parent != nullptr && atom.getResidu() == parent->getDefaultResidu()))
-    return atom.getName() + " (" + std::to_string(atom.getMapNum()) + ")";
-  return atom.getIdentifier();
-}
-
 // "1 bond", "2 bonds".
 std::string counted(size_t count, const char* word) {
   return std::to_string(count) + " " + word + (count == 1 ? "" : "s");
-}
-
-std::string symbolOf(unsigned z) {
-  if (z < 1 || z > ATOM_DATA_SIZE) return "?";
-  return AtomData[z - 1].symbol;
 }
 
 double squaredNorm(const Coords& p) {
@@ -81,321 +59,6 @@ double squaredNorm(const Coords& p) {
 double squaredDistance(const Coords& a, const Coords& b) {
   const double dx = a.x - b.x, dy = a.y - b.y, dz = a.z - b.z;
   return dx * dx + dy * dy + dz * dz;
-}
-
-// ---- QCP pieces --------------------------------------------------------------------------
-
-// The inner products S (S[3a + b] = sum r_a c_b, row: reference axis, column: comparison axis)
-// and G = sum |r|^2 + |c|^2 of a set of pairs.
-struct PairSums {
-  double S[9] = {0, 0, 0, 0, 0, 0, 0, 0, 0};
-  double G = 0;
-
-  void add(const Coords& r, const Coords& c) {
-    S[0] += r.x * c.x;
-    S[1] += r.x * c.y;
-    S[2] += r.x * c.z;
-    S[3] += r.y * c.x;
-    S[4] += r.y * c.y;
-    S[5] += r.y * c.z;
-    S[6] += r.z * c.x;
-    S[7] += r.z * c.y;
-    S[8] += r.z * c.z;
-    G += squaredNorm(r) + squaredNorm(c);
-  }
-};
-
-// The key matrix, laid out as RigidBody lays it, so that its top eigenvector turns the
-// comparison onto the reference by RigidBody's formula (rotationOf).
-void keyMatrix(const double* S, double K[4][4]) {
-  const double Sxx = S[0], Sxy = S[1], Sxz = S[2], Syx = S[3], Syy = S[4], Syz = S[5];
-  const double Szx = S[6], Szy = S[7], Szz = S[8];
-  K[0][0] = Sxx + Syy + Szz;
-  K[0][1] = K[1][0] = Syz - Szy;
-  K[0][2] = K[2][0] = Szx - Sxz;
-  K[0][3] = K[3][0] = Sxy - Syx;
-  K[1][1] = Sxx - Syy - Szz;
-  K[1][2] = K[2][1] = Sxy + Syx;
-  K[1][3] = K[3][1] = Sxz + Szx;
-  K[2][2] = Syy - Sxx - Szz;
-  K[2][3] = K[3][2] = Syz + Szy;
-  K[3][3] = Szz - Sxx - Syy;
-}
-
-// The largest root of det(K - lambda.I) = lambda^4 + C2 lambda^2 + C1 lambda + C0, by Newton's
-// method from `start`, an upper bound of it (E0, half of G, is another). The polynomial has
-// real roots only, so from above the iterates descend onto the root and never pass it: a value
-// cut short is still an upper bound, and G - 2 lambda a lower bound of the deviation. Rounding
-// can throw a step far past the root where the root is double (the slope vanishes with the
-// value): a step that lands where the polynomial or one of its derivatives is negative, which
-// no point above every root allows (Newton's rule for the bounds of roots), is refused unless
-// it is a rounding-sized last step.
-double largestEigenvalue(const double* S, double start, double E0) {
-  const double Sxx = S[0], Sxy = S[1], Sxz = S[2], Syx = S[3], Syy = S[4], Syz = S[5];
-  const double Szx = S[6], Szy = S[7], Szz = S[8];
-  const double Sxx2 = Sxx * Sxx, Syy2 = Syy * Syy, Szz2 = Szz * Szz;
-  const double Sxy2 = Sxy * Sxy, Syz2 = Syz * Syz, Sxz2 = Sxz * Sxz;
-  const double Syx2 = Syx * Syx, Szy2 = Szy * Szy, Szx2 = Szx * Szx;
-  const double SyzSzymSyySzz2 = 2.0 * (Syz * Szy - Syy * Szz);
-  const double Sxx2Syy2Szz2Syz2Szy2 = Syy2 + Szz2 - Sxx2 + Syz2 + Szy2;
-  const double C2 = -2.0 * (Sxx2 + Syy2 + Szz2 + Sxy2 + Syx2 + Sxz2 + Szx2 + Syz2 + Szy2);
-  const double C1 = 8.0 * (Sxx * Syz * Szy + Syy * Szx * Sxz + Szz * Sxy * Syx - Sxx * Syy * Szz -
-                           Syz * Szx * Sxy - Szy * Syx * Sxz);
-  const double SxzpSzx = Sxz + Szx, SyzpSzy = Syz + Szy, SxypSyx = Sxy + Syx;
-  const double SyzmSzy = Syz - Szy, SxzmSzx = Sxz - Szx, SxymSyx = Sxy - Syx;
-  const double SxxpSyy = Sxx + Syy, SxxmSyy = Sxx - Syy;
-  const double Sxy2Sxz2Syx2Szx2 = Sxy2 + Sxz2 - Syx2 - Szx2;
-  const double C0 =
-      Sxy2Sxz2Syx2Szx2 * Sxy2Sxz2Syx2Szx2 +
-      (Sxx2Syy2Szz2Syz2Szy2 + SyzSzymSyySzz2) * (Sxx2Syy2Szz2Syz2Szy2 - SyzSzymSyySzz2) +
-      (-SxzpSzx * SyzmSzy + SxymSyx * (SxxmSyy - Szz)) *
-          (-SxzmSzx * SyzpSzy + SxymSyx * (SxxmSyy + Szz)) +
-      (-SxzpSzx * SyzpSzy - SxypSyx * (SxxpSyy - Szz)) *
-          (-SxzmSzx * SyzmSzy - SxypSyx * (SxxpSyy + Szz)) +
-      (SxypSyx * SyzpSzy + SxzpSzx * (SxxmSyy + Szz)) *
-          (-SxymSyx * SyzmSzy + SxzpSzx * (SxxpSyy + Szz)) +
-      (SxypSyx * SyzmSzy + SxzmSzx * (SxxmSyy - Szz)) *
-          (-SxymSyx * SyzpSzy + SxzmSzx * (SxxpSyy - Szz));
-
-  auto aboveEveryRoot = [&](double x) {
-    const double x2 = x * x;
-    return x >= 0.0 && 12.0 * x2 + 2.0 * C2 >= 0.0 && 4.0 * x2 * x + 2.0 * C2 * x + C1 >= 0.0 &&
-           (x2 + C2) * x2 + C1 * x + C0 >= 0.0;
-  };
-  if (!aboveEveryRoot(start)) start = E0;
-  double lambda = start;
-  for (int step = 0; step < kMaxNewtonSteps; ++step) {
-    const double x2 = lambda * lambda;
-    const double b = (x2 + C2) * lambda;
-    const double a = b + C1;
-    const double slope = 2.0 * x2 * lambda + b + a;
-    if (!(slope > 0.0)) break;  // on a double root: lambda is the root
-    const double delta = (a * lambda + C0) / slope;
-    const double next = lambda - delta;
-    const bool last = std::fabs(delta) < std::fabs(kNewtonPrecision * next);
-    if (!(delta >= 0.0) || (!last && !aboveEveryRoot(next))) break;
-    lambda = next;
-    if (last) break;
-  }
-  return lambda;
-}
-
-// Eigenvalues of a symmetric 4x4 matrix by cyclic Jacobi rotations, largest first, with the
-// eigenvector of the largest.
-void eigenSystem(const double K[4][4], double values[4], double top[4]) {
-  double a[4][4], v[4][4];
-  for (int i = 0; i < 4; ++i)
-    for (int j = 0; j < 4; ++j) {
-      a[i][j] = K[i][j];
-      v[i][j] = i == j ? 1.0 : 0.0;
-    }
-  for (int sweep = 0; sweep < kMaxJacobiSweeps; ++sweep) {
-    double off = 0.0, diag = 0.0;
-    for (int i = 0; i < 4; ++i) {
-      diag += a[i][i] * a[i][i];
-      for (int j = i + 1; j < 4; ++j) off += a[i][j] * a[i][j];
-    }
-    if (off <= 1e-32 * diag || off == 0.0) break;
-    for (int p = 0; p < 3; ++p)
-      for (int r = p + 1; r < 4; ++r) {
-        if (a[p][r] == 0.0) continue;
-        const double theta = (a[r][r] - a[p][p]) / (2.0 * a[p][r]);
-        const double t = (theta >= 0 ? 1.0 : -1.0) / (std::fabs(theta) + std::hypot(theta, 1.0));
-        const double c = 1.0 / std::sqrt(t * t + 1.0), s = t * c;
-        for (int k = 0; k < 4; ++k) {
-          const double akp = a[k][p], akr = a[k][r];
-          a[k][p] = c * akp - s * akr;
-          a[k][r] = s * akp + c * akr;
-          const double vkp = v[k][p], vkr = v[k][r];
-          v[k][p] = c * vkp - s * vkr;
-          v[k][r] = s * vkp + c * vkr;
-        }
-        for (int k = 0; k < 4; ++k) {
-          const double apk = a[p][k], ark = a[r][k];
-          a[p][k] = c * apk - s * ark;
-          a[r][k] = s * apk + c * ark;
-        }
-      }
-  }
-  int order[4] = {0, 1, 2, 3};
-  std::sort(order, order + 4, [&a](int i, int j) { return a[i][i] > a[j][j]; });
-  for (int i = 0; i < 4; ++i) values[i] = a[order[i]][order[i]];
-  for (int j = 0; j < 4; ++j) top[j] = v[j][order[0]];
-}
-
-// The rotation of a unit quaternion, by RigidBody's formula: R c' is the comparison point c'
-// turned onto the reference.
-void rotationOf(const double q[4], double R[9]) {
-  const double a2 = q[0] * q[0], x2 = q[1] * q[1], y2 = q[2] * q[2], z2 = q[3] * q[3];
-  const double xy = q[1] * q[2], az = q[0] * q[3], zx = q[3] * q[1];
-  const double ay = q[0] * q[2], yz = q[2] * q[3], ax = q[0] * q[1];
-  R[0] = a2 + x2 - y2 - z2;
-  R[1] = 2.0 * (xy + az);
-  R[2] = 2.0 * (zx - ay);
-  R[3] = 2.0 * (xy - az);
-  R[4] = a2 - x2 + y2 - z2;
-  R[5] = 2.0 * (yz + ax);
-  R[6] = 2.0 * (zx + ay);
-  R[7] = 2.0 * (yz - ax);
-  R[8] = a2 - x2 - y2 + z2;
-}
-
-// The least-cost assignment of k rows to k columns (cost[k * row + column]) by the Hungarian
-// method with potentials, in O(k^3); sets columnOf[row] and returns the total cost.
-double assignment(const std::vector<double>& cost, size_t k, std::vector<unsigned>& columnOf) {
-  const double inf = std::numeric_limits<double>::infinity();
-  std::vector<double> u(k + 1, 0), v(k + 1, 0), least(k + 1);
-  std::vector<size_t> rowOf(k + 1, 0), way(k + 1, 0);  // 1-based; rowOf[0] the row being added
-  std::vector<bool> used(k + 1);
-  for (size_t row = 1; row <= k; ++row) {
-    rowOf[0] = row;
-    size_t column = 0;
-    std::fill(least.begin(), least.end(), inf);
-    std::fill(used.begin(), used.end(), false);
-    do {
-      used[column] = true;
-      const size_t r = rowOf[column];
-      double delta = inf;
-      size_t next = 0;
-      for (size_t j = 1; j <= k; ++j) {
-        if (used[j]) continue;
-        const double reduced = cost[k * (r - 1) + (j - 1)] - u[r] - v[j];
-        if (reduced < least[j]) {
-          least[j] = reduced;
-          way[j] = column;
-        }
-        if (least[j] < delta) {
-          delta = least[j];
-          next = j;
-        }
-      }
-      if (next == 0) return inf;  // costs that are not finite
-      for (size_t j = 0; j <= k; ++j) {
-        if (used[j]) {
-          u[rowOf[j]] += delta;
-          v[j] -= delta;
-        } else {
-          least[j] -= delta;
-        }
-      }
-      column = next;
-    } while (rowOf[column] != 0);
-    do {
-      const size_t previous = way[column];
-      rowOf[column] = rowOf[previous];
-      column = previous;
-    } while (column != 0);
-  }
-  columnOf.assign(k, 0);
-  double total = 0;
-  for (size_t j = 1; j <= k; ++j) {
-    columnOf[rowOf[j] - 1] = static_cast<unsigned>(j - 1);
-    total += cost[k * (rowOf[j] - 1) + (j - 1)];
-  }
-  return total;
-}
-
-// ---- Symmetry classes --------------------------------------------------------------------
-
-// Colour refinement over both graphs at once, so that equal colours mean the same
-// surroundings in either: first element and degree, then, round after round, the colour with
-// the sorted colours of the neighbours, until no class splits. Colours are numbered in the
-// order of their descriptions, the same for the same pair of graphs.
-class Refinement {
- public:
-  Refinement(const HeavyAtomGraph& reference, const HeavyAtomGraph& comparison)
-      : reference_(reference), comparison_(comparison) {}
-
-  // Refines until stable; false, with `difference` set, as soon as a class holds different
-  // numbers of reference and comparison atoms.
-  bool run(std::string& difference, uint64_t& work);
-
-  const std::vector<unsigned>& referenceColours() const { return colours_[0]; }
-  const std::vector<unsigned>& comparisonColours() const { return colours_[1]; }
-
- private:
-  // Numbers the descriptions of both graphs' atoms; returns the count of colours.
-  unsigned number(const std::vector<std::vector<unsigned>> (&descriptions)[2]);
-  // The first reference atom, in molecule order, whose class has more reference atoms than
-  // comparison atoms; kNone when every class is balanced.
-  unsigned unbalanced(unsigned colours, std::vector<long>& excess) const;
-
-  const HeavyAtomGraph& reference_;
-  const HeavyAtomGraph& comparison_;
-  std::vector<unsigned> colours_[2];
-};
-
-unsigned Refinement::number(const std::vector<std::vector<unsigned>> (&descriptions)[2]) {
-  std::map<std::vector<unsigned>, unsigned> numbers;
-  for (const auto& side : descriptions)
-    for (const auto& description : side) numbers.emplace(description, 0);
-  unsigned next = 0;
-  for (auto& entry : numbers) entry.second = next++;
-  for (int side = 0; side < 2; ++side) {
-    colours_[side].resize(descriptions[side].size());
-    for (size_t v = 0; v < descriptions[side].size(); ++v)
-      colours_[side][v] = numbers[descriptions[side][v]];
-  }
-  return next;
-}
-
-unsigned Refinement::unbalanced(unsigned colours, std::vector<long>& excess) const {
-  excess.assign(colours, 0);
-  for (unsigned c : colours_[0]) ++excess[c];
-  for (unsigned c : colours_[1]) --excess[c];
-  for (unsigned v = 0; v < colours_[0].size(); ++v)
-    if (excess[colours_[0][v]] > 0) return v;
-  return kNone;
-}
-
-bool Refinement::run(std::string& difference, uint64_t& work) {
-  const HeavyAtomGraph* graphs[2] = {&reference_, &comparison_};
-  std::vector<std::vector<unsigned>> descriptions[2];
-  for (int side = 0; side < 2; ++side) {
-    const HeavyAtomGraph& g = *graphs[side];
-    descriptions[side].resize(g.size());
-    for (unsigned v = 0; v < g.size(); ++v) descriptions[side][v] = {g.element(v), g.degree(v)};
-  }
-  unsigned colours = number(descriptions);
-  std::vector<long> excess;
-  unsigned v = unbalanced(colours, excess);
-  if (v != kNone) {
-    const long count =
-        static_cast<long>(std::count(colours_[0].begin(), colours_[0].end(), colours_[0][v]));
-    std::ostringstream text;
-    text << symbolOf(reference_.element(v)) << " atoms with " << reference_.degree(v)
-         << " bonded heavy atoms: " << count << " in the reference, "
-         << count - excess[colours_[0][v]] << " in the comparison";
-    difference = text.str();
-    return false;
-  }
-  for (unsigned round = 1;; ++round) {
-    for (int side = 0; side < 2; ++side) {
-      const HeavyAtomGraph& g = *graphs[side];
-      for (unsigned w = 0; w < g.size(); ++w) {
-        std::vector<unsigned>& d = descriptions[side][w];
-        d.assign(1, colours_[side][w]);
-        for (unsigned k = 0; k < g.degree(w); ++k) d.push_back(colours_[side][g.neighbours(w)[k]]);
-        std::sort(d.begin() + 1, d.end());
-        work += 1 + g.degree(w);
-      }
-    }
-    const unsigned before = colours;
-    colours = number(descriptions);
-    v = unbalanced(colours, excess);
-    if (v != kNone) {
-      const long count =
-          static_cast<long>(std::count(colours_[0].begin(), colours_[0].end(), colours_[0][v]));
-      std::ostringstream text;
-      text << "atoms with the bonded surroundings of reference atom "
-           << identify(reference_.atom(v)) << ", up to " << round
-           << (round == 1 ? " bond" : " bonds") << " away: " << count << " in the reference, "
-           << count - excess[colours_[0][v]] << " in the comparison";
-      difference = text.str();
-      return false;
-    }
-    if (colours == before) return true;
-  }
 }
 
 // ---- The search ----------------------------------------------------------------------------
@@ -474,6 +137,7 @@ class Search {
 
   std::vector<Coords> r_, c_;  // fitted: about each molecule's barycentre; in place: as read
   std::vector<double> cNorm_;  // fitted: |c_w|
+  Coords referenceCentre_;     // the reference's barycentre, as read
   std::vector<std::vector<unsigned>> members_;  // colour -> comparison vertices, ascending
   std::vector<unsigned> order_;                 // depth -> reference vertex
   std::vector<unsigned> anchor_;  // depth -> an earlier bonded reference vertex, or kNone
@@ -536,6 +200,7 @@ void Search::placeCoordinates() {
   const double n = static_cast<double>(n_);
   rMean = Coords(rMean.x / n, rMean.y / n, rMean.z / n);
   cMean = Coords(cMean.x / n, cMean.y / n, cMean.z / n);
+  referenceCentre_ = rMean;
   double scale = 0;
   cNorm_.resize(n_);
   for (unsigned v = 0; v < n_; ++v) {
@@ -611,20 +276,42 @@ void Search::orderAtoms() {
 
 // What each reference atom adds at least, whichever of its class it is paired with: in place
 // the squared distance to the nearest; fitted, since the fit turns the comparison about its
-// barycentre onto the reference's, the squared difference of their distances to them.
+// barycentre onto the reference's, the squared difference of their distances to them. In a
+// class of more than kNearestByScan atoms (refinement cut short on a long chain) both kinds take
+// the nearest distance to one point (the reference barycentre in place: |r - c| >= ||r - p| -
+// |c - p||), by binary search among the class's sorted distances.
 void Search::staticBounds() {
+  constexpr size_t kNearestByScan = 64;
   atomBound_.assign(n_, 0);
+  const Coords centre = kind_ == GraphRmsd::kFitted ? Coords() : referenceCentre_;
+  std::vector<std::vector<double>> sorted(members_.size());  // colour -> sorted |c - p|
   for (unsigned v = 0; v < n_; ++v) {
+    const std::vector<unsigned>& members = members_[refColours_[v]];
     double least = std::numeric_limits<double>::infinity();
-    for (unsigned w : members_[refColours_[v]]) {
-      double d;
-      if (kind_ == GraphRmsd::kInPlace) {
-        d = squaredDistance(r_[v], c_[w]);
-      } else {
-        const double gap = std::sqrt(squaredNorm(r_[v])) - cNorm_[w];
-        d = gap * gap;
+    if (members.size() > kNearestByScan) {
+      std::vector<double>& norms = sorted[refColours_[v]];
+      if (norms.empty()) {
+        for (unsigned w : members) norms.push_back(std::sqrt(squaredDistance(c_[w], centre)));
+        std::sort(norms.begin(), norms.end());
+        work_ += kWorkListed * members.size();
       }
-      least = std::min(least, d);
+      const double norm = std::sqrt(squaredDistance(r_[v], centre));
+      const auto above = std::lower_bound(norms.begin(), norms.end(), norm);
+      if (above != norms.end()) least = (*above - norm) * (*above - norm);
+      if (above != norms.begin()) least = std::min(least, (norm - above[-1]) * (norm - above[-1]));
+      work_ += kWorkListed;
+    } else {
+      for (unsigned w : members) {
+        double d;
+        if (kind_ == GraphRmsd::kInPlace) {
+          d = squaredDistance(r_[v], c_[w]);
+        } else {
+          const double gap = std::sqrt(squaredNorm(r_[v])) - cNorm_[w];
+          d = gap * gap;
+        }
+        least = std::min(least, d);
+      }
+      work_ += kWorkListed * members.size();
     }
     atomBound_[v] = least;
   }
@@ -677,7 +364,7 @@ void Search::expand(size_t depth) {
       const double parent = depth == 0 ? 0.0 : levels_[depth - 1].partial;
       const double start =
           std::min(0.5 * sums.G, parent + std::sqrt(squaredNorm(r_[v])) * cNorm_[c]);
-      candidate.partial = largestEigenvalue(sums.S, start, 0.5 * sums.G);
+      candidate.partial = largestKeyEigenvalue(sums.S, start, 0.5 * sums.G);
       candidate.bound = std::max(0.0, sums.G - 2.0 * candidate.partial) + restBound_[depth + 1];
     }
     level.candidates.push_back(candidate);
@@ -750,8 +437,8 @@ void Search::seedLeaves(size_t depth) {
   const PairSums& core = levels_[depth].sums;
   double K[4][4], values[4], q[4], R[9];
   keyMatrix(core.S, K);
-  eigenSystem(K, values, q);
-  rotationOf(q, R);
+  keyEigenSystem(K, values, q);
+  quaternionRotation(q, R);
   std::vector<unsigned> previous, images;
   for (int round = 0; round < kMaxRounds; ++round) {
     work_ += kWorkCone;
@@ -763,12 +450,12 @@ void Search::seedLeaves(size_t depth) {
       all.add(r_[v], c_[mapping_[v]]);
       images.push_back(mapping_[v]);
     }
-    offer(std::max(0.0, all.G - 2.0 * largestEigenvalue(all.S, 0.5 * all.G, 0.5 * all.G)));
+    offer(std::max(0.0, all.G - 2.0 * largestKeyEigenvalue(all.S, 0.5 * all.G, 0.5 * all.G)));
     if (images == previous) break;
     previous = images;
     keyMatrix(all.S, K);
-    eigenSystem(K, values, q);
-    rotationOf(q, R);
+    keyEigenSystem(K, values, q);
+    quaternionRotation(q, R);
     clearLeaves();
   }
   clearLeaves();
@@ -785,11 +472,11 @@ double Search::coneBound(size_t depth) {
   double K[4][4];
   keyMatrix(level.sums.S, K);
   double values[4], q[4];
-  eigenSystem(K, values, q);
+  keyEigenSystem(K, values, q);
   const double made = std::max(0.0, level.sums.G - 2.0 * values[0]);
   const double gap = std::max(0.0, values[0] - values[1]);
   double R[9];
-  rotationOf(q, R);
+  quaternionRotation(q, R);
 
   // Each atom's free candidates, one after another, each an entry (distance from the atom to
   // the candidate turned by R, squared difference of barycentre distances, |c|); an entry of
@@ -913,46 +600,6 @@ void Search::search(bool coreOnly) {
 
 }  // namespace
 
-// ---- HeavyAtomGraph ------------------------------------------------------------------------
-
-HeavyAtomGraph::HeavyAtomGraph(const Molecule& molecule) {
-  std::unordered_map<const Atom*, unsigned> index;
-  for (size_t i = 0; i < molecule.numAtoms(); ++i) {
-    const Atom& atom = molecule.atom(i);
-    if (atom.isHydrogen() || atom.excluded) continue;
-    index.emplace(&atom, static_cast<unsigned>(atoms_.size()));
-    atoms_.push_back(&atom);
-  }
-  std::vector<std::pair<unsigned, unsigned>> ends;
-  for (size_t b = 0; b < molecule.numBonds(); ++b) {
-    const Bond& bond = molecule.bond(b);
-    const auto first = index.find(bond.getFirst()), second = index.find(bond.getSecond());
-    if (first == index.end() || second == index.end() || first->second == second->second) continue;
-    ends.emplace_back(first->second, second->second);
-    ends.emplace_back(second->second, first->second);
-  }
-  // A bond given twice is one bond.
-  std::sort(ends.begin(), ends.end());
-  ends.erase(std::unique(ends.begin(), ends.end()), ends.end());
-  offsets_.assign(atoms_.size() + 1, 0);
-  for (const auto& end : ends) ++offsets_[end.first + 1];
-  for (size_t v = 0; v < atoms_.size(); ++v) offsets_[v + 1] += offsets_[v];
-  neighbours_.reserve(ends.size());
-  for (const auto& end : ends) neighbours_.push_back(end.second);
-}
-
-unsigned HeavyAtomGraph::element(unsigned v) const {
-  return atoms_[v]->getAtomicNum();
-}
-
-const Coords& HeavyAtomGraph::position(unsigned v) const {
-  return atoms_[v]->getFixedCoords();
-}
-
-bool HeavyAtomGraph::bonded(unsigned v, unsigned w) const {
-  return std::binary_search(neighbours(v), neighbours(v) + degree(v), w);
-}
-
 // ---- GraphMatch ------------------------------------------------------------------------------
 
 std::string GraphMatchResult::describe() const {
@@ -981,35 +628,10 @@ std::string GraphMatchResult::describe() const {
   return text.str();
 }
 
-GraphMatch::GraphMatch(const Molecule& reference, const Molecule& comparison)
-    : reference_(reference), comparison_(comparison) {}
-
-namespace {
-
-// The first difference of element counts, or of bond counts; empty when they agree.
-std::string countDifference(const HeavyAtomGraph& reference, const HeavyAtomGraph& comparison) {
-  std::map<unsigned, long> excess;  // by atomic number: reference count - comparison count
-  for (unsigned v = 0; v < reference.size(); ++v) ++excess[reference.element(v)];
-  for (unsigned v = 0; v < comparison.size(); ++v) --excess[comparison.element(v)];
-  for (const auto& [z, more] : excess) {
-    if (more == 0) continue;
-    long inReference = 0;
-    for (unsigned v = 0; v < reference.size(); ++v) inReference += reference.element(v) == z;
-    std::ostringstream text;
-    text << symbolOf(z) << " atoms: " << inReference << " in the reference, " << inReference - more
-         << " in the comparison";
-    return text.str();
-  }
-  if (reference.numBonds() != comparison.numBonds()) {
-    std::ostringstream text;
-    text << "bonds between heavy atoms: " << reference.numBonds() << " in the reference, "
-         << comparison.numBonds() << " in the comparison";
-    return text.str();
-  }
-  return std::string();
-}
-
-}  // namespace
+GraphMatch::GraphMatch(const Molecule& reference, const Molecule& comparison,
+                       const std::vector<bool>& referenceAtoms,
+                       const std::vector<bool>& comparisonAtoms)
+    : reference_(reference, referenceAtoms), comparison_(comparison, comparisonAtoms) {}
 
 GraphMatchResult GraphMatch::run(const GraphMatchOptions& options) {
   using Outcome = GraphMatchResult::Outcome;
@@ -1040,11 +662,22 @@ GraphMatchResult GraphMatch::run(const GraphMatchOptions& options) {
     result.outcome = Outcome::kNotIsomorphic;
     return result;
   }
-  Refinement classes(reference_, comparison_);
-  if (!classes.run(result.difference, result.work)) {
+  // The classes serve every run of the same work limit.
+  if (!classes_ || classesLimit_ != limit) {
+    classes_.emplace(reference_, comparison_);
+    classesLimit_ = limit;
+    classesWork_ = 0;
+    classesDifference_.clear();
+    classesOutcome_ = classes_->refine(limit / kRefinementShare, classesWork_, classesDifference_);
+  }
+  result.work = classesWork_;
+  result.classesSettled = classesOutcome_ != SymmetryClasses::Outcome::kCut;
+  if (classesOutcome_ == SymmetryClasses::Outcome::kUnbalanced) {
     result.outcome = Outcome::kNotIsomorphic;
+    result.difference = classesDifference_;
     return result;
   }
+  const SymmetryClasses& classes = *classes_;
 
   Search search(reference_, comparison_, classes.referenceColours(), classes.comparisonColours(),
                 options.choose, limit, result.work);

@@ -4,39 +4,16 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
-#include "coords.h"
+#include "heavyatomgraph.h"
 
 namespace VXMole {
 
 class Atom;
 class Molecule;
-
-// The heavy-atom bond graph of a molecule: its atoms that are neither hydrogens nor the
-// pseudo-atoms of ring perception (Atom::excluded), in molecule order, joined by their bonds
-// whatever the bond order, so that protonation and Kekulé forms do not change it. Vertex v is
-// the v-th such atom. The graph points into the molecule, which must outlive it.
-class HeavyAtomGraph {
- public:
-  explicit HeavyAtomGraph(const Molecule& molecule);
-
-  size_t size() const { return atoms_.size(); }
-  size_t numBonds() const { return neighbours_.size() / 2; }
-  const Atom& atom(unsigned v) const { return *atoms_[v]; }
-  unsigned element(unsigned v) const;  // atomic number
-  const Coords& position(unsigned v) const;
-  unsigned degree(unsigned v) const { return offsets_[v + 1] - offsets_[v]; }
-  // The neighbours of v, ascending: [neighbours(v), neighbours(v) + degree(v)).
-  const unsigned* neighbours(unsigned v) const { return neighbours_.data() + offsets_[v]; }
-  bool bonded(unsigned v, unsigned w) const;
-
- private:
-  std::vector<const Atom*> atoms_;  // not owning
-  std::vector<unsigned> offsets_;   // neighbours of v at [offsets_[v], offsets_[v + 1])
-  std::vector<unsigned> neighbours_;
-};
 
 // Which RMSD chooses the mapping: after the least-squares fit of the pairs (QCP, as
 // RigidBody fits them), or of the coordinates as they stand.
@@ -79,6 +56,9 @@ struct GraphMatchResult {
   // False when the search reached its bound: the mapping is the best one found by then, not
   // proved the best.
   bool proved = true;
+  // False when colour refinement reached its share of the bound before the classes settled:
+  // the search ran on coarser classes, as exact but slower.
+  bool classesSettled = true;
   uint64_t work = 0;  // candidate pairs weighed, in the units of the work limit
 
   // The value that chose the mapping.
@@ -89,7 +69,8 @@ struct GraphMatchResult {
 };
 
 // The search. Atoms are first sorted into symmetry classes by colour refinement over both
-// graphs at once (element and degree, then the classes of the neighbours, round after round);
+// graphs at once (SymmetryClasses, within half the work limit: a chain of thousands of atoms
+// needs as many rounds);
 // a reference atom may only be paired with a comparison atom of its class, bonds must map
 // onto bonds, and the search is depth first, bonded atoms after bonded atoms, the leaves (atoms
 // of one bond) and lone atoms last, candidates in order of their bound. A branch is pruned when
@@ -110,8 +91,13 @@ class GraphMatch {
   // alkanes finish in a few hundredths.
   static constexpr uint64_t kDefaultWorkLimit = 20'000'000;
 
-  GraphMatch(const Molecule& reference, const Molecule& comparison);
+  // The graphs are built on the atoms selected by position, as HeavyAtomGraph says; empty
+  // selections: every atom.
+  GraphMatch(const Molecule& reference, const Molecule& comparison,
+             const std::vector<bool>& referenceAtoms = {},
+             const std::vector<bool>& comparisonAtoms = {});
 
+  // One search; the symmetry classes are found once for every run of the same work limit.
   GraphMatchResult run(const GraphMatchOptions& options = GraphMatchOptions());
 
   const HeavyAtomGraph& referenceGraph() const { return reference_; }
@@ -120,6 +106,11 @@ class GraphMatch {
  private:
   HeavyAtomGraph reference_;
   HeavyAtomGraph comparison_;
+  std::optional<SymmetryClasses> classes_;  // empty until a run needs them
+  uint64_t classesLimit_ = 0;               // the work limit they were refined under
+  SymmetryClasses::Outcome classesOutcome_ = SymmetryClasses::Outcome::kSettled;
+  std::string classesDifference_;
+  uint64_t classesWork_ = 0;
 };
 
 // GraphMatch(reference, comparison).run(options).

@@ -1,9 +1,10 @@
-// Pairing: partners by key, the memory check, the pairs' coordinates, the search of each mode and
-// the counts behind the doubt about pairing by name or number.
+// Pairing: partners by key, the memory check, the pairs' coordinates, the search of each mode,
+// the mapping by bond graph and the counts behind the doubt about pairing by name or number.
 #include "pairing.h"
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstddef>  // for std::nullptr_t
 #include <limits>
 #include <string>
@@ -16,6 +17,7 @@
 #include "availablememory.h"
 #include "bitmatrix.h"
 #include "global.h"
+#include "graphmatch.h"
 #include "greedyclique.h"
 #include "molecule.h"
 #include "residu.h"
@@ -263,6 +265,60 @@ std::vector<unsigned> largestSet(const PairCoords& coords, const PairingOptions&
   return set;
 }
 
+// The RMSD in place of the kept pairs.
+double keptRmsdInPlace(const PairingResult& pairing) {
+  std::vector<Coords> reference, comparison;
+  reference.reserve(pairing.kept.size());
+  comparison.reserve(pairing.kept.size());
+  for (unsigned position : pairing.kept) {
+    reference.push_back(pairing.pairs[position].reference->getFixedCoords());
+    comparison.push_back(pairing.pairs[position].comparison->getFixedCoords());
+  }
+  return rmsdInPlace(reference, comparison);
+}
+
+// By graph: every heavy atom mapped by GraphMatch, every pair kept in reference order.
+PairingResult pairByGraph(const Molecule& reference, const Molecule& comparison,
+                          const PairingOptions& options) {
+  PairingResult result;
+  result.mode = options.mode;
+  GraphMatchOptions request;
+  request.choose = GraphRmsd::kFitted;
+  request.workLimit = options.graphWorkLimit;
+  GraphMatch graphs(reference, comparison, options.referenceAtoms, options.comparisonAtoms);
+  const GraphMatchResult match = graphs.run(request);
+  if (match.outcome != GraphMatchResult::Outcome::kMapped) {
+    result.outcome = PairingResult::Outcome::kNotMapped;
+    result.notMapped = match.describe();
+    return result;
+  }
+  result.pairCount = match.reference.size();
+  result.bytesNeeded = pairingBytesNeeded(result.pairCount, options.mode);
+  result.pairs.reserve(result.pairCount);
+  for (size_t k = 0; k < match.reference.size(); ++k)
+    result.pairs.push_back(AtomPair{match.reference[k], match.comparison[k]});
+  result.referenceAtomsPaired = result.pairs.size();
+  if (result.pairs.size() < 2) throw raise(kErrNotEnoughPairs);
+  result.kept.resize(result.pairs.size());
+  for (unsigned k = 0; k < result.kept.size(); ++k) result.kept[k] = k;
+  result.isKept.assign(result.pairs.size(), true);
+  result.proved = match.proved;
+  result.inPlaceRmsd = match.inPlaceRmsd;
+  if (options.graphInPlace) {
+    request.choose = GraphRmsd::kInPlace;
+    const GraphMatchResult inPlace = graphs.run(request);
+    // The graphs map, so the search in place finds a mapping unless its bound stops it first.
+    if (inPlace.outcome != GraphMatchResult::Outcome::kMapped) {
+      result.outcome = PairingResult::Outcome::kNotMapped;
+      result.notMapped = inPlace.describe();
+      return result;
+    }
+    result.inPlaceRmsd = inPlace.inPlaceRmsd;
+    result.proved = result.proved && inPlace.proved;
+  }
+  return result;
+}
+
 }  // namespace
 
 const char* pairingModeName(PairingMode mode) {
@@ -277,19 +333,24 @@ const char* pairingModeName(PairingMode mode) {
       return "RESIDUE";
     case PairingMode::kBySequence:
       return "SEQUENCE";
+    case PairingMode::kByGraph:
+      return "GRAPH";
   }
   return "";
 }
 
 std::optional<PairingMode> pairingModeNamed(const std::string& name) {
-  for (PairingMode mode : {PairingMode::kByName, PairingMode::kByMapNumber, PairingMode::kByElement,
-                           PairingMode::kByResidue, PairingMode::kBySequence}) {
+  for (PairingMode mode :
+       {PairingMode::kByName, PairingMode::kByMapNumber, PairingMode::kByElement,
+        PairingMode::kByResidue, PairingMode::kBySequence, PairingMode::kByGraph}) {
     if (name == pairingModeName(mode)) return mode;
   }
   return std::nullopt;
 }
 
 double pairingBytesNeeded(size_t n, PairingMode mode) {
+  // By graph the pairs are the mapping: no pair coordinates, no correspondence graph.
+  if (mode == PairingMode::kByGraph) return static_cast<double>(n) * kResultBytesPerPair;
   const double search = mode == PairingMode::kByElement
                             ? BitMatrix::bytesNeeded(n) + MaxClique::bytesNeeded(n)
                             : GreedyClique::bytesNeeded(n);
@@ -298,6 +359,7 @@ double pairingBytesNeeded(size_t n, PairingMode mode) {
 
 PairingResult pairAtoms(const Molecule& reference, const Molecule& comparison,
                         const PairingOptions& options) {
+  if (options.mode == PairingMode::kByGraph) return pairByGraph(reference, comparison, options);
   PairingResult result;
   result.mode = options.mode;
   result.bytesAvailable = options.memoryAvailable ? *options.memoryAvailable : availableMemory();
@@ -364,6 +426,7 @@ PairingResult pairAtoms(const Molecule& reference, const Molecule& comparison,
   result.isKept.assign(result.pairs.size(), false);
   for (unsigned position : set) result.isKept[position] = true;
   result.kept = std::move(set);
+  result.inPlaceRmsd = keptRmsdInPlace(result);
   if (result.doubtful())
     result.polymer =
         holdsPolymer(reference, referenceMay) || holdsPolymer(comparison, comparisonMay);
@@ -381,6 +444,19 @@ void loadKeptPairs(const PairingResult& pairing, RigidBody& fit) {
   }
   fit.Load_Coords_To_Rigid(rigid);
   fit.Load_Coords_To_Mobile(mobile);
+}
+
+double rmsdInPlace(const std::vector<Coords>& reference, const std::vector<Coords>& comparison) {
+  if (reference.empty() || reference.size() != comparison.size())
+    return std::numeric_limits<double>::quiet_NaN();
+  double sum = 0;
+  for (size_t k = 0; k < reference.size(); ++k) {
+    const double dx = reference[k].x - comparison[k].x;
+    const double dy = reference[k].y - comparison[k].y;
+    const double dz = reference[k].z - comparison[k].z;
+    sum += dx * dx + dy * dy + dz * dz;
+  }
+  return std::sqrt(sum / static_cast<double>(reference.size()));
 }
 
 }  // namespace VXMole

@@ -1,13 +1,15 @@
-// Pairing: the atom pairs two molecules form by name, map number, element, residue or sequence,
-// the memory they need, and the consistent set of pairs kept for the fit.
+// Pairing: the atom pairs two molecules form by name, map number, element, residue, sequence or
+// bond graph, the memory they need, and the consistent set of pairs kept for the fit.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "coords.h"
 #include "maxclique.h"          // for MaxClique::kDefaultWorkLimit
 #include "paircoords.h"         // for ProgressFn
 #include "sequencealignment.h"  // for SequenceKind
@@ -21,7 +23,7 @@ class RigidBody;
 // What makes a reference atom and a comparison atom a tentative pair. Only atoms that may pair
 // take part: selected atoms that are not hydrogens nor the pseudo-atoms of ring perception
 // (Atom::excluded). By name, map number and element every match is a pair, so one atom may
-// take part in several; by residue and sequence an atom takes part in one pair at most.
+// take part in several; by residue, sequence and graph an atom takes part in one pair at most.
 // Alternate sites (Atom::getAltLoc) pair by element, residue and sequence only with the same
 // letter or with a blank, the same letter first.
 enum class PairingMode {
@@ -30,9 +32,11 @@ enum class PairingMode {
   kByElement,    // equal atomic numbers; an atom of no known element pairs with none
   kByResidue,    // equal chain, residue number, insertion code, residue name and atom name
   kBySequence,   // atoms of equal name in residues that a sequence alignment pairs
+  kByGraph,      // every atom, by the isomorphism of the bond graphs of lowest RMSD (GraphMatch);
+                 // no consistent set is searched: every pair is kept
 };
 
-// The mode's name on the command line: "NAME", "ID", "ELEMENT", "RESIDUE", "SEQUENCE".
+// The mode's name on the command line: "NAME", "ID", "ELEMENT", "RESIDUE", "SEQUENCE", "GRAPH".
 const char* pairingModeName(PairingMode mode);
 // The mode so named, exactly and case-sensitively; empty for any other text.
 std::optional<PairingMode> pairingModeNamed(const std::string& name);
@@ -78,6 +82,11 @@ struct PairingOptions {
   uint64_t searchWorkLimit = MaxClique::kDefaultWorkLimit;
   double searchTimeLimit = kElementTimeLimit;
   static constexpr double kElementTimeLimit = 9.0;
+  // By graph: whether the mapping of lowest RMSD in place is searched too, for inPlaceRmsd (the
+  // pairs are always those of lowest fitted RMSD), and GraphMatch's work limit (0: its
+  // default), for each search.
+  bool graphInPlace = false;
+  uint64_t graphWorkLimit = 0;
 };
 
 struct PairingResult {
@@ -88,13 +97,17 @@ struct PairingResult {
     kNoConsistentSet,  // the pairs hold no consistent set of GreedyClique::kMinSize pairs
     kOverTime,         // by element: the correspondence graph of the pairs could not be made
                        // within the time the pairing may take; nothing kept
+    kNotMapped,        // by graph: the bond graphs could not be mapped onto each other (not
+                       // isomorphic, no heavy atom, no bond, or the search bound reached before
+                       // any mapping); `notMapped` says why; nothing paired
   };
 
   Outcome outcome = Outcome::kKept;
   PairingMode mode = PairingMode::kByName;
   size_t pairCount = 0;       // the pairs the mode forms, counted before any is formed
   double bytesNeeded = 0;     // pairingBytesNeeded(pairCount, mode)
-  double bytesAvailable = 0;  // the memory the pairing may take; infinity when unknown
+  double bytesAvailable = 0;  // the memory the pairing may take; infinity when unknown; by
+                              // graph, not asked (0)
   double graphSeconds = 0;    // kOverTime: the time the graph would have taken, projected
 
   // The pairs formed, empty when refused: reference atoms in molecule order, each with its
@@ -108,9 +121,17 @@ struct PairingResult {
   // False when the exact search (by element) reached its limits before proving its set the
   // largest: the set kept is the largest it found. Settled is false when it reached them
   // later, while choosing among sets of the largest size by RMSD: the set kept is the best
-  // it scored.
+  // it scored. By graph, proved is false when the search reached its bound before proving its
+  // mapping the one of lowest RMSD: the mapping kept is the best it found.
   bool proved = true;
   bool settled = true;
+  // The RMSD of the kept pairs as they stand, without the fit, in ångström; by graph with
+  // graphInPlace, that of the mapping of lowest RMSD in place, which may pair the atoms
+  // otherwise than the kept pairs do. NaN unless the outcome is kKept.
+  double inPlaceRmsd = std::numeric_limits<double>::quiet_NaN();
+  // By graph, when not mapped: both heavy-atom counts and the first difference found
+  // (GraphMatchResult::describe), one line naming no file.
+  std::string notMapped;
 
   // The counts behind the doubt about pairing by name or map number: the names (numbers) that
   // occur twice among one molecule's atoms that may pair, counted once across both molecules
@@ -141,15 +162,20 @@ struct PairingResult {
 
 // Pairs the atoms of the two molecules as the mode says and keeps a consistent set of pairs
 // (PairCoords gives the rule): by element the largest clique (MaxClique), ties broken by the
-// lowest RMSD of its fit; in every other mode the first clique of the greedy descent
-// (GreedyClique). The memory is checked before any pair is formed (by residue and sequence,
-// which form at most one pair per atom, before the pairs' coordinates are). Fewer than two
-// pairs raise MoleExcept kErrNotEnoughPairs. Prints nothing.
+// lowest RMSD of its fit; by graph every pair of the mapping (no clique); in every other mode
+// the first clique of the greedy descent (GreedyClique). The memory is checked before any pair
+// is formed (by residue and sequence, which form at most one pair per atom, before the pairs'
+// coordinates are; by graph, whose memory grows with the atoms alone, it is not). Fewer than
+// two pairs raise MoleExcept kErrNotEnoughPairs. Prints nothing.
 PairingResult pairAtoms(const Molecule& reference, const Molecule& comparison,
                         const PairingOptions& options);
 
 // Loads the fixed coordinates of the kept pairs, in the kept order, into the fit: the reference
 // atoms as its rigid list, the comparison atoms as its mobile list.
 void loadKeptPairs(const PairingResult& pairing, RigidBody& fit);
+
+// The RMSD of point pairs as they stand, without any fit: reference[k] against comparison[k].
+// NaN when the lists are empty or differ in length.
+double rmsdInPlace(const std::vector<Coords>& reference, const std::vector<Coords>& comparison);
 
 }  // namespace VXMole

@@ -13,6 +13,7 @@
 
 #include "atome.h"
 #include "complex.h"
+#include "graph_builder.h"
 #include "molecule.h"
 #include "rigidbody.h"
 #include "structurefile.h"
@@ -21,99 +22,12 @@ using namespace VXMole;
 
 namespace {
 
-struct AtomSpec {
-  std::string symbol;
-  Coords xyz;
-  bool excluded = false;  // a ring centroid dummy
-};
-struct BondSpec {
-  unsigned first, second;
-  int type = kBondSingle;
-};
-
-// A molecule of the given atoms (named by symbol and position) and bonds (by atom position).
-std::unique_ptr<Molecule> build(const std::vector<AtomSpec>& atoms,
-                                const std::vector<BondSpec>& bonds) {
-  auto molecule = std::make_unique<Molecule>(kMoleCalcs);
-  std::vector<Atom*> made;
-  for (const AtomSpec& a : atoms) {
-    const auto k = static_cast<unsigned>(made.size());
-    made.push_back(new Atom(k, k + 1, a.symbol, a.xyz, a.symbol + std::to_string(k + 1), ""));
-    made.back()->excluded = a.excluded;
-    molecule->addAtom(made.back());
-  }
-  unsigned number = 1;
-  for (const BondSpec& b : bonds)
-    molecule->addBond(made[b.first], made[b.second], b.type, number++);
-  return molecule;
-}
-
-// The same molecule with its atoms listed in `order` (atom k of the copy is atom order[k]) at
-// the coordinates `place` gives each original atom.
-std::unique_ptr<Molecule> reordered(const std::vector<AtomSpec>& atoms,
-                                    const std::vector<BondSpec>& bonds,
-                                    const std::vector<unsigned>& order,
-                                    const std::vector<Coords>& place) {
-  std::vector<unsigned> position(order.size());
-  for (unsigned k = 0; k < order.size(); ++k) position[order[k]] = k;
-  std::vector<AtomSpec> copy;
-  for (unsigned original : order) copy.push_back({atoms[original].symbol, place[original]});
-  std::vector<BondSpec> links;
-  for (const BondSpec& b : bonds) links.push_back({position[b.first], position[b.second], b.type});
-  return build(copy, links);
-}
-
 GraphMatchResult match(const Molecule& reference, const Molecule& comparison, GraphRmsd choose,
                        uint64_t workLimit = 0) {
   GraphMatchOptions options;
   options.choose = choose;
   options.workLimit = workLimit;
   return matchGraphs(reference, comparison, options);
-}
-
-// Benzoate with its hydrogens: ring C1-C6, carboxyl C7 with O8 and O9, H10-H14 on the ring.
-const std::vector<AtomSpec> kBenzoate = {
-    {"C", {0.000, 1.396, 0}},   {"C", {1.209, 0.698, 0}},   {"C", {1.209, -0.698, 0}},
-    {"C", {0.000, -1.396, 0}},  {"C", {-1.209, -0.698, 0}}, {"C", {-1.209, 0.698, 0}},
-    {"C", {0.000, 2.896, 0}},   {"O", {1.100, 3.530, 0}},   {"O", {-1.150, 3.480, 0.05}},
-    {"H", {2.150, 1.240, 0}},   {"H", {2.150, -1.240, 0}},  {"H", {0.000, -2.480, 0}},
-    {"H", {-2.150, -1.240, 0}}, {"H", {-2.150, 1.240, 0}}};
-const std::vector<BondSpec> kBenzoateBonds = {{0, 1, kBondAromatic},
-                                              {1, 2, kBondAromatic},
-                                              {2, 3, kBondAromatic},
-                                              {3, 4, kBondAromatic},
-                                              {4, 5, kBondAromatic},
-                                              {5, 0, kBondAromatic},
-                                              {0, 6},
-                                              {6, 7, kBondDouble},
-                                              {6, 8},
-                                              {1, 9},
-                                              {2, 10},
-                                              {3, 11},
-                                              {4, 12},
-                                              {5, 13}};
-
-std::vector<Coords> coordsOf(const std::vector<AtomSpec>& atoms) {
-  std::vector<Coords> xyz;
-  for (const AtomSpec& a : atoms) xyz.push_back(a.xyz);
-  return xyz;
-}
-
-TEST(HeavyAtomGraph, LeavesOutHydrogensAndRingDummiesWhateverTheBondOrders) {
-  std::vector<AtomSpec> atoms = kBenzoate;
-  atoms.push_back({"C", {0, 0, 0}, true});  // the ring centroid
-  std::vector<BondSpec> bonds = kBenzoateBonds;
-  bonds.push_back({14, 0});
-  const auto molecule = build(atoms, bonds);
-  const HeavyAtomGraph graph(*molecule);
-  ASSERT_EQ(graph.size(), 9u);
-  EXPECT_EQ(graph.numBonds(), 9u);  // six ring bonds, C1-C7, C7=O8, C7-O9
-  EXPECT_EQ(graph.degree(0), 3u);
-  EXPECT_EQ(std::vector<unsigned>(graph.neighbours(6), graph.neighbours(6) + 3),
-            (std::vector<unsigned>{0, 7, 8}));
-  EXPECT_TRUE(graph.bonded(7, 6));
-  EXPECT_FALSE(graph.bonded(7, 8));
-  EXPECT_EQ(graph.element(8), 8u);
 }
 
 TEST(GraphMatch, SwappedCarboxylateOxygensGiveZero) {

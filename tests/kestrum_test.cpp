@@ -555,7 +555,8 @@ TEST(KestrumCommandLine, RepeatedCarryOptionAndUnknownPairingMode) {
   const auto run = runKestrum({"-r", ligand, "-c", ligand, "-g", "name", "-a", ligand, "-a",
                                dataPath("e2e_acp_chain_a.pdb"), "-p", dir.path()});
   ASSERT_EQ(run.status, 0) << run.err;
-  EXPECT_EQ(run.err.find("WARNING : -g name is not NAME, ID, ELEMENT, RESIDUE or SEQUENCE"), 0u)
+  EXPECT_EQ(run.err.find("WARNING : -g name is not NAME, ID, ELEMENT, RESIDUE, SEQUENCE or GRAPH"),
+            0u)
       << run.err;
   EXPECT_TRUE(std::filesystem::exists(dir.file("rot_e2e_1c9_4i23.mol2")));
   EXPECT_TRUE(std::filesystem::exists(dir.file("rot_e2e_acp_chain_a.mol2")));

@@ -13,6 +13,7 @@
 #include "atome.h"
 #include "complex.h"
 #include "global.h"
+#include "graph_builder.h"
 #include "lsq_reference.h"
 #include "molecule.h"
 #include "residu.h"
@@ -389,6 +390,71 @@ TEST_F(PairingLigands, ElementPairingHonoursItsTimeBound) {
   ASSERT_EQ(small.outcome, PairingResult::Outcome::kKept);
   EXPECT_FALSE(small.proved);
   expectConsistentKeptSet(small);
+}
+
+// Benzoate against a copy that lists its carboxylate oxygens the other way round, each at the
+// other's place: by graph every heavy atom pairs and every pair is kept, in place at 0.
+TEST(PairingGraph, EveryHeavyAtomIsPairedAndKeptWithinTheSelection) {
+  const auto reference = build(kBenzoate, kBenzoateBonds);
+  std::vector<Coords> place = coordsOf(kBenzoate);
+  std::swap(place[7], place[8]);
+  const auto comparison =
+      reordered(kBenzoate, kBenzoateBonds, {8, 7, 6, 5, 4, 3, 2, 1, 0, 13, 12, 11, 10, 9}, place);
+  for (bool inPlace : {false, true}) {
+    PairingOptions options = withMode(PairingMode::kByGraph);
+    options.graphInPlace = inPlace;
+    const PairingResult all = pairAtoms(*reference, *comparison, options);
+    ASSERT_EQ(all.outcome, PairingResult::Outcome::kKept);
+    ASSERT_EQ(all.pairs.size(), 9u);  // no hydrogen
+    EXPECT_EQ(all.kept.size(), 9u);
+    EXPECT_TRUE(all.proved);
+    EXPECT_NEAR(all.inPlaceRmsd, 0.0, 1e-12);
+    for (const AtomPair& pair : all.pairs)
+      EXPECT_TRUE(pair.reference->getFixedCoords() == pair.comparison->getFixedCoords());
+
+    // The ring alone, selected in both: the graphs are built on the selected atoms. Each of
+    // the ring's twelve symmetries fits at 0, so the pairs may be any of them; in place only
+    // the one that keeps every atom gives 0.
+    options.referenceAtoms = {true,  true,  true, true, true, true, false,
+                              false, false, true, true, true, true, true};
+    options.comparisonAtoms = {false, false, false, true, true, true, true,
+                               true,  true,  true,  true, true, true, true};
+    const PairingResult ring = pairAtoms(*reference, *comparison, options);
+    ASSERT_EQ(ring.outcome, PairingResult::Outcome::kKept);
+    EXPECT_EQ(ring.kept.size(), 6u);
+    RigidBody fit;
+    loadKeptPairs(ring, fit);
+    EXPECT_NEAR(fit.Calc_Rotation(-1.0), 0.0, 1e-6);
+    if (inPlace) {
+      EXPECT_NEAR(ring.inPlaceRmsd, 0.0, 1e-12);
+    }
+  }
+}
+
+// A comparison without one oxygen cannot be mapped: nothing is paired and the reason gives
+// both counts.
+TEST(PairingGraph, GraphsThatDifferAreNotMapped) {
+  const auto reference = build(kBenzoate, kBenzoateBonds);
+  std::vector<AtomSpec> atoms(kBenzoate.begin(), kBenzoate.begin() + 8);
+  std::vector<BondSpec> bonds(kBenzoateBonds.begin(), kBenzoateBonds.begin() + 8);
+  const auto comparison = build(atoms, bonds);
+  const PairingResult result = pairAtoms(*reference, *comparison, withMode(PairingMode::kByGraph));
+  EXPECT_EQ(result.outcome, PairingResult::Outcome::kNotMapped);
+  EXPECT_TRUE(result.pairs.empty());
+  EXPECT_TRUE(result.kept.empty());
+  EXPECT_NE(result.notMapped.find("9 heavy atoms"), std::string::npos) << result.notMapped;
+  EXPECT_NE(result.notMapped.find("8 heavy atoms"), std::string::npos) << result.notMapped;
+  EXPECT_NE(result.notMapped.find("O atoms: 2 in the reference, 1 in the comparison"),
+            std::string::npos)
+      << result.notMapped;
+}
+
+TEST(PairingGraph, InPlaceRmsdOfListsThatDoNotMatchIsNaN) {
+  const std::vector<Coords> a = {Coords(0, 0, 0), Coords(1, 0, 0)};
+  const std::vector<Coords> b = {Coords(0, 3, 0), Coords(1, 0, 4)};
+  EXPECT_NEAR(rmsdInPlace(a, b), 3.5355339059327378, 1e-12);  // sqrt((9 + 16) / 2)
+  EXPECT_TRUE(std::isnan(rmsdInPlace(a, {Coords()})));
+  EXPECT_TRUE(std::isnan(rmsdInPlace({}, {})));
 }
 
 }  // namespace

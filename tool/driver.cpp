@@ -50,6 +50,7 @@ struct Options {
   std::vector<std::string> otherPaths;
   bool printTransform = false;  // -m
   bool printPairs = false;      // -l
+  bool printInPlace = false;    // -n: the RMSD of the pairs as they stand, without the fit
   // Selections of the atoms to pair and fit: -s for both molecules, -sr and -sc for one,
   // each taking precedence over -s. Empty: every atom.
   std::optional<std::string> selectBoth, selectReference, selectComparison;
@@ -78,6 +79,7 @@ void printUsage() {
 // The options that take no value.
 const char kTransformOption[] = "-m";
 const char kPairsOption[] = "-l";
+const char kInPlaceOption[] = "-n";
 // The selection options.
 const char kSelectBoth[] = "-s";
 const char kSelectReference[] = "-sr";
@@ -90,7 +92,7 @@ bool isSelectionOption(const std::string& arg) {
 // "-a" itself ends a list too, so that "-a A -a B" carries both.
 bool endsOtherList(const std::string& arg) {
   return kOptionNames.find(arg) != std::string::npos || arg == "-a" || arg == kTransformOption ||
-         arg == kPairsOption || isSelectionOption(arg);
+         arg == kPairsOption || arg == kInPlaceOption || isSelectionOption(arg);
 }
 
 // Scans the arguments left to right. Returns false, after a message on the error stream,
@@ -104,8 +106,10 @@ bool parseOptions(int argc, char** argv, Options& options) {
       while (i < argc && !endsOtherList(argv[i])) options.otherPaths.emplace_back(argv[i++]);
       continue;
     }
-    if (arg == kTransformOption || arg == kPairsOption) {
-      (arg == kTransformOption ? options.printTransform : options.printPairs) = true;
+    if (arg == kTransformOption || arg == kPairsOption || arg == kInPlaceOption) {
+      (arg == kTransformOption ? options.printTransform
+       : arg == kPairsOption   ? options.printPairs
+                               : options.printInPlace) = true;
       ++i;
       continue;
     }
@@ -308,7 +312,13 @@ void reportRefusal(const PairingResult& pairing) {
 // name or number may have joined the wrong atoms. The standard output is flushed first, so that
 // the lines of both streams come in order on a terminal.
 void warnAboutKeptSet(const PairingResult& pairing) {
-  if (!pairing.proved) {
+  if (!pairing.proved && pairing.mode == PairingMode::kByGraph) {
+    std::cout.flush();
+    std::cerr << "WARNING : the search among the symmetries of the bond graph reached its limit "
+                 "before proving its mapping of the "
+              << pairing.kept.size()
+              << " heavy atoms the one of lowest RMSD; it keeps the best it found" << std::endl;
+  } else if (!pairing.proved) {
     std::cout.flush();
     std::cerr << "WARNING : the search for the largest consistent set of pairs reached its limit "
                  "before proving its set the largest; it keeps the largest it found, "
@@ -342,18 +352,21 @@ void warnAboutKeptSet(const PairingResult& pairing) {
   }
 }
 
-// Pairs the atoms, keeps the consistent set of the mode and loads its coordinates into the
-// fit. Returns false after a message when the pairing cannot be held in memory or no
-// consistent set of three pairs exists.
-bool loadPairedAtoms(const Molecule& reference, const Molecule& comparison, PairingMode mode,
+// Pairs the atoms, keeps the consistent set of the mode (by graph, the mapping) and loads its
+// coordinates into the fit. Returns false after a message when the pairing cannot be held in
+// memory, no consistent set of three pairs exists, or the bond graphs cannot be mapped.
+bool loadPairedAtoms(const Options& options, const std::string& comparisonName,
+                     const Molecule& reference, const Molecule& comparison,
                      const std::vector<bool>& referenceAtoms,
                      const std::vector<bool>& comparisonAtoms, RigidBody& fit,
                      PairingResult& pairing) {
-  activity.pairing = pairingModeName(mode);
+  activity.pairing = pairingModeName(*options.pairingMode);
   {
     ProgressLine progress("Pairing");  // erased before any message below
     PairingOptions request;
-    request.mode = mode;
+    request.mode = *options.pairingMode;
+    // With -n the mapping by graph of lowest RMSD in place is searched too, for its line.
+    request.graphInPlace = options.printInPlace;
     request.referenceAtoms = referenceAtoms;
     request.comparisonAtoms = comparisonAtoms;
     request.progress = progress.function();
@@ -373,6 +386,11 @@ bool loadPairedAtoms(const Molecule& reference, const Molecule& comparison, Pair
                 << " s to make, more than the pairing may take; select fewer atoms (-s), or pair "
                    "polymers by -g RESIDUE or -g SEQUENCE"
                 << std::endl;
+      return false;
+    case PairingResult::Outcome::kNotMapped:
+      std::cout.flush();
+      std::cerr << "Pairing by GRAPH cannot map " << comparisonName << " onto "
+                << options.referencePath << ": " << pairing.notMapped << std::endl;
       return false;
     case PairingResult::Outcome::kKept:
       break;
@@ -651,9 +669,10 @@ struct FitTarget {
 
 // Fits one comparison molecule onto the reference and prints its report. With a single
 // comparison molecule (`count` 1) the report is the comparison barycentre (printed by the caller
-// before the selection), the RMSD, then the transform (-m) and the pairs (-l). With several, a
-// block per molecule: "Molecule k of n : name", its barycentre, "Pairs kept : p" (whole
-// molecules: "Atoms fitted : p"), the RMSD, -m and -l. Returns false after a message on the
+// before the selection), the RMSD, then the RMSD in place (-n), the transform (-m) and the
+// pairs (-l). With several, a block per molecule: "Molecule k of n : name", its barycentre,
+// "Pairs kept : p" (whole molecules: "Atoms fitted : p"), the RMSD, -n, -m and -l; each
+// molecule has its own pairing (by graph, its own mapping). Returns false after a message on the
 // error stream when the molecule cannot be fitted (its block then ends before the RMSD).
 bool fitComparison(const FitTarget& target, Molecule& comparison, size_t index, size_t count,
                    RigidBody& fit) {
@@ -687,12 +706,18 @@ bool fitComparison(const FitTarget& target, Molecule& comparison, size_t index, 
     fit.Load_Coords_To_Rigid(fixedCoords(atomsInOrder(target.reference, target.referenceAtoms)));
     fit.Load_Coords_To_Mobile(fixedCoords(atomsInOrder(comparison, comparisonAtoms)));
     fitted = fit.getMobile().size();
-  } else if (!loadPairedAtoms(target.reference, comparison, *options.pairingMode,
+  } else if (!loadPairedAtoms(options, comparisonName, target.reference, comparison,
                               target.referenceAtoms, comparisonAtoms, fit, pairing)) {
     return leftOut();
   } else {
     fitted = pairing.kept.size();
   }
+  // The pairs as they stand, before the fit centres them.
+  const double inPlace =
+      options.pairingMode
+          ? pairing.inPlaceRmsd
+          : rmsdInPlace(fixedCoords(atomsInOrder(target.reference, target.referenceAtoms)),
+                        fixedCoords(atomsInOrder(comparison, comparisonAtoms)));
 
   startActivity("fitting", comparisonName + " onto " + options.referencePath);
   const double rmsd = fit.Calc_Rotation(-1.0);
@@ -706,6 +731,7 @@ bool fitComparison(const FitTarget& target, Molecule& comparison, size_t index, 
               << std::endl;
     return leftOut();
   }
+  if (options.printInPlace) std::cout << "RMSD in place : " << inPlace << "\n";
   if (options.printTransform) printTransform(fit);
   if (options.printPairs) {
     if (!options.pairingMode) {
@@ -782,10 +808,11 @@ int kestrumMain(int argc, char** argv) {
     return 1;
   }
   if (!options.pairingText.empty() && !options.pairingMode)
-    std::cerr << "WARNING : -g " << options.pairingText
-              << " is not NAME, ID, ELEMENT, RESIDUE or SEQUENCE: the whole molecules are fitted "
-                 "atom by atom"
-              << std::endl;
+    std::cerr
+        << "WARNING : -g " << options.pairingText
+        << " is not NAME, ID, ELEMENT, RESIDUE, SEQUENCE or GRAPH: the whole molecules are fitted "
+           "atom by atom"
+        << std::endl;
   Selections selections;
   if (!parseSelections(options, selections)) return 1;
   if (outputsCollide(options)) return 1;

@@ -1,0 +1,149 @@
+// KeyMatrix: QCP's key matrix, its largest eigenvalue from above, its eigensystem by Jacobi
+// rotations, and the rotation of a quaternion.
+#include "keymatrix.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace VXMole {
+
+namespace {
+
+constexpr int kMaxNewtonSteps = 50;
+constexpr double kNewtonPrecision = 1e-14;
+constexpr int kMaxJacobiSweeps = 30;
+
+}  // namespace
+
+void keyMatrix(const double* S, double K[4][4]) {
+  const double Sxx = S[0], Sxy = S[1], Sxz = S[2], Syx = S[3], Syy = S[4], Syz = S[5];
+  const double Szx = S[6], Szy = S[7], Szz = S[8];
+  K[0][0] = Sxx + Syy + Szz;
+  K[0][1] = K[1][0] = Syz - Szy;
+  K[0][2] = K[2][0] = Szx - Sxz;
+  K[0][3] = K[3][0] = Sxy - Syx;
+  K[1][1] = Sxx - Syy - Szz;
+  K[1][2] = K[2][1] = Sxy + Syx;
+  K[1][3] = K[3][1] = Sxz + Szx;
+  K[2][2] = Syy - Sxx - Szz;
+  K[2][3] = K[3][2] = Syz + Szy;
+  K[3][3] = Szz - Sxx - Syy;
+}
+
+// The largest root of det(K - lambda.I) = lambda^4 + C2 lambda^2 + C1 lambda + C0, by Newton's
+// method from `start`, an upper bound of it (E0, half of G, is another). The polynomial has
+// real roots only, so from above the iterates descend onto the root and never pass it: a value
+// cut short is still an upper bound, and G - 2 lambda a lower bound of the deviation. Rounding
+// can throw a step far past the root where the root is double (the slope vanishes with the
+// value): a step that lands where the polynomial or one of its derivatives is negative, which
+// no point above every root allows (Newton's rule for the bounds of roots), is refused unless
+// it is a rounding-sized last step.
+double largestKeyEigenvalue(const double* S, double start, double E0) {
+  const double Sxx = S[0], Sxy = S[1], Sxz = S[2], Syx = S[3], Syy = S[4], Syz = S[5];
+  const double Szx = S[6], Szy = S[7], Szz = S[8];
+  const double Sxx2 = Sxx * Sxx, Syy2 = Syy * Syy, Szz2 = Szz * Szz;
+  const double Sxy2 = Sxy * Sxy, Syz2 = Syz * Syz, Sxz2 = Sxz * Sxz;
+  const double Syx2 = Syx * Syx, Szy2 = Szy * Szy, Szx2 = Szx * Szx;
+  const double SyzSzymSyySzz2 = 2.0 * (Syz * Szy - Syy * Szz);
+  const double Sxx2Syy2Szz2Syz2Szy2 = Syy2 + Szz2 - Sxx2 + Syz2 + Szy2;
+  const double C2 = -2.0 * (Sxx2 + Syy2 + Szz2 + Sxy2 + Syx2 + Sxz2 + Szx2 + Syz2 + Szy2);
+  const double C1 = 8.0 * (Sxx * Syz * Szy + Syy * Szx * Sxz + Szz * Sxy * Syx - Sxx * Syy * Szz -
+                           Syz * Szx * Sxy - Szy * Syx * Sxz);
+  const double SxzpSzx = Sxz + Szx, SyzpSzy = Syz + Szy, SxypSyx = Sxy + Syx;
+  const double SyzmSzy = Syz - Szy, SxzmSzx = Sxz - Szx, SxymSyx = Sxy - Syx;
+  const double SxxpSyy = Sxx + Syy, SxxmSyy = Sxx - Syy;
+  const double Sxy2Sxz2Syx2Szx2 = Sxy2 + Sxz2 - Syx2 - Szx2;
+  const double C0 =
+      Sxy2Sxz2Syx2Szx2 * Sxy2Sxz2Syx2Szx2 +
+      (Sxx2Syy2Szz2Syz2Szy2 + SyzSzymSyySzz2) * (Sxx2Syy2Szz2Syz2Szy2 - SyzSzymSyySzz2) +
+      (-SxzpSzx * SyzmSzy + SxymSyx * (SxxmSyy - Szz)) *
+          (-SxzmSzx * SyzpSzy + SxymSyx * (SxxmSyy + Szz)) +
+      (-SxzpSzx * SyzpSzy - SxypSyx * (SxxpSyy - Szz)) *
+          (-SxzmSzx * SyzmSzy - SxypSyx * (SxxpSyy + Szz)) +
+      (SxypSyx * SyzpSzy + SxzpSzx * (SxxmSyy + Szz)) *
+          (-SxymSyx * SyzmSzy + SxzpSzx * (SxxpSyy + Szz)) +
+      (SxypSyx * SyzmSzy + SxzmSzx * (SxxmSyy - Szz)) *
+          (-SxymSyx * SyzpSzy + SxzmSzx * (SxxpSyy - Szz));
+
+  auto aboveEveryRoot = [&](double x) {
+    const double x2 = x * x;
+    return x >= 0.0 && 12.0 * x2 + 2.0 * C2 >= 0.0 && 4.0 * x2 * x + 2.0 * C2 * x + C1 >= 0.0 &&
+           (x2 + C2) * x2 + C1 * x + C0 >= 0.0;
+  };
+  if (!aboveEveryRoot(start)) start = E0;
+  double lambda = start;
+  for (int step = 0; step < kMaxNewtonSteps; ++step) {
+    const double x2 = lambda * lambda;
+    const double b = (x2 + C2) * lambda;
+    const double a = b + C1;
+    const double slope = 2.0 * x2 * lambda + b + a;
+    if (!(slope > 0.0)) break;  // on a double root: lambda is the root
+    const double delta = (a * lambda + C0) / slope;
+    const double next = lambda - delta;
+    const bool last = std::fabs(delta) < std::fabs(kNewtonPrecision * next);
+    if (!(delta >= 0.0) || (!last && !aboveEveryRoot(next))) break;
+    lambda = next;
+    if (last) break;
+  }
+  return lambda;
+}
+
+// Eigenvalues of a symmetric 4x4 matrix by cyclic Jacobi rotations, largest first, with the
+// eigenvector of the largest.
+void keyEigenSystem(const double K[4][4], double values[4], double top[4]) {
+  double a[4][4], v[4][4];
+  for (int i = 0; i < 4; ++i)
+    for (int j = 0; j < 4; ++j) {
+      a[i][j] = K[i][j];
+      v[i][j] = i == j ? 1.0 : 0.0;
+    }
+  for (int sweep = 0; sweep < kMaxJacobiSweeps; ++sweep) {
+    double off = 0.0, diag = 0.0;
+    for (int i = 0; i < 4; ++i) {
+      diag += a[i][i] * a[i][i];
+      for (int j = i + 1; j < 4; ++j) off += a[i][j] * a[i][j];
+    }
+    if (off <= 1e-32 * diag || off == 0.0) break;
+    for (int p = 0; p < 3; ++p)
+      for (int r = p + 1; r < 4; ++r) {
+        if (a[p][r] == 0.0) continue;
+        const double theta = (a[r][r] - a[p][p]) / (2.0 * a[p][r]);
+        const double t = (theta >= 0 ? 1.0 : -1.0) / (std::fabs(theta) + std::hypot(theta, 1.0));
+        const double c = 1.0 / std::sqrt(t * t + 1.0), s = t * c;
+        for (int k = 0; k < 4; ++k) {
+          const double akp = a[k][p], akr = a[k][r];
+          a[k][p] = c * akp - s * akr;
+          a[k][r] = s * akp + c * akr;
+          const double vkp = v[k][p], vkr = v[k][r];
+          v[k][p] = c * vkp - s * vkr;
+          v[k][r] = s * vkp + c * vkr;
+        }
+        for (int k = 0; k < 4; ++k) {
+          const double apk = a[p][k], ark = a[r][k];
+          a[p][k] = c * apk - s * ark;
+          a[r][k] = s * apk + c * ark;
+        }
+      }
+  }
+  int order[4] = {0, 1, 2, 3};
+  std::sort(order, order + 4, [&a](int i, int j) { return a[i][i] > a[j][j]; });
+  for (int i = 0; i < 4; ++i) values[i] = a[order[i]][order[i]];
+  for (int j = 0; j < 4; ++j) top[j] = v[j][order[0]];
+}
+
+void quaternionRotation(const double q[4], double R[9]) {
+  const double a2 = q[0] * q[0], x2 = q[1] * q[1], y2 = q[2] * q[2], z2 = q[3] * q[3];
+  const double xy = q[1] * q[2], az = q[0] * q[3], zx = q[3] * q[1];
+  const double ay = q[0] * q[2], yz = q[2] * q[3], ax = q[0] * q[1];
+  R[0] = a2 + x2 - y2 - z2;
+  R[1] = 2.0 * (xy + az);
+  R[2] = 2.0 * (zx - ay);
+  R[3] = 2.0 * (xy - az);
+  R[4] = a2 - x2 + y2 - z2;
+  R[5] = 2.0 * (yz + ax);
+  R[6] = 2.0 * (zx + ay);
+  R[7] = 2.0 * (yz - ax);
+  R[8] = a2 - x2 - y2 + z2;
+}
+
+}  // namespace VXMole
