@@ -1,4 +1,5 @@
-// Bond perception: proximity bonds within a residue, over a grid of cubic cells.
+// Bond perception: proximity bonds within a residue and between residues, over a grid of cubic
+// cells.
 #include "bondperception.h"
 
 #include <algorithm>
@@ -13,6 +14,7 @@
 #include "global.h"
 #include "molecule.h"
 #include "residu.h"
+#include "sybyltyping.h"
 
 namespace VXMole {
 
@@ -148,6 +150,62 @@ void perceiveBonds(Molecule& molecule, const Residu& residue, unsigned& bondNum)
     if (entry != nearestToHydrogen.end())
       molecule.addBond(entry->second.first, hydrogen, kBondSingle, bondNum++);
   }
+}
+
+void perceiveLinks(Molecule& molecule, const std::vector<const Residu*>& residues,
+                   const std::unordered_set<const Atom*>& fileBonded, unsigned& bondNum) {
+  auto takesPart = [](const Atom& atom) {
+    return !atom.isHydrogen() && formsCovalentBonds(atom) && atom.getResidu() != nullptr &&
+           atom.getResidu()->getKind() != kResiduWater;
+  };
+  // The partners: heavy atoms within reach of the residues' box.
+  Coords low, high;
+  bool any = false;
+  double widest = 0;
+  for (const Residu* residue : residues)
+    for (const Atom* atom : residue->getAtoms()) {
+      if (!takesPart(*atom)) continue;
+      const Coords& c = atom->getFixedCoords();
+      if (!any) low = high = c;
+      any = true;
+      low = Coords(std::min(low.x, c.x), std::min(low.y, c.y), std::min(low.z, c.z));
+      high = Coords(std::max(high.x, c.x), std::max(high.y, c.y), std::max(high.z, c.z));
+    }
+  if (!any) return;
+  std::vector<Atom*> partners;
+  for (size_t i = 0; i < molecule.numAtoms(); ++i) {
+    Atom& atom = molecule.atom(i);
+    if (!takesPart(atom)) continue;
+    partners.push_back(&atom);
+    widest = std::max(widest, atom.getAtomicRadius());
+  }
+  const double reach = 2 * widest + kBondTolerance;
+  std::vector<Atom*> near;
+  for (Atom* atom : partners) {
+    const Coords& c = atom->getFixedCoords();
+    if (c.x >= low.x - reach && c.x <= high.x + reach && c.y >= low.y - reach &&
+        c.y <= high.y + reach && c.z >= low.z - reach && c.z <= high.z + reach)
+      near.push_back(atom);
+  }
+  const CellGrid grid(near, reach);
+  std::vector<unsigned> found;
+  for (const Residu* residue : residues)
+    for (Atom* a : residue->getAtoms()) {
+      if (!takesPart(*a)) continue;
+      found.clear();
+      grid.forEachNear(*a, [&](unsigned j) {
+        const Atom* b = near[j];
+        if (b->getResidu() == a->getResidu() || !a->sameConformation(*b) || a->hasLink(b)) return;
+        if (fileBonded.count(a) != 0 && fileBonded.count(b) != 0) return;
+        const double d = a->getFixedCoords().calcDist(b->getFixedCoords());
+        if (d < kCoincident || d >= a->getAtomicRadius() + b->getAtomicRadius() + kBondTolerance)
+          return;
+        found.push_back(j);
+      });
+      std::sort(found.begin(), found.end());  // the molecule's order
+      for (unsigned j : found)
+        if (!a->hasLink(near[j])) molecule.addBond(a, near[j], kBondSingle, bondNum++);
+    }
 }
 
 }  // namespace VXMole

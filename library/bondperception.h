@@ -1,8 +1,12 @@
 // Bond perception: covalent bonds found from interatomic distances, for any reader's molecules.
 #pragma once
 
+#include <unordered_set>
+#include <vector>
+
 namespace VXMole {
 
+class Atom;
 class Molecule;
 class Residu;
 
@@ -25,5 +29,16 @@ inline constexpr unsigned kMaxNeighbourScan = 1024;
 // between heavy atoms are made first, in ascending x of their first atom (then of their second),
 // then those of the hydrogens, in ascending x of the hydrogen. Linear in the residue's atoms.
 void perceiveBonds(Molecule& molecule, const Residu& residue, unsigned& bondNum);
+
+// Bonds between residues that nothing else bonds: each heavy atom of the given residues (those no
+// template knows) bonds, by the same distance rule, to the heavy atoms of other residues that
+// lie within reach, unless the two are bonded already (by a template, a CONECT record or a
+// _struct_conn entry). Waters and metals take no part; hydrogens neither (each has its bond in
+// its residue); alternate sites bond only within their own site; and, as within a residue, a
+// pair whose atoms both hold bonds the file gave (`fileBonded`) is left as the file says. The
+// bonds are single, numbered from `bondNum` on, made residue by residue, atom by atom, each
+// atom's partners in the molecule's order. Linear in atoms, over the same grid.
+void perceiveLinks(Molecule& molecule, const std::vector<const Residu*>& residues,
+                   const std::unordered_set<const Atom*>& fileBonded, unsigned& bondNum);
 
 }  // namespace VXMole

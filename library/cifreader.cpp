@@ -215,26 +215,33 @@ std::string whereIs(const std::string& path, std::string_view data, cif::Table& 
   return path + ", line " + std::to_string(line);
 }
 
-// The atoms of the first model of _atom_site, added to the molecule in file order, with the
-// names the file gives them (metal names are respelled on the atoms) for the atom addresses of
+// One model of _atom_site: its molecule, and the names the file gives its atoms, in order.
+struct Model {
+  std::unique_ptr<Molecule> molecule;
+  std::unique_ptr<ResidueAssembler> assembler;
+  std::vector<std::string_view> fileNames;
+};
+
+// The atoms of every model of _atom_site, each model a molecule of its own (named `name`, of
+// type `type`), in the order of their first rows, the atoms in file order, with the names the
+// file gives them (metal names are respelled on the atoms) for the atom addresses of
 // _struct_conn. Throws 112013 (naming `path`) for a coordinate that is not a number, 112014
 // (naming `path` and the line of `data`, the file's text) for one beyond kMaxCoordinate.
-void readAtomSites(cif::Table& sites, Molecule& molecule, std::vector<std::string_view>& fileNames,
-                   const std::string& path, std::string_view data) {
-  ResidueAssembler assembler(molecule);
-  fileNames.reserve(sites.length());
-  std::string_view firstModel;
-  bool modelSeen = false;
+std::vector<Model> readAtomSites(cif::Table& sites, unsigned type, const std::string& name,
+                                 const std::string& path, std::string_view data) {
+  std::vector<Model> models;
+  std::unordered_map<std::string_view, size_t> byNumber;  // model number -> its model
   for (size_t i = 0; i < sites.length(); ++i) {
     cif::Table::Row row = sites[static_cast<int>(i)];
-    // The first model only.
-    const std::string_view model = text(row, kModel);
-    if (!modelSeen) {
-      firstModel = model;
-      modelSeen = true;
-    } else if (model != firstModel) {
-      continue;
+    auto [known, added] = byNumber.emplace(text(row, kModel), models.size());
+    if (added) {
+      Model model;
+      model.molecule = std::make_unique<Molecule>(
+          type, static_cast<unsigned>(models.empty() ? sites.length() : 0), 0, 0, name);
+      model.assembler = std::make_unique<ResidueAssembler>(*model.molecule);
+      models.push_back(std::move(model));
     }
+    Model& model = models[known->second];
     const double x = cif::as_number(row[kX]);
     const double y = cif::as_number(row[kY]);
     const double z = cif::as_number(row[kZ]);
@@ -258,9 +265,10 @@ void readAtomSites(cif::Table& sites, Molecule& molecule, std::vector<std::strin
     record.insertionCode = letter(text(row, kInsCode));
     record.at = Coords(x, y, z);
     record.formalCharge = static_cast<double>(leadingInt(text(row, kFormalCharge)));
-    assembler.add(record);
-    fileNames.push_back(record.name);
+    model.assembler->add(record);
+    model.fileNames.push_back(record.name);
   }
+  return models;
 }
 
 // The covalent bonds of _struct_conn: between atoms of this model (found by their addresses,
@@ -342,17 +350,17 @@ void CifReader::read(std::string_view data, Complex& complex, unsigned type) con
   if (block == nullptr) throw raise(kErrCifNoAtomSite, path_);
   cif::Table sites = block->find("_atom_site.", kAtomSiteTags);
 
-  auto molecule =
-      std::make_unique<Molecule>(type, static_cast<unsigned>(sites.length()), 0, 0, block->name);
-  std::vector<std::string_view> fileNames;
-  readAtomSites(sites, *molecule, fileNames, path_, data);
-  molecule->cleanResidu();
-  typeResidues(*molecule);
-  addCovalentConnections(*block, *molecule, fileNames);
-
-  if (type == kMoleProtein)
-    for (size_t i = 0; i < molecule->numResidues(); ++i) molecule->residu(i).checkResidu();
-  if (molecule->numAtoms() > 0) complex.addMolecule(molecule.release());
+  // Each model a molecule, as each MODEL of a PDB file: the driver says when a file holds
+  // several.
+  for (Model& model : readAtomSites(sites, type, block->name, path_, data)) {
+    Molecule& molecule = *model.molecule;
+    molecule.cleanResidu();
+    addCovalentConnections(*block, molecule, model.fileNames);
+    typeResidues(molecule);
+    if (type == kMoleProtein)
+      for (size_t i = 0; i < molecule.numResidues(); ++i) molecule.residu(i).checkResidu();
+    if (molecule.numAtoms() > 0) complex.addMolecule(model.molecule.release());
+  }
 }
 
 }  // namespace VXMole

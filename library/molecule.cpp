@@ -258,6 +258,7 @@ Molecule* Molecule::clone() const {
     copy->cycles_.push_back(twin);
   }
   copy->comment_ = comment_;
+  copy->chargeType_ = chargeType_;
   copy->dataItems_ = dataItems_;
   copy->barycenter_ = barycenter_;
   copy->rotatedBarycenter_ = rotatedBarycenter_;

@@ -47,6 +47,9 @@ class Molecule {
   // Free text that came with the molecule (a MOL2 COMMENT section), "" when none.
   const std::string& getComment() const { return comment_; }
   void setComment(std::string comment) { comment_ = std::move(comment); }
+  // The charge type a MOL2 file gave ("GASTEIGER", "USER_CHARGES"), "" when none was read.
+  const std::string& getChargeType() const { return chargeType_; }
+  void setChargeType(std::string chargeType) { chargeType_ = std::move(chargeType); }
   // A named item of data that came with the molecule: an SDF record's "> <name>" item, a
   // docking program's score. The value keeps its lines, joined by line feeds.
   struct DataItem {
@@ -136,6 +139,7 @@ class Molecule {
   unsigned type_;
   std::string name_;
   std::string comment_;
+  std::string chargeType_;
   std::vector<DataItem> dataItems_;
   // Destroyed in reverse order of declaration: rings, bonds (their edges leave the atoms'
   // vertices), residues, then atoms.

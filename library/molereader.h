@@ -122,7 +122,7 @@ class MoleReader {
   std::string readSectionText();
   // The phases of readMOL2. The MOLECULE section: the molecule's name and counts; false when no
   // header is found or its counts cannot be read.
-  bool readMOL2Header(std::string& name, int (&counts)[5]);
+  bool readMOL2Header(std::string& name, int (&counts)[5], std::string& chargeType);
   // Offsets of a MOL2 molecule's sections, and of the next molecule's header.
   static constexpr size_t kNoPosition = std::string_view::npos;  // not met
   struct Mol2Sections {

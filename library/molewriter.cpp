@@ -105,6 +105,9 @@ const char* bondTypeWord(int type) {
 }
 
 // Substructure type: residues of the kinds amino acid (2), 3 and water (5) are RESIDUEs.
+// The name of a substructure no one knows, written as it stands.
+const std::string kUnknownSubstructure = "UNK";
+
 const char* substructureType(int kind) {
   return kind == 2 || kind == 3 || kind == kResiduWater ? "RESIDUE" : "GROUP  ";
 }
@@ -113,12 +116,13 @@ const char* substructureType(int kind) {
 // "ALA12", with code A "ALA12A"). A name longer than a PDB residue name (three characters) is
 // a MOL2 substructure's name, read as it stood ("LEU14", "AGLY", "LIG1"), and so is a name that
 // already ends in its number: such a name is the label itself, so that reading and writing
-// again leaves it as it was. Labels may repeat; the substructure number tells the
-// substructures apart.
+// again leaves it as it was. "UNK", the name MOL2 writers give a substructure they know
+// nothing of, stands alone too (whatever its number: 999 for many). Labels may repeat; the
+// substructure number tells the substructures apart.
 std::string substructureLabel(const Residu& residue) {
   const std::string& name = residue.getName();
   const std::string number = std::to_string(residue.getNum());
-  if (name.size() > 3) return name;
+  if (name.size() > 3 || name == kUnknownSubstructure) return name;
   if (name.size() > number.size() &&
       name.compare(name.size() - number.size(), number.size(), number) == 0)
     return name;
@@ -435,7 +439,13 @@ void MoleWriter::writeHeader(const Layout& layout, const std::string& stamp) {
       name.size() < 2 ? "unnamed" : asLine(name).c_str(), layout.atomCount,
       static_cast<int>(layout.bonds.size()), static_cast<int>(layout.substructures.size()), 0, 0);
   put("%s", layout.protein ? "PROTEIN\n" : "SMALL\n");
-  put("%s", layout.charged ? "USER_CHARGES\n" : "NO_CHARGES\n");
+  // The charge type a MOL2 file gave is written back as read; else what the charges show.
+  const std::string& chargeType = layout.molecule.getChargeType();
+  if (!chargeType.empty()) {
+    put("%s\n", asLine(chargeType).c_str());
+  } else {
+    put("%s", layout.charged ? "USER_CHARGES\n" : "NO_CHARGES\n");
+  }
   if (layout.protein) put("@<TRIPOS>DICT\nBIOPOLYMER macromol\n");
 }
 

@@ -156,7 +156,7 @@ void MoleReader::readAtomAttributes(Molecule& molecule) {
   }
 }
 
-bool MoleReader::readMOL2Header(std::string& name, int (&counts)[5]) {
+bool MoleReader::readMOL2Header(std::string& name, int (&counts)[5], std::string& chargeType) {
   // The next line; "" at the end of the input.
   auto next = [this]() {
     std::string_view line;
@@ -178,7 +178,20 @@ bool MoleReader::readMOL2Header(std::string& name, int (&counts)[5]) {
   if (!atEnd) {
     const std::string_view typeLine = next();
     // A MOLECULE section cut short: the line is already the next section's header.
-    if (!atEnd && contains(typeLine, kSectionTag)) source_.stepBack();
+    if (!atEnd && contains(typeLine, kSectionTag)) {
+      source_.stepBack();
+    } else if (!atEnd) {
+      // The charge type, kept to be written back as read.
+      std::string_view chargeLine = next();
+      if (contains(chargeLine, kSectionTag)) {
+        source_.stepBack();
+      } else {
+        const size_t first = chargeLine.find_first_not_of(" \t\r");
+        const size_t last = chargeLine.find_last_not_of(" \t\r");
+        if (first != std::string_view::npos)
+          chargeType = std::string(chargeLine.substr(first, last - first + 1));
+      }
+    }
   }
   if (debug)
     std::cout << "DEBUG- NbrAt\tNbrBd\tNbrSubst\tNbrFeat\tNbrSets\n"
@@ -265,9 +278,9 @@ Molecule* MoleReader::readMOL2(unsigned type) {
     if (debug) std::cout << "#################### NEW MOL2 ####################" << std::endl;
 
     // Header: name, counts, molecule type word (the caller's type code stands).
-    std::string name;
+    std::string name, chargeType;
     int counts[5] = {0, 0, 0, 0, 0};  // atoms, bonds, substructures, features, sets
-    if (!readMOL2Header(name, counts)) {
+    if (!readMOL2Header(name, counts, chargeType)) {
       atEnd = true;
       throw raise(kErrMol2NoMolecule, path);
     }
@@ -280,6 +293,7 @@ Molecule* MoleReader::readMOL2(unsigned type) {
         new (std::nothrow) Molecule(type, std::min(numAtoms, fits), std::min(numBonds, fits),
                                     std::min(numSubstructures, fits), name));
     if (!molecule) throw raise(kErrMol2CannotCreateMolecule);
+    molecule->setChargeType(std::move(chargeType));
 
     // The substructures are read during the scan, so residues exist before any atom is read.
     sections = scanMOL2Sections(*molecule, numSubstructures);

@@ -50,9 +50,9 @@ class PdbqtReader {
 // "Na") is that element. "" for any other text.
 std::string elementOfAutoDockType(std::string_view type);
 
-// Bond orders and SYBYL types of the atoms that the residue typing left untyped (ligands,
-// cofactors). The one place where bond-order perception from geometry is called for PDBQT
-// input; until that perception exists the bonds stay single and the types follow from them.
+// SYBYL types of the atoms that the residue typing left untyped. The residue typing perceives
+// the bond orders and types of residues no template knows (ligands, cofactors) from their
+// geometry (perceiveBondOrders, bondorders.h); this types, from its bonds, any atom it left.
 void perceiveOrdersAndTypes(Molecule& molecule);
 
 }  // namespace VXMole

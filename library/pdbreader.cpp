@@ -1,6 +1,7 @@
 // MoleReader, PDB part: ATOM, HETATM, COMPND and CONECT records and models into a molecule.
 #include <algorithm>
-#include <cmath>  // for std::isfinite
+#include <cctype>  // for std::isalnum
+#include <cmath>   // for std::isfinite
 #include <iostream>
 #include <map>
 #include <memory>
@@ -153,6 +154,25 @@ class AtomNumbers {
   unsigned wrap_ = 0;                            // the wrap of the last atom indexed
 };
 
+// Older files end every record with the entry's code and the line's number in columns 73-80
+// ("1HPV   3"): four letters or digits, then a number right-aligned.
+constexpr size_t kLegacyIdentifierColumn = 72;
+
+bool hasLegacyIdentifier(std::string_view record) {
+  if (record.size() < kLegacyIdentifierColumn + 5) return false;
+  std::string_view tail = record.substr(kLegacyIdentifierColumn, 8);
+  const size_t end = tail.find_last_not_of(kWhiteSpace);
+  if (end == std::string_view::npos || end < 4) return false;
+  tail = tail.substr(0, end + 1);
+  for (size_t i = 0; i < 4; ++i)
+    if (!std::isalnum(static_cast<unsigned char>(tail[i]))) return false;
+  const std::string_view number = tail.substr(4);
+  const size_t start = number.find_first_not_of(' ');
+  return start != std::string_view::npos &&
+         number.substr(start).find_first_not_of("0123456789") == std::string_view::npos &&
+         record[kLegacyIdentifierColumn - 1] == ' ';
+}
+
 // One molecule being built from PDB records: its name, its atoms (by number) and their
 // residues, and the bonds of its CONECT records.
 class PdbMolecule {
@@ -165,10 +185,17 @@ class PdbMolecule {
         atomNumbers_(molecule),
         assembler_(molecule) {}
 
-  // The text of a COMPND record after its first seven characters, trimmed, names the molecule.
+  // The text of a COMPND record after its first seven characters, trimmed, names the molecule:
+  // without the continuation number of columns 8-10, nor the entry code and line number that
+  // older files keep in columns 73-80.
   void setName(std::string_view record) const {
+    if (hasLegacyIdentifier(record)) record = record.substr(0, kLegacyIdentifierColumn);
     record = record.substr(0, record.find_last_not_of(kWhiteSpace) + 1);
     record.remove_prefix(std::min<size_t>(7, record.size()));
+    const size_t digits = record.substr(0, 3).find_first_not_of(' ');
+    if (record.size() > 3 && digits != std::string_view::npos &&
+        record.substr(digits, 3 - digits).find_first_not_of("0123456789") == std::string_view::npos)
+      record.remove_prefix(3);  // a continuation number in columns 8-10
     const size_t first = record.find_first_not_of(kWhiteSpace);
     molecule_.setName(first == std::string_view::npos ? std::string()
                                                       : std::string(record.substr(first)));

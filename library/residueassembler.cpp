@@ -14,7 +14,7 @@ namespace VXMole {
 namespace {
 
 // Metal ions are named in upper case in structure files; the element table knows "Zn", not
-// "ZN".
+// "ZN". The name stays as read; the element is looked up by the table's spelling.
 struct MetalName {
   std::string_view upper, element;
 };
@@ -53,9 +53,9 @@ std::string elementCase(std::string symbol) {
 }
 
 Atom* ResidueAssembler::add(const AtomRecord& record) {
-  const std::string_view name = metalName(record.name);
-  std::string symbol =
-      record.element.empty() ? std::string(name) : elementCase(std::string(record.element));
+  const std::string_view name = record.name;
+  std::string symbol = record.element.empty() ? std::string(metalName(name))
+                                              : elementCase(std::string(record.element));
   auto atom =
       std::make_unique<Atom>(added_++, record.serial, std::move(symbol), record.at,
                              std::string(name.empty() ? record.element : name), std::string());

@@ -28,9 +28,9 @@ struct AtomRecord {
   double formalCharge = 0;   // in units of the elementary charge
 };
 
-// Adds atoms to a molecule record by record. Metal ions named in upper case take the element
-// table's spelling ("ZN" -> "Zn"); the element comes from the element symbol (in the table's
-// case), else from the name. A residue is the run of consecutive records that share chain,
+// Adds atoms to a molecule record by record. Names are kept as read ("ZN" stays "ZN"); the
+// element comes from the element symbol (in the table's case), else from the name, a metal
+// ion's upper-case name in the table's spelling ("ZN" -> zinc). A residue is the run of consecutive records that share chain,
 // number, insertion code and name; a record that comes back to an earlier residue joins it only
 // where that is unambiguous: that residue is the only one of its key, holds no atom of the
 // record's name and alternate location, and lies within 5 Å of the record's atom (hydrogens

@@ -1,5 +1,6 @@
-// Residue typing: templates of the amino acids and caps, protonation rules, and the typing of a
-// molecule's residues phase by phase (templates, bonds, protonation, types).
+// Residue typing: templates of amino acids, caps and nucleotides, and the typing by phases.
+// Protonation rules, and the typing of a molecule's residues phase by phase (templates, bonds,
+// links, protonation, types, perceived orders).
 #include "residuetyping.h"
 
 #include <algorithm>
@@ -7,16 +8,19 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
 #include "atome.h"
+#include "bondorders.h"
 #include "bondperception.h"
 #include "diagnostics.h"
 #include "edge.h"
 #include "global.h"
 #include "molecule.h"
 #include "residu.h"
+#include "sybyltyping.h"
 #include "tables.h"
 #include "vertex.h"
 
@@ -105,6 +109,48 @@ const ResidueRow kCaps[] = {
 static_assert(std::size(kSideChains) == 20, "one row per standard amino acid");
 static_assert(std::size(kCaps) == 2, "the acetyl and N-methyl caps");
 
+// Nucleotides: the sugar-phosphate backbone (deoxyribose; ribose adds O2') and the bases,
+// joined by the glycosidic bond C1'-N9 (purines) or C1'-N1 (pyrimidines). The phosphate is
+// written P=OP1 (O.2), P-OP2 (O.3, which RDKit reads as the diester's anion without a hydrogen
+// and Open Babel as its acid; RDKit reads O.co2 only beside C.2 or S.o2); OP3 is the third
+// oxygen of a 5' phosphate. The bases are aromatic, written in one Kekulé form with
+// their exocyclic C=O and their amines (N.pl3), so that Open Babel and RDKit read them whether
+// or not the file shows their hydrogens. The older names (O1P, O2P, O3P, C5M) are listed
+// beside the current ones, and every primed name also stands with a star (O3*).
+const ResidueRow kSugarPhosphate = {
+    "",
+    "P=OP1 P-OP2 P-OP3 P=O1P P-O2P P-O3P P-O5' O5'-C5' C5'-C4' C4'-O4' C4'-C3' C3'-O3' "
+    "C3'-C2' C2'-C1' C1'-O4' C2'-O2'",
+    "P.3: P; O.2: OP1 O1P; O.3: OP2 O2P OP3 O3P O5' O4' O3' O2'; "
+    "C.3: C5' C4' C3' C2' C1'"};
+// clang-format off
+const ResidueRow kBases[] = {
+    {"A", "C1'-N9 N9-C8 C8=N7 N7-C5 C5-C6 C6-N6 C6=N1 N1-C2 C2=N3 N3-C4 C4=C5 C4-N9",
+          "C.ar: C8 C5 C6 C2 C4; N.ar: N9 N7 N1 N3; N.pl3: N6"},
+    {"G", "C1'-N9 N9-C8 C8=N7 N7-C5 C5-C6 C6=O6 C6-N1 N1-C2 C2-N2 C2=N3 N3-C4 C4=C5 C4-N9",
+          "C.ar: C8 C5 C6 C2 C4; N.ar: N9 N7 N1 N3; N.pl3: N2; O.2: O6"},
+    {"I", "C1'-N9 N9-C8 C8=N7 N7-C5 C5-C6 C6=O6 C6-N1 N1-C2 C2=N3 N3-C4 C4=C5 C4-N9",
+          "C.ar: C8 C5 C6 C2 C4; N.ar: N9 N7 N1 N3; O.2: O6"},
+    {"C", "C1'-N1 N1-C2 C2=O2 C2-N3 N3=C4 C4-N4 C4-C5 C5=C6 C6-N1",
+          "C.ar: C2 C4 C5 C6; N.ar: N1 N3; O.2: O2; N.pl3: N4"},
+    {"U", "C1'-N1 N1-C2 C2=O2 C2-N3 N3-C4 C4=O4 C4-C5 C5=C6 C6-N1",
+          "C.ar: C2 C4 C5 C6; N.ar: N1 N3; O.2: O2 O4"},
+    {"T", "C1'-N1 N1-C2 C2=O2 C2-N3 N3-C4 C4=O4 C4-C5 C5=C6 C6-N1 C5-C7 C5-C5M",
+          "C.ar: C2 C4 C5 C6; N.ar: N1 N3; O.2: O2 O4; C.3: C7 C5M"},
+};
+// clang-format on
+static_assert(std::size(kBases) == 6, "adenine, guanine, hypoxanthine, cytosine, uracil, thymine");
+// Residue names of the nucleotides, and their bases: RNA by the base's letter, DNA by D and the
+// letter.
+struct NucleotideName {
+  std::string_view name, base;
+};
+const NucleotideName kNucleotides[] = {
+    {"A", "A"},  {"G", "G"},  {"I", "I"},  {"C", "C"},  {"U", "U"},  {"DA", "A"},
+    {"DG", "G"}, {"DI", "I"}, {"DC", "C"}, {"DU", "U"}, {"DT", "T"},
+};
+static_assert(std::size(kNucleotides) == 11, "five ribonucleotides, six deoxyribonucleotides");
+
 // What a residue name says of the hydrogens of its protonable groups, where the file shows
 // none that decide.
 enum class Protonation {
@@ -168,8 +214,27 @@ struct ResidueTemplate {
   std::string nitrogen = "N";  // bonds to the previous residue's carbonyl; "" for none
   std::string carbonyl = "C";  // bonds to the next residue's nitrogen; "" for none
   Protonation protonation = Protonation::kUsual;
-  bool variant = false;  // a protonation-state name: an amino acid the residue table lacks
+  bool variant = false;   // a protonation-state name: an amino acid the residue table lacks
+  bool aminoAcid = true;  // an amino acid or cap, whose termini and protonation are settled
 };
+
+// Every primed atom name of the bonds and types also written with a star (O3' as O3*), as
+// older files name the atoms of nucleotides.
+void addStarredNames(ResidueTemplate& parsed) {
+  auto starred = [](std::string name) {
+    std::replace(name.begin(), name.end(), '\'', '*');
+    return name;
+  };
+  const size_t bonds = parsed.bonds.size();
+  for (size_t i = 0; i < bonds; ++i) {
+    const NameBond bond = parsed.bonds[i];
+    if (bond.first.find('\'') != std::string::npos || bond.second.find('\'') != std::string::npos)
+      parsed.bonds.push_back({starred(bond.first), starred(bond.second), bond.type});
+  }
+  std::vector<std::pair<std::string, std::string>> types(parsed.types.begin(), parsed.types.end());
+  for (const auto& [name, type] : types)
+    if (name.find('\'') != std::string::npos) parsed.types.emplace(starred(name), type);
+}
 
 ResidueTemplate parseRow(const ResidueRow& row) {
   ResidueTemplate parsed;
@@ -215,6 +280,22 @@ const std::unordered_map<std::string, ResidueTemplate>& residueTemplates() {
       variant.protonation = alias.protonation;
       variant.variant = true;
       built.emplace(std::string(alias.name), std::move(variant));
+    }
+    const ResidueTemplate sugarPhosphate = parseRow(kSugarPhosphate);
+    for (const NucleotideName& nucleotide : kNucleotides) {
+      ResidueTemplate full = sugarPhosphate;
+      for (const ResidueRow& row : kBases) {
+        if (row.name != nucleotide.base) continue;
+        ResidueTemplate base = parseRow(row);
+        full.bonds.insert(full.bonds.end(), base.bonds.begin(), base.bonds.end());
+        full.types.insert(base.types.begin(), base.types.end());
+      }
+      addStarredNames(full);
+      full.residue = std::string(nucleotide.name);
+      full.nitrogen = "P";    // bonds to the O3' of the nucleotide before
+      full.carbonyl = "O3'";  // bonds to the P of the nucleotide after
+      full.aminoAcid = false;
+      built.emplace(std::string(nucleotide.name), std::move(full));
     }
     ResidueTemplate acetyl = parseRow(kCaps[0]);
     acetyl.nitrogen.clear();
@@ -269,6 +350,18 @@ struct TypedResidue {
   std::vector<std::pair<std::string_view, Atom*>> byName;
 };
 
+// Calls fn for each atom of the residue that links it to its neighbours in the chain: those
+// of the name, and of the name with a star for a prime (O3*, as older files name O3').
+template <class Fn>
+void forEachLinkAtom(const TypedResidue& entry, const std::string& name, Fn fn) {
+  if (name.empty()) return;
+  entry.forEachNamed(name, fn);
+  if (name.find('\'') == std::string::npos) return;
+  std::string starred = name;
+  std::replace(starred.begin(), starred.end(), '\'', '*');
+  entry.forEachNamed(starred, fn);
+}
+
 unsigned hydrogensOn(const Atom& atom) {
   unsigned count = 0;
   for (const Edge* edge : atom.getVertex()->edges) {
@@ -311,15 +404,19 @@ class ResidueTyping {
       : molecule_(molecule), bondNum_(static_cast<unsigned>(molecule.numBonds())) {}
 
   void run() {
+    for (size_t i = 0; i < molecule_.numAtoms(); ++i)
+      if (molecule_.atom(i).numBonds() > 0) fileBonded_.insert(&molecule_.atom(i));
     chooseTemplates();
     for (Residu* residue : perceived_) perceiveBonds(molecule_, *residue, bondNum_);
     makeBonds();
+    perceiveLinks(molecule_, unknownResidues(), fileBonded_, bondNum_);
     for (const TypedResidue& entry : chain_) {
       if (!entry.typed) continue;
       settleProtonation(entry);
       typeAtoms(entry);
     }
     for (Atom* atom : typed_) atom->checkMOL2type(std::string());
+    perceiveUnknownChemistry();
     markTerminalOxygensAndZinc();
   }
 
@@ -341,6 +438,10 @@ class ResidueTyping {
   void settleLysine(const TypedResidue& entry);
   // Phase 4: each atom's type, the settled one before the template's.
   void typeAtoms(const TypedResidue& entry);
+  // The residues no template types, waters and residues left as read excepted.
+  std::vector<const Residu*> unknownResidues() const;
+  // Phase 5: bond orders and types of those residues.
+  void perceiveUnknownChemistry();
   void markTerminalOxygensAndZinc();
 
   // Bonds two atoms of one site with `type`, or gives the bond that type when it exists.
@@ -363,6 +464,8 @@ class ResidueTyping {
   std::vector<Atom*> sulfurs_;       // of cysteines, for the disulfides
   std::unordered_map<const Atom*, const char*> settled_;  // types that phase 3 chose
   std::vector<Atom*> typed_;                              // atoms given a type, for the second pass
+  std::unordered_set<const Residu*> leftAsRead_;  // standard names holding far too many atoms
+  std::unordered_set<const Atom*> fileBonded_;    // atoms holding bonds before the typing
 };
 
 void ResidueTyping::chooseTemplates() {
@@ -386,7 +489,10 @@ void ResidueTyping::chooseTemplates() {
     // A residue of a standard name that holds far more atoms than any amino acid (file
     // corruption, or every atom under one residue number) is no amino acid: typing it by name
     // and matching each hydrogen against every heavy atom would only cost time.
-    if (residue.numAtoms() > kMaxStandardResidueAtoms) continue;
+    if (residue.numAtoms() > kMaxStandardResidueAtoms) {
+      leftAsRead_.insert(&residue);
+      continue;
+    }
     chain_.emplace_back(&residue, &tmpl->second, true);
     if (tmpl->second.variant) residue.setKind(kResiduAminoAcid);
   }
@@ -418,8 +524,9 @@ void ResidueTyping::makeBonds() {
     }
     bondToPreviousPosition(entry, position.before);
     // A residue without its carbonyl breaks the chain here.
-    if (entry.tmpl->carbonyl.empty() || entry.has(entry.tmpl->carbonyl))
-      position.here.push_back(&entry);
+    bool carbonyl = entry.tmpl->carbonyl.empty();
+    forEachLinkAtom(entry, entry.tmpl->carbonyl, [&](Atom*) { carbonyl = true; });
+    if (carbonyl) position.here.push_back(&entry);
     if (entry.tmpl->residue == "CYS")
       entry.forEachNamed("SG", [&](Atom* s) { sulfurs_.push_back(s); });
     if (entry.typed) bondHydrogens(entry);
@@ -433,8 +540,8 @@ void ResidueTyping::bondToPreviousPosition(const TypedResidue& entry,
   if (entry.tmpl->nitrogen.empty()) return;
   for (const TypedResidue* previous : before) {
     if (previous->tmpl->carbonyl.empty()) continue;
-    previous->forEachNamed(previous->tmpl->carbonyl, [&](Atom* carbon) {
-      entry.forEachNamed(entry.tmpl->nitrogen, [&](Atom* nitrogen) {
+    forEachLinkAtom(*previous, previous->tmpl->carbonyl, [&](Atom* carbon) {
+      forEachLinkAtom(entry, entry.tmpl->nitrogen, [&](Atom* nitrogen) {
         if (carbon->getFixedCoords().calcDist(nitrogen->getFixedCoords()) < kPeptideBondLength)
           link(carbon, nitrogen, kBondSingle);
       });
@@ -472,6 +579,7 @@ void ResidueTyping::bondDisulfides() {
 
 void ResidueTyping::settleProtonation(const TypedResidue& entry) {
   const ResidueTemplate& tmpl = *entry.tmpl;
+  if (!tmpl.aminoAcid) return;
   // The N-terminal nitrogen: an ammonium when it holds four bonds (three hydrogens, or two on
   // proline), else an amine.
   if (!tmpl.nitrogen.empty())
@@ -584,14 +692,48 @@ void ResidueTyping::typeAtoms(const TypedResidue& entry) {
   }
 }
 
+// Orders that the file gives (CONECT records listing a partner twice) are kept, and the atoms
+// of their residue are typed from them; other residues get their orders from the geometry.
+std::vector<const Residu*> ResidueTyping::unknownResidues() const {
+  std::unordered_set<const Residu*> known(leftAsRead_.begin(), leftAsRead_.end());
+  for (const TypedResidue& entry : chain_)
+    if (entry.typed) known.insert(entry.residue);
+  std::vector<const Residu*> unknown;
+  for (size_t i = 0; i < molecule_.numResidues(); ++i) {
+    const Residu& residue = molecule_.residu(i);
+    if (known.count(&residue) == 0 && residue.getKind() != kResiduWater)
+      unknown.push_back(&residue);
+  }
+  return unknown;
+}
+
+void ResidueTyping::perceiveUnknownChemistry() {
+  std::vector<Atom*> perceived;
+  for (const Residu* unknown : unknownResidues()) {
+    const Residu& residue = *unknown;
+    bool ordered = false;
+    for (const Atom* atom : residue.getAtoms())
+      for (const Edge* edge : atom->getVertex()->edges)
+        if (edge->bond != nullptr && edge->bond->getType() != kBondSingle &&
+            edge->bond->getOther(atom)->getResidu() == &residue)
+          ordered = true;
+    std::vector<Atom*> atoms(residue.getAtoms().begin(), residue.getAtoms().end());
+    if (ordered) {
+      assignSybylTypes(atoms);
+    } else {
+      perceived.insert(perceived.end(), atoms.begin(), atoms.end());
+    }
+  }
+  if (!perceived.empty()) perceiveBondOrders(molecule_, perceived);
+}
+
 void ResidueTyping::markTerminalOxygensAndZinc() {
   for (size_t i = 0; i < molecule_.numAtoms(); ++i) {
     Atom& atom = molecule_.atom(i);
     if (atom.getName() == "OXT") atom.getProperties().anion = 1;
-    if (atom.getName() == "ZN" || atom.getName() == "Zn") {
-      atom.setName("Zn");
+    // A zinc named in upper case keeps its name; its element is zinc's.
+    if ((atom.getName() == "ZN" || atom.getName() == "Zn") && atom.getAtomicNum() != 30)
       atom.setAtomicName("Zn");
-    }
   }
 }
 

@@ -121,6 +121,11 @@ std::string carbonType(const Atom& atom, const Counts& c, bool aromatic) {
 
 std::string nitrogenType(const Atom& atom, const Counts& c, bool aromatic) {
   if (aromatic) return "N.ar";
+  int doubleToOxygen = 0;
+  forEachBond(atom, [&](const Bond& bond, const Atom& other) {
+    if (orderOf(bond) == kBondDouble && other.isOxygen()) ++doubleToOxygen;
+  });
+  if (doubleToOxygen >= 2) return "N.pl3";  // a nitro group written N(=O)=O
   if (c.triple > 0 || c.dbl >= 2) return "N.1";
   if (c.neighbours >= 4 || (atom.getFormalCharge() > 0 && c.dbl == 0 && c.aromatic == 0))
     return "N.4";
@@ -149,8 +154,10 @@ std::string oxygenType(const Atom& atom, const Counts& c, bool aromatic) {
     Atom* partner = nullptr;
     forEachBond(atom, [&](const Bond&, Atom& other) { partner = &other; });
     if (isCarboxylCarbon(*partner)) return "O.co2";
+    // The charged oxygen of a sulfonate or a nitro group written N(+)(=O)O(-); on phosphorus
+    // O.3, which RDKit reads (it refuses O.co2 beside P).
     if (atom.getFormalCharge() < 0 && c.single == 1 &&
-        (partner->isNitrogen() || partner->isPhosphorus() || partner->isSulfur()))
+        (partner->isSulfur() || partner->isNitrogen()))
       return "O.co2";
   }
   if (c.dbl > 0 || aromatic) return "O.2";

@@ -21,14 +21,15 @@ class Molecule;
 // - C: C.ar aromatic; C.1 with a triple bond or two double bonds; C.cat for the central carbon
 //   of a guanidine or guanidinium (three nitrogens, one double or aromatic bond to them);
 //   C.2 with a double bond, or aromatic bonds to terminal oxygens (a carboxylate); else C.3.
-// - N: N.ar aromatic; N.1 with a triple bond or two double bonds; N.4 with four neighbours, or
-//   a positive charge and single bonds only; N.pl3 for a nitro or N-oxide nitrogen (a double
-//   bond and three neighbours) and for the nitrogens of a guanidine; N.2 with a double bond;
-//   N.am singly bonded to a carbon that holds a double bond to O or S (amides, ureas,
-//   carbamates, thioamides); N.pl3 singly bonded to an unsaturated carbon or nitrogen (anilines,
-//   enamines, amidines); else N.3.
+// - N: N.ar aromatic; N.1 with a triple bond or two double bonds (not both to oxygen); N.4
+//   with four neighbours, or a positive charge and single bonds only; N.pl3 for a nitro group
+//   (written N(=O)=O, or with one double bond and three neighbours), an N-oxide and the
+//   nitrogens of a guanidine; N.2 with a double bond; N.am singly bonded to a carbon that holds
+//   a double bond to O or S (amides, ureas, carbamates, thioamides); N.pl3 singly bonded to an
+//   unsaturated carbon or nitrogen (anilines, enamines, amidines); else N.3.
 // - O: O.co2 for the terminal oxygens of a carboxylate (a carbon with two terminal oxygens,
-//   neither bearing hydrogen) and for a negatively charged terminal oxygen on N, P or S; O.2
+//   neither bearing hydrogen) and for a negatively charged terminal oxygen on sulfur or
+//   nitrogen (not on phosphorus, where RDKit refuses O.co2); O.2
 //   with a double bond or in an aromatic ring; else O.3.
 // - S: S.o2 with two double bonds to oxygen, S.o with one; S.2 with a double bond to another
 //   element, or in an aromatic ring; else S.3.

@@ -136,10 +136,10 @@ TEST(CifReader, LabelItemsStandInForMissingAuthItems) {
   EXPECT_EQ(fromPymol->numBonds(), fromPdb->numBonds());
 }
 
-// The first model only; covalent and metal _struct_conn entries bond their atoms (within one
-// site, not to a symmetry mate), as a PDB file's CONECT records do; hydrogen bonds do not. A
-// name given as a text field is read without its ";" lines.
-TEST(CifReader, FirstModelAndCovalentConnections) {
+// Each model a molecule, as each MODEL of a PDB file; covalent and metal _struct_conn entries
+// bond their atoms (within one site, not to a symmetry mate), as a PDB file's CONECT records
+// do; hydrogen bonds do not. A name given as a text field is read without its ";" lines.
+TEST(CifReader, EachModelAMoleculeAndCovalentConnections) {
   const std::string cif =
       "data_test\n"
       "loop_\n_atom_site.group_PDB\n_atom_site.id\n_atom_site.type_symbol\n"
@@ -167,7 +167,9 @@ TEST(CifReader, FirstModelAndCovalentConnections) {
   testing::internal::CaptureStderr();
   CifReader("test.cif").read(cif, complex, 17);
   testing::internal::GetCapturedStderr();
-  ASSERT_EQ(complex.others.size(), 1u);
+  ASSERT_EQ(complex.others.size(), 2u);
+  ASSERT_EQ(complex.others[1].numAtoms(), 1u);  // the second model
+  EXPECT_EQ(complex.others[1].atom(0).getFixedCoords().x, 9.0);
   const Molecule& m = complex.others[0];
   ASSERT_EQ(m.numAtoms(), 4u);
   EXPECT_EQ(m.atom(3).getAtomicNum(), 30u);  // "ZN" in the element table's case

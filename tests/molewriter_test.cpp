@@ -575,6 +575,25 @@ TEST_F(Mol2Writer, LabelsOfResiduesReadFromMol2DoNotGrow) {
   EXPECT_EQ(labels, (std::vector<std::string>{"LEU14", "ALA2", "ALA12", "1C99001"}));
 }
 
+// A file's charge type and its substructure named UNK (number 999, as docking programs write
+// it) come back as they were read, not as USER_CHARGES and UNK999.
+TEST_F(Mol2Writer, ChargeTypeAndUnknownSubstructureAsRead) {
+  {
+    std::ofstream in(dir_ / "in.mol2");
+    in << "@<TRIPOS>MOLECULE\npose\n 2 1 1 0 0\nSMALL\nGASTEIGER\n\n@<TRIPOS>ATOM\n"
+          "      1 C1    0.0 0.0 0.0 C.3 999 UNK -0.1\n"
+          "      2 O1    1.4 0.0 0.0 O.3 999 UNK -0.2\n"
+          "@<TRIPOS>BOND\n     1    1    2 1\n";
+  }
+  const auto read = readBack(dir_ / "in.mol2", kMoleCalcs);
+  ASSERT_NE(nullptr, read);
+  EXPECT_EQ(read->getChargeType(), "GASTEIGER");
+  const std::vector<std::string> lines = write(*read);
+  EXPECT_EQ("GASTEIGER", section(lines, "MOLECULE")[3]);
+  EXPECT_EQ("UNK", fields(section(lines, "ATOM")[0])[7]);
+  EXPECT_EQ("UNK", fields(section(lines, "SUBSTRUCTURE")[0])[1]);
+}
+
 // The writer writes what the model holds: stored type texts as they were read (another case,
 // a pyrrole-type N.ar, a lone O.co2 or C.cat) and bond codes as they were made.
 TEST_F(Mol2Writer, WritesStoredTypesAndBondsAsTheyAre) {

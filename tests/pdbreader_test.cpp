@@ -78,9 +78,9 @@ TEST(PdbReader, ReadsTheValidBlock) {
     EXPECT_DOUBLE_EQ(nitrogen.getFixedCoords().z, -6.504);
     EXPECT_EQ(nitrogen.getResidu()->getName(), "GLY");
     EXPECT_EQ(nitrogen.getResidu()->getChain(), "A");
-    // The metal: renamed, its upper-case element column read as zinc.
+    // The metal: its name as read, its upper-case element column read as zinc.
     const Atom& zinc = molecule->atom(2);
-    EXPECT_EQ(zinc.getName(), "Zn");
+    EXPECT_EQ(zinc.getName(), "ZN");
     EXPECT_EQ(zinc.getAtomicNum(), 30u);
     EXPECT_TRUE(zinc.hasLink(&molecule->atom(0)));
     EXPECT_EQ(molecule->numResidues(), 2u);  // GLY 1 and ZN 201; no default residue
@@ -109,7 +109,7 @@ TEST(PdbReader, AtomNameStandsInForAMissingElementColumn) {
   auto molecule = readLines({alpha, zinc, "END"});
   ASSERT_EQ(molecule->numAtoms(), 2u);
   EXPECT_EQ(molecule->atom(0).getAtomicNum(), 6u);  // C-alpha, not calcium
-  EXPECT_EQ(molecule->atom(1).getName(), "Zn");
+  EXPECT_EQ(molecule->atom(1).getName(), "ZN");     // written as read
   EXPECT_EQ(molecule->atom(1).getAtomicName(), "Zn");
   EXPECT_EQ(molecule->atom(1).getAtomicNum(), 30u);
 }
@@ -424,6 +424,29 @@ TEST_F(PdbReaderFiles, TwoMoleculesSeparatedByEnd) {
   EXPECT_EQ(complex.others[0].numAtoms(), 2u);
   EXPECT_EQ(complex.others[1].getName(), "SECOND");
   EXPECT_EQ(complex.others[1].atom(0).getName(), "O1");
+}
+
+// The name is the last COMPND record's text, without its continuation number (columns 8-10)
+// nor the entry code and line number of older files (columns 73-80, as in 1HPV); text that
+// reaches those columns in a newer file stays.
+TEST(PdbReader, CompoundNameWithoutContinuationNumberOrLegacyColumns) {
+  const std::string atom = record("HETATM", 1, " C1 ", "LIG", 'A', 1, 0, 0, 0, "C");
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"COMPND   4 4-PHENYLBUTANE)                                              1HPV   6",
+       "4-PHENYLBUTANE)"},
+      {"COMPND    HIV-1 PROTEASE (E.C.3.4.23.-) COMPLEXED WITH VX-478           1HPV   3",
+       "HIV-1 PROTEASE (E.C.3.4.23.-) COMPLEXED WITH VX-478"},
+      {"COMPND  12 CHAIN: A, B;", "CHAIN: A, B;"},
+      {"COMPND    MOL_ID: 1;                                                            ",
+       "MOL_ID: 1;"},
+      {"COMPND   2 MOLECULE: A NAME THAT RUNS ON TO THE LAST COLUMNS OF THE RECORD  2 ABC 1",
+       "MOLECULE: A NAME THAT RUNS ON TO THE LAST COLUMNS OF THE RECORD  2 ABC 1"},
+  };
+  for (const auto& [compnd, name] : cases) {
+    auto molecule = readLines({compnd, atom, "END"});
+    ASSERT_TRUE(molecule);
+    EXPECT_EQ(molecule->getName(), name) << compnd;
+  }
 }
 
 // Every bond a CONECT record lists is made once, from whichever of its atoms' records lists it,

@@ -17,6 +17,7 @@
 #include "molereader.h"
 #include "pdb_test_records.h"
 #include "residueassembler.h"
+#include "tool_runner.h"
 #include "vertex.h"
 
 using namespace VXMole;
@@ -102,9 +103,9 @@ TEST(ResidueTyping, TerminalOxygenAndZincOutsideStandardResidues) {
   // Without hydrogens on it, the N-terminal nitrogen is an amine.
   EXPECT_EQ(atomNamed(*molecule, "N")->getMOL2type(), "N.3");
   EXPECT_FALSE(carbonyl->getProperties().hydrophobic);
-  // Other residues keep what the reader gave them.
-  EXPECT_EQ(atomNamed(*molecule, "C1")->getMOL2type(), "");
-  Atom* zinc = atomNamed(*molecule, "Zn");
+  // Other residues are typed from the bonds and orders perceived: a lone carbon is C.3.
+  EXPECT_EQ(atomNamed(*molecule, "C1")->getMOL2type(), "C.3");
+  Atom* zinc = atomNamed(*molecule, "ZN");  // the name as read
   ASSERT_NE(zinc, nullptr);
   EXPECT_EQ(zinc->getAtomicName(), "Zn");
   EXPECT_EQ(zinc->getAtomicNum(), 30u);
@@ -187,7 +188,9 @@ TEST(ResidueTyping, BondsOfUnknownResiduesComeFromDistances) {
   EXPECT_TRUE(bonded(11, 13));                        // GLY C - MSE N
   EXPECT_TRUE(bonded(13, 14));                        // MSE N - CA, from distances
   EXPECT_EQ(molecule->atom(9).getMOL2type(), "N.3");  // the N-terminal glycine
-  EXPECT_EQ(molecule->atom(13).getMOL2type(), "");    // a residue the typing does not know
+  // A residue the typing does not know is typed from its perceived orders: its nitrogen, bonded
+  // to the glycine's carbonyl, is an amide's.
+  EXPECT_EQ(molecule->atom(13).getMOL2type(), "N.am");
 }
 
 // Where alternate sites hold two different amino acids at one position, both join the chain:
@@ -438,4 +441,77 @@ TEST(ResidueTyping, MoleculeBuiltInCodeIsTypedAsWhenRead) {
   EXPECT_EQ(built.atom(10).getMOL2type(), "O.3");
   EXPECT_EQ(built.atom(8).getMOL2type(), "O.co2");
   EXPECT_TRUE(built.atom(8).getProperties().anion);
+}
+
+// Two nucleotides of 3MHT: their templates' bonds and types, the aromatic bases in Kekulé form,
+// and the O3'-P link between consecutive residues of the chain; the first nucleotide's
+// phosphate is its 5' end, the second's O3' its 3' end.
+TEST(ResidueTyping, NucleotidesJoinByTheirPhosphates) {
+  MoleReader reader(kestrum_test::dataPath("na_3mht_pair.pdb"), kFormatPdb);
+  std::unique_ptr<Molecule> molecule(reader.loadNextMole(kMoleLigand));
+  ASSERT_TRUE(molecule);
+  ASSERT_EQ(molecule->numResidues(), 2u);
+  std::map<std::string, std::string> types;
+  for (size_t i = 0; i < molecule->numAtoms(); ++i)
+    types[molecule->atom(i).getResidu()->getName() + ":" + molecule->atom(i).getName()] =
+        molecule->atom(i).getMOL2type();
+  EXPECT_EQ(types["DT:P"], "P.3");
+  EXPECT_EQ(types["DT:OP1"], "O.2");
+  EXPECT_EQ(types["DT:OP2"], "O.3");
+  EXPECT_EQ(types["DT:C7"], "C.3");
+  EXPECT_EQ(types["DT:O4"], "O.2");
+  EXPECT_EQ(types["DT:N3"], "N.ar");
+  EXPECT_EQ(types["DA:N6"], "N.pl3");
+  EXPECT_EQ(types["DA:C8"], "C.ar");
+  EXPECT_EQ(types["DA:O3'"], "O.3");
+  // Every heavy atom is typed, and bonded: two nucleotides, one fragment.
+  for (const auto& [name, type] : types) EXPECT_NE(type, "") << name;
+  Atom* o3 = nullptr;
+  Atom* p = nullptr;
+  for (size_t i = 0; i < molecule->numAtoms(); ++i) {
+    Atom& atom = molecule->atom(i);
+    if (atom.getResidu()->getName() == "DT" && atom.getName() == "O3'") o3 = &atom;
+    if (atom.getResidu()->getName() == "DA" && atom.getName() == "P") p = &atom;
+  }
+  ASSERT_TRUE(o3 && p);
+  EXPECT_EQ(o3->getBondType(p), kBondSingle);
+  // Thymine: 6 ring bonds, 2 C=O, C5-C7, C1'-N1; each sugar-phosphate: 11 bonds; the link;
+  // adenine: 11 bonds of its rings and amine, C1'-N9.
+  EXPECT_EQ(molecule->numBonds(), 10u + 11u + 1u + 12u + 11u);
+  int doubles = 0;
+  for (size_t b = 0; b < molecule->numBonds(); ++b)
+    doubles += molecule->bond(b).getType() == kBondDouble ? 1 : 0;
+  EXPECT_EQ(doubles, 2 + 3 + 4);  // P=OP1 twice; thymine C2=O2, C4=O4, C5=C6; adenine's four
+}
+
+// A residue no template knows bonds to its neighbours by distance: a C-terminal NH2 cap to the
+// threonine's carbonyl, a ligand's carbon to a cysteine's sulfur; not to a water, a metal, or an
+// atom beyond reach, nor across alternate sites.
+TEST(ResidueTyping, UnknownResiduesBondToTheirNeighboursByDistance) {
+  auto molecule = readLines({
+      record("ATOM", 1, " N  ", "THR", 'A', 1, 0.000, 0.000, 0.000, "N"),
+      record("ATOM", 2, " CA ", "THR", 'A', 1, 1.458, 0.000, 0.000, "C"),
+      record("ATOM", 3, " C  ", "THR", 'A', 1, 2.009, 1.420, 0.000, "C"),
+      record("ATOM", 4, " O  ", "THR", 'A', 1, 1.251, 2.390, 0.000, "O"),
+      record("HETATM", 5, " N  ", "NH2", 'A', 2, 3.300, 1.620, 0.000, "N"),
+      record("ATOM", 6, " SG ", "CYS", 'A', 3, 10.000, 0.000, 0.000, "S"),
+      record("ATOM", 7, " CB ", "CYS", 'A', 3, 10.000, 1.820, 0.000, "C"),
+      record("HETATM", 8, " C1 ", "LIG", 'A', 4, 11.800, -0.300, 0.000, "C"),
+      record("HETATM", 9, " O1 ", "LIG", 'A', 4, 12.500, -1.500, 0.000, "O"),
+      record("HETATM", 10, "ZN  ", "ZN", 'A', 5, 13.800, -2.900, 0.000, "ZN"),
+      record("HETATM", 11, " O  ", "HOH", 'A', 6, 11.000, -1.400, 0.000, "O"),
+      site(record("HETATM", 12, " C2 ", "LIG", 'A', 4, 9.500, -1.400, 0.000, "C"), 'A'),
+      site(record("ATOM", 13, " OG ", "SER", 'A', 7, 9.500, -2.800, 0.000, "O"), 'B'),
+      "END",
+  });
+  ASSERT_TRUE(molecule);
+  auto bonded = [&](int a, int b) { return molecule->atom(a).hasLink(&molecule->atom(b)); };
+  EXPECT_TRUE(bonded(2, 4));    // THR C - NH2 N, 1.31 Å
+  EXPECT_TRUE(bonded(5, 7));    // CYS SG - LIG C1, 1.82 Å
+  EXPECT_TRUE(bonded(7, 8));    // within the ligand
+  EXPECT_FALSE(bonded(8, 9));   // the zinc: a metal
+  EXPECT_FALSE(bonded(7, 10));  // the water
+  EXPECT_FALSE(bonded(8, 10));
+  EXPECT_FALSE(bonded(11, 12));  // two alternate sites
+  EXPECT_EQ(molecule->atom(4).getMOL2type(), "N.am");
 }

@@ -79,8 +79,10 @@ TEST(SybylTyping, SulfurAndPhosphorus) {
   EXPECT_EQ(typed("C S O O N", "1-2 2=3 2=4 2-5"), "C.3 S.o2 O.2 O.2 N.3");
   EXPECT_EQ(typed("C S O C", "1-2 2=3 2-4"), "C.3 S.o O.2 C.3");
   EXPECT_EQ(typed("C S C", "1-2 2-3"), "C.3 S.3 C.3");
-  // A phosphate monoester dianion and its neutral acid.
-  EXPECT_EQ(typed("C O P O O- O-", "1-2 2-3 3=4 3-5 3-6"), "C.3 O.3 P.3 O.2 O.co2 O.co2");
+  // A phosphate monoester dianion and its neutral acid: O.3 either way, as RDKit refuses O.co2
+  // beside phosphorus; a sulfonate's charged oxygen is O.co2.
+  EXPECT_EQ(typed("C O P O O- O-", "1-2 2-3 3=4 3-5 3-6"), "C.3 O.3 P.3 O.2 O.3 O.3");
+  EXPECT_EQ(typed("C S O O O-", "1-2 2=3 2=4 2-5"), "C.3 S.o2 O.2 O.2 O.co2");
   EXPECT_EQ(typed("C O P O O O", "1-2 2-3 3=4 3-5 3-6"), "C.3 O.3 P.3 O.2 O.3 O.3");
 }
 
