@@ -104,10 +104,10 @@ const char* bondTypeWord(int type) {
   }
 }
 
-// Substructure type: residues of the kinds amino acid (2), 3 and water (5) are RESIDUEs.
 // The name of a substructure no one knows, written as it stands.
 const std::string kUnknownSubstructure = "UNK";
 
+// Substructure type: residues of the kinds amino acid (2), 3 and water (5) are RESIDUEs.
 const char* substructureType(int kind) {
   return kind == 2 || kind == 3 || kind == kResiduWater ? "RESIDUE" : "GROUP  ";
 }
