@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "rigidbody.h"
+
 namespace VXMole {
 
 namespace {
@@ -39,31 +41,8 @@ void keyMatrix(const double* S, double K[4][4]) {
 // no point above every root allows (Newton's rule for the bounds of roots), is refused unless
 // it is a rounding-sized last step.
 double largestKeyEigenvalue(const double* S, double start, double E0) {
-  const double Sxx = S[0], Sxy = S[1], Sxz = S[2], Syx = S[3], Syy = S[4], Syz = S[5];
-  const double Szx = S[6], Szy = S[7], Szz = S[8];
-  const double Sxx2 = Sxx * Sxx, Syy2 = Syy * Syy, Szz2 = Szz * Szz;
-  const double Sxy2 = Sxy * Sxy, Syz2 = Syz * Syz, Sxz2 = Sxz * Sxz;
-  const double Syx2 = Syx * Syx, Szy2 = Szy * Szy, Szx2 = Szx * Szx;
-  const double SyzSzymSyySzz2 = 2.0 * (Syz * Szy - Syy * Szz);
-  const double Sxx2Syy2Szz2Syz2Szy2 = Syy2 + Szz2 - Sxx2 + Syz2 + Szy2;
-  const double C2 = -2.0 * (Sxx2 + Syy2 + Szz2 + Sxy2 + Syx2 + Sxz2 + Szx2 + Syz2 + Szy2);
-  const double C1 = 8.0 * (Sxx * Syz * Szy + Syy * Szx * Sxz + Szz * Sxy * Syx - Sxx * Syy * Szz -
-                           Syz * Szx * Sxy - Szy * Syx * Sxz);
-  const double SxzpSzx = Sxz + Szx, SyzpSzy = Syz + Szy, SxypSyx = Sxy + Syx;
-  const double SyzmSzy = Syz - Szy, SxzmSzx = Sxz - Szx, SxymSyx = Sxy - Syx;
-  const double SxxpSyy = Sxx + Syy, SxxmSyy = Sxx - Syy;
-  const double Sxy2Sxz2Syx2Szx2 = Sxy2 + Sxz2 - Syx2 - Szx2;
-  const double C0 =
-      Sxy2Sxz2Syx2Szx2 * Sxy2Sxz2Syx2Szx2 +
-      (Sxx2Syy2Szz2Syz2Szy2 + SyzSzymSyySzz2) * (Sxx2Syy2Szz2Syz2Szy2 - SyzSzymSyySzz2) +
-      (-SxzpSzx * SyzmSzy + SxymSyx * (SxxmSyy - Szz)) *
-          (-SxzmSzx * SyzpSzy + SxymSyx * (SxxmSyy + Szz)) +
-      (-SxzpSzx * SyzpSzy - SxypSyx * (SxxpSyy - Szz)) *
-          (-SxzmSzx * SyzmSzy - SxypSyx * (SxxpSyy + Szz)) +
-      (SxypSyx * SyzpSzy + SxzpSzx * (SxxmSyy + Szz)) *
-          (-SxymSyx * SyzmSzy + SxzpSzx * (SxxpSyy + Szz)) +
-      (SxypSyx * SyzmSzy + SxzmSzx * (SxxmSyy - Szz)) *
-          (-SxymSyx * SyzpSzy + SxzmSzx * (SxxpSyy - Szz));
+  const KeyQuartic quartic = keyQuartic(S);
+  const double C2 = quartic.C2, C1 = quartic.C1, C0 = quartic.C0;
 
   auto aboveEveryRoot = [&](double x) {
     const double x2 = x * x;

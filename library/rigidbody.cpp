@@ -217,19 +217,10 @@ double RigidBody::InnerProduct() {
   return E0_;
 }
 
-double RigidBody::Calc_Rotation(double minScore) {
-  if (rigid_.size() != mobile_.size()) {
-    diagnostics() << "Mobile and Fixed have different size : " << rigid_.size() << " "
-                  << mobile_.size() << "\n";
-    return kSizeMismatch;
-  }
-  const double E0 = InnerProduct();
-  const double* S = innerProduct_;
+KeyQuartic keyQuartic(const double* S) {
   const double Sxx = S[0], Sxy = S[1], Sxz = S[2];
   const double Syx = S[3], Syy = S[4], Syz = S[5];
   const double Szx = S[6], Szy = S[7], Szz = S[8];
-
-  // det(K - lambda.I) = lambda^4 + C2.lambda^2 + C1.lambda + C0; K is traceless, so no cubic.
   const double Sxx2 = Sxx * Sxx, Syy2 = Syy * Syy, Szz2 = Szz * Szz;
   const double Sxy2 = Sxy * Sxy, Syz2 = Syz * Syz, Sxz2 = Sxz * Sxz;
   const double Syx2 = Syx * Syx, Szy2 = Szy * Szy, Szx2 = Szx * Szx;
@@ -259,6 +250,26 @@ double RigidBody::Calc_Rotation(double minScore) {
           (-SxymSyx * SyzmSzy + SxzpSzx * (SxxpSyy + Szz)) +
       (SxypSyx * SyzmSzy + SxzmSzx * (SxxmSyy - Szz)) *
           (-SxymSyx * SyzpSzy + SxzmSzx * (SxxpSyy - Szz));
+  return {C2, C1, C0};
+}
+
+double RigidBody::Calc_Rotation(double minScore) {
+  if (rigid_.size() != mobile_.size()) {
+    diagnostics() << "Mobile and Fixed have different size : " << rigid_.size() << " "
+                  << mobile_.size() << "\n";
+    return kSizeMismatch;
+  }
+  const double E0 = InnerProduct();
+  const double* S = innerProduct_;
+  const double Sxx = S[0], Sxy = S[1], Sxz = S[2];
+  const double Syx = S[3], Syy = S[4], Syz = S[5];
+  const double Szx = S[6], Szy = S[7], Szz = S[8];
+
+  const KeyQuartic quartic = keyQuartic(S);
+  const double C2 = quartic.C2, C1 = quartic.C1, C0 = quartic.C0;
+  const double SxzpSzx = Sxz + Szx, SyzpSzy = Syz + Szy, SxypSyx = Sxy + Syx;
+  const double SyzmSzy = Syz - Szy, SxzmSzx = Sxz - Szx, SxymSyx = Sxy - Syx;
+  const double SxxpSyy = Sxx + Syy, SxxmSyy = Sxx - Syy;
 
   // The key matrix K; its largest eigenvalue is the largest root of the quartic.
   const double K[4][4] = {{SxxpSyy + Szz, SyzmSzy, -SxzmSzx, SxymSyx},

@@ -11,6 +11,14 @@ namespace VXMole {
 
 class Molecule;
 
+// The characteristic polynomial det(K - lambda.I) = lambda^4 + C2.lambda^2 + C1.lambda + C0 of
+// the key matrix K built from the inner-product matrix S (row-major: Sxx Sxy Sxz Syx ... Szz).
+// K is traceless, so there is no cubic term.
+struct KeyQuartic {
+  double C2, C1, C0;
+};
+KeyQuartic keyQuartic(const double* S);
+
 // Finds the rotation R and the two centres that carry the mobile set onto the rigid set:
 // a mobile point p goes to R.(p - mobile centre) + rigid centre. Load both lists, call
 // Calc_Rotation, then transform as often as needed. Before the first successful fit the
