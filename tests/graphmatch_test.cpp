@@ -36,7 +36,7 @@ TEST(GraphMatch, SwappedCarboxylateOxygensGiveZero) {
   // double bond: by name the pairs would be 2.25 Å apart.
   std::vector<Coords> place = coordsOf(kBenzoate);
   std::swap(place[7], place[8]);
-  std::vector<BondSpec> bonds = kBenzoateBonds;
+  std::vector<BondEntry> bonds = kBenzoateBonds;
   bonds[7].type = kBondSingle;
   bonds[8].type = kBondDouble;
   const auto comparison =
@@ -56,8 +56,8 @@ TEST(GraphMatch, SwappedCarboxylateOxygensGiveZero) {
 TEST(GraphMatch, BenzeneTurnedByOnePositionGivesZero) {
   // Kekulé bonds in the reference, aromatic ones in the comparison; its atom k stands where
   // reference atom k + 1 stands.
-  std::vector<AtomSpec> ring;
-  std::vector<BondSpec> kekule, aromatic;
+  std::vector<AtomEntry> ring;
+  std::vector<BondEntry> kekule, aromatic;
   for (unsigned k = 0; k < 6; ++k) {
     const double angle = k * M_PI / 3;
     ring.push_back({"C", {1.39 * std::cos(angle), 1.39 * std::sin(angle), 0}});
@@ -89,8 +89,8 @@ TEST(GraphMatch, BenzeneTurnedByOnePositionGivesZero) {
 }
 
 // Chains of carbons by their bonds, at made-up places.
-std::unique_ptr<Molecule> carbons(unsigned count, const std::vector<BondSpec>& bonds) {
-  std::vector<AtomSpec> atoms;
+std::unique_ptr<Molecule> carbons(unsigned count, const std::vector<BondEntry>& bonds) {
+  std::vector<AtomEntry> atoms;
   for (unsigned k = 0; k < count; ++k) atoms.push_back({"C", {1.5 * k, 0.3 * (k % 2), 0}});
   return build(atoms, bonds);
 }
@@ -169,10 +169,10 @@ TEST(GraphMatch, NothingToMapIsSaid) {
 // A salt in two fragments: acetate and two sodium ions, the ions listed the other way round
 // in the comparison and the acetate's oxygens swapped.
 TEST(GraphMatch, FragmentsAndLoneIonsAreMappedTogether) {
-  const std::vector<AtomSpec> salt = {{"C", {0, 0, 0}},        {"C", {1.5, 0, 0}},
-                                      {"O", {2.2, 1.1, 0}},    {"O", {2.2, -1.1, 0}},
-                                      {"Na", {4.0, 2.5, 0.5}}, {"Na", {4.2, -2.6, -0.4}}};
-  const std::vector<BondSpec> bonds = {{0, 1}, {1, 2}, {1, 3, kBondDouble}};
+  const std::vector<AtomEntry> salt = {{"C", {0, 0, 0}},        {"C", {1.5, 0, 0}},
+                                       {"O", {2.2, 1.1, 0}},    {"O", {2.2, -1.1, 0}},
+                                       {"Na", {4.0, 2.5, 0.5}}, {"Na", {4.2, -2.6, -0.4}}};
+  const std::vector<BondEntry> bonds = {{0, 1}, {1, 2}, {1, 3, kBondDouble}};
   const auto reference = build(salt, bonds);
   std::vector<Coords> place = coordsOf(salt);
   const auto comparison = reordered(salt, bonds, {5, 3, 2, 1, 0, 4}, place);
@@ -223,20 +223,20 @@ void everyIsomorphism(const HeavyAtomGraph& a, const HeavyAtomGraph& b,
 TEST(GraphMatch, BestMappingIsTheLeastOfEveryIsomorphism) {
   // 1-tert-butyl-4-(trifluoromethyl)benzene with a carboxylate on the butyl: 72 automorphisms
   // less the ring flip, at random places, against random moves of it with 1 Å of noise.
-  const std::vector<BondSpec> bonds = {{0, 1},   {1, 2},   {2, 3},  {3, 4},   {4, 5},  {5, 0},
-                                       {0, 6},   {6, 7},   {6, 8},  {6, 9},   {3, 10}, {10, 11},
-                                       {10, 12}, {10, 13}, {7, 14}, {14, 15}, {14, 16}};
+  const std::vector<BondEntry> bonds = {{0, 1},   {1, 2},   {2, 3},  {3, 4},   {4, 5},  {5, 0},
+                                        {0, 6},   {6, 7},   {6, 8},  {6, 9},   {3, 10}, {10, 11},
+                                        {10, 12}, {10, 13}, {7, 14}, {14, 15}, {14, 16}};
   const char* symbols = "CCCCCCCCCCCFFFCOO";
   std::mt19937 random(25);
   std::normal_distribution<double> gauss(0.0, 1.0);
   for (int trial = 0; trial < 6; ++trial) {
-    std::vector<AtomSpec> atoms;
+    std::vector<AtomEntry> atoms;
     for (unsigned k = 0; k < 17; ++k)
       atoms.push_back({std::string(1, symbols[k]),
                        {2.5 * gauss(random), 2.5 * gauss(random), 2.5 * gauss(random)}});
     std::vector<Coords> moved;
     const double c = std::cos(0.7 * trial), s = std::sin(0.7 * trial);
-    for (const AtomSpec& a : atoms)
+    for (const AtomEntry& a : atoms)
       moved.push_back(Coords(c * a.xyz.x - s * a.xyz.y + gauss(random) + 3,
                              s * a.xyz.x + c * a.xyz.y + gauss(random), a.xyz.z + gauss(random)));
     std::vector<unsigned> order(17);
@@ -282,13 +282,13 @@ std::unique_ptr<Molecule> buckminsterfullerene(double turn, unsigned shift, doub
                          [&p](const Coords& q) { return p.calcDist(q) < 1e-6; }))
           points.push_back(p);
       }
-  std::vector<AtomSpec> atoms;
+  std::vector<AtomEntry> atoms;
   const double c = std::cos(turn), s = std::sin(turn);
   for (size_t k = 0; k < points.size(); ++k) {
     const Coords& p = points[(k + shift) % points.size()];
     atoms.push_back({"C", {c * p.x - s * p.z, p.y, s * p.x + c * p.z}});
   }
-  std::vector<BondSpec> bonds;
+  std::vector<BondEntry> bonds;
   for (unsigned i = 0; i < atoms.size(); ++i)
     for (unsigned j = i + 1; j < atoms.size(); ++j)
       if (std::fabs(atoms[i].xyz.calcDist(atoms[j].xyz) - 1.4) < 1e-6) bonds.push_back({i, j});

@@ -15,9 +15,9 @@ using namespace VXMole;
 namespace {
 
 TEST(HeavyAtomGraph, LeavesOutHydrogensAndRingDummiesWhateverTheBondOrders) {
-  std::vector<AtomSpec> atoms = kBenzoate;
+  std::vector<AtomEntry> atoms = kBenzoate;
   atoms.push_back({"C", {0, 0, 0}, true});  // the ring centroid
-  std::vector<BondSpec> bonds = kBenzoateBonds;
+  std::vector<BondEntry> bonds = kBenzoateBonds;
   bonds.push_back({14, 0});
   const auto molecule = build(atoms, bonds);
   const HeavyAtomGraph graph(*molecule);
@@ -61,8 +61,8 @@ TEST(SymmetryClasses, AtomsAlikeByTheirBondsShareAClass) {
 
 // A zigzag chain of carbons, listed from one end or from the other.
 std::unique_ptr<Molecule> chain(unsigned count, bool reversed) {
-  std::vector<AtomSpec> atoms;
-  std::vector<BondSpec> bonds;
+  std::vector<AtomEntry> atoms;
+  std::vector<BondEntry> bonds;
   for (unsigned k = 0; k < count; ++k) {
     const unsigned at = reversed ? count - 1 - k : k;
     atoms.push_back({"C", {1.25 * at, 0.8 * (at % 2), 0}});

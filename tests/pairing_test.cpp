@@ -25,7 +25,8 @@ using namespace VXMole;
 
 namespace {
 
-struct Spec {
+// One atom of a molecule built in a test: element, name, map number and position.
+struct AtomRow {
   std::string symbol;
   std::string name;
   unsigned mapNum;
@@ -34,8 +35,8 @@ struct Spec {
   char altLoc = '\0';
 };
 
-void fill(Molecule& molecule, const std::vector<Spec>& atoms) {
-  for (const Spec& s : atoms) {
+void fill(Molecule& molecule, const std::vector<AtomRow>& atoms) {
+  for (const AtomRow& s : atoms) {
     auto* atom =
         new Atom(static_cast<unsigned>(molecule.numAtoms()), s.mapNum, s.symbol, s.xyz, s.name, "");
     atom->excluded = s.excluded;
@@ -44,12 +45,12 @@ void fill(Molecule& molecule, const std::vector<Spec>& atoms) {
   }
 }
 
-// The specs turned by `angle` radians about z and shifted, in the order given by `order`.
-std::vector<Spec> moved(const std::vector<Spec>& specs, double angle,
-                        const std::vector<size_t>& order) {
-  std::vector<Spec> out;
+// The atom rows turned by `angle` radians about z and shifted, in the order given by `order`.
+std::vector<AtomRow> moved(const std::vector<AtomRow>& rows, double angle,
+                           const std::vector<size_t>& order) {
+  std::vector<AtomRow> out;
   for (size_t k : order) {
-    Spec s = specs[k];
+    AtomRow s = rows[k];
     const Coords p = s.xyz;
     s.xyz = Coords(std::cos(angle) * p.x - std::sin(angle) * p.y + 3,
                    std::sin(angle) * p.x + std::cos(angle) * p.y - 2, p.z + 1);
@@ -267,7 +268,7 @@ TEST_F(PairingLigands, SearchStoppedAtItsLimitKeepsAConsistentSetUnproved) {
 // every carbon, and the greedy set may keep all eight in a wrong order, so the pairing says it
 // cannot be trusted however many it keeps; by element the fit is exact.
 TEST(PairingDoubt, CubaneNamedByElementIsDoubtedByName) {
-  std::vector<Spec> cubane;
+  std::vector<AtomRow> cubane;
   const double a = 1.57;
   for (int k = 0; k < 8; ++k)
     cubane.push_back({"C", "C", static_cast<unsigned>(k + 1),
@@ -324,16 +325,16 @@ TEST(PairingDoubt, GoodPartialOverlapsAreNotDoubted) {
   EXPECT_GE(selected.kept.size(), 20u);
   EXPECT_FALSE(selected.doubtful());
 
-  std::vector<Spec> ligand = {{"C", "C1", 1, Coords(0, 0, 0)},
-                              {"C", "C2", 2, Coords(1.5, 0, 0)},
-                              {"C", "C3", 3, Coords(2.2, 1.3, 0), false, 'A'},
-                              {"C", "C3", 4, Coords(2.2, -1.3, 0), false, 'B'},
-                              {"O", "O4", 5, Coords(3.6, 1.4, 0.3), false, 'A'},
-                              {"O", "O4", 6, Coords(3.6, -1.4, -0.3), false, 'B'},
-                              {"N", "N5", 7, Coords(-1.2, 0.8, 0)},
-                              {"C", "C6", 8, Coords(-1.2, 2.2, 0.4)}};
-  std::vector<Spec> conformationA = moved(ligand, 1.1, {0, 1, 2, 4, 6, 7});
-  for (Spec& spec : conformationA) spec.altLoc = '\0';
+  std::vector<AtomRow> ligand = {{"C", "C1", 1, Coords(0, 0, 0)},
+                                 {"C", "C2", 2, Coords(1.5, 0, 0)},
+                                 {"C", "C3", 3, Coords(2.2, 1.3, 0), false, 'A'},
+                                 {"C", "C3", 4, Coords(2.2, -1.3, 0), false, 'B'},
+                                 {"O", "O4", 5, Coords(3.6, 1.4, 0.3), false, 'A'},
+                                 {"O", "O4", 6, Coords(3.6, -1.4, -0.3), false, 'B'},
+                                 {"N", "N5", 7, Coords(-1.2, 0.8, 0)},
+                                 {"C", "C6", 8, Coords(-1.2, 2.2, 0.4)}};
+  std::vector<AtomRow> conformationA = moved(ligand, 1.1, {0, 1, 2, 4, 6, 7});
+  for (AtomRow& row : conformationA) row.altLoc = '\0';
   Molecule reference, comparison;
   fill(reference, ligand);
   fill(comparison, conformationA);
@@ -380,7 +381,7 @@ TEST_F(PairingLigands, ElementPairingHonoursItsTimeBound) {
   EXPECT_TRUE(result.kept.empty());
 
   Molecule reference, comparison;
-  std::vector<Spec> atoms;
+  std::vector<AtomRow> atoms;
   for (int k = 0; k < 6; ++k)
     atoms.push_back({"C", "C" + std::to_string(k), static_cast<unsigned>(k + 1),
                      Coords(1.5 * k, (k % 2) * 1.2, (k % 3) * 0.7)});
@@ -435,8 +436,8 @@ TEST(PairingGraph, EveryHeavyAtomIsPairedAndKeptWithinTheSelection) {
 // both counts.
 TEST(PairingGraph, GraphsThatDifferAreNotMapped) {
   const auto reference = build(kBenzoate, kBenzoateBonds);
-  std::vector<AtomSpec> atoms(kBenzoate.begin(), kBenzoate.begin() + 8);
-  std::vector<BondSpec> bonds(kBenzoateBonds.begin(), kBenzoateBonds.begin() + 8);
+  std::vector<AtomEntry> atoms(kBenzoate.begin(), kBenzoate.begin() + 8);
+  std::vector<BondEntry> bonds(kBenzoateBonds.begin(), kBenzoateBonds.begin() + 8);
   const auto comparison = build(atoms, bonds);
   const PairingResult result = pairAtoms(*reference, *comparison, withMode(PairingMode::kByGraph));
   EXPECT_EQ(result.outcome, PairingResult::Outcome::kNotMapped);
