@@ -2,6 +2,7 @@
 #include "global.h"
 
 #include <algorithm>
+#include <cmath>    // for std::isfinite
 #include <cstdlib>  // for std::strtol, std::getenv, std::exit
 #include <iostream>
 #include <utility>
@@ -59,6 +60,24 @@ void Tokenize(const std::string& text, std::vector<uint32_t>& out, const std::st
 void Token_Str(const std::string& text, std::vector<std::string>& out,
                const std::string& delimiters) {
   forEachToken(text, delimiters, [&](const std::string& token) { out.push_back(token); });
+}
+
+bool startsWith(std::string_view line, std::string_view head) {
+  return line.compare(0, head.size(), head) == 0;
+}
+
+std::string_view trimmed(std::string_view text) {
+  constexpr const char* kBlanks = " \t\r\f\v";
+  const size_t first = text.find_first_not_of(kBlanks);
+  if (first == std::string_view::npos) return {};
+  return text.substr(first, text.find_last_not_of(kBlanks) - first + 1);
+}
+
+bool readWholeDecimal(std::string_view field, double& value) {
+  const std::string text(trimmed(field));
+  char* end = nullptr;
+  value = text.empty() ? 0 : std::strtod(text.c_str(), &end);
+  return !text.empty() && *end == '\0' && std::isfinite(value);
 }
 
 long long leadingNumber(std::string_view text) {

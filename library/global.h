@@ -211,6 +211,16 @@ void Tokenize(const std::string& text, std::vector<uint32_t>& out,
 void Token_Str(const std::string& text, std::vector<std::string>& out,
                const std::string& delimiters = " ");
 
+// Whether `line` begins with `head`.
+bool startsWith(std::string_view line, std::string_view head);
+
+// `text` without the blanks (space, tab, CR, FF, VT) at either end.
+std::string_view trimmed(std::string_view text);
+
+// The decimal number that fills the whole field, blanks at either end aside: false for an empty
+// field, anything after the number, or a number that is not finite.
+bool readWholeDecimal(std::string_view field, double& value);
+
 // The leading decimal number of a text (blanks and a sign allowed before it), as the
 // standard conversions read it; 0 when the text holds none or its magnitude passes 32 bits.
 long long leadingNumber(std::string_view text);

@@ -13,7 +13,6 @@ namespace {
 
 constexpr int kMaxNewtonSteps = 50;
 constexpr double kNewtonPrecision = 1e-14;
-constexpr int kMaxJacobiSweeps = 30;
 
 }  // namespace
 
@@ -67,43 +66,11 @@ double largestKeyEigenvalue(const double* S, double start, double E0) {
   return lambda;
 }
 
-// Eigenvalues of a symmetric 4x4 matrix by cyclic Jacobi rotations, largest first, with the
+// Eigenvalues of a symmetric 4x4 matrix, largest first, with the
 // eigenvector of the largest.
 void keyEigenSystem(const double K[4][4], double values[4], double top[4]) {
   double a[4][4], v[4][4];
-  for (int i = 0; i < 4; ++i)
-    for (int j = 0; j < 4; ++j) {
-      a[i][j] = K[i][j];
-      v[i][j] = i == j ? 1.0 : 0.0;
-    }
-  for (int sweep = 0; sweep < kMaxJacobiSweeps; ++sweep) {
-    double off = 0.0, diag = 0.0;
-    for (int i = 0; i < 4; ++i) {
-      diag += a[i][i] * a[i][i];
-      for (int j = i + 1; j < 4; ++j) off += a[i][j] * a[i][j];
-    }
-    if (off <= 1e-32 * diag || off == 0.0) break;
-    for (int p = 0; p < 3; ++p)
-      for (int r = p + 1; r < 4; ++r) {
-        if (a[p][r] == 0.0) continue;
-        const double theta = (a[r][r] - a[p][p]) / (2.0 * a[p][r]);
-        const double t = (theta >= 0 ? 1.0 : -1.0) / (std::fabs(theta) + std::hypot(theta, 1.0));
-        const double c = 1.0 / std::sqrt(t * t + 1.0), s = t * c;
-        for (int k = 0; k < 4; ++k) {
-          const double akp = a[k][p], akr = a[k][r];
-          a[k][p] = c * akp - s * akr;
-          a[k][r] = s * akp + c * akr;
-          const double vkp = v[k][p], vkr = v[k][r];
-          v[k][p] = c * vkp - s * vkr;
-          v[k][r] = s * vkp + c * vkr;
-        }
-        for (int k = 0; k < 4; ++k) {
-          const double apk = a[p][k], ark = a[r][k];
-          a[p][k] = c * apk - s * ark;
-          a[r][k] = s * apk + c * ark;
-        }
-      }
-  }
+  jacobiEigen4(K, a, v);
   int order[4] = {0, 1, 2, 3};
   std::sort(order, order + 4, [&a](int i, int j) { return a[i][i] > a[j][j]; });
   for (int i = 0; i < 4; ++i) values[i] = a[order[i]][order[i]];

@@ -43,16 +43,6 @@ constexpr AutoDockTypeRow kAutoDockTypes[] = {
 };
 static_assert(sizeof kAutoDockTypes / sizeof kAutoDockTypes[0] == 24, "one row per type");
 
-bool startsWith(std::string_view line, std::string_view head) {
-  return line.compare(0, head.size(), head) == 0;
-}
-
-std::string_view trimmed(std::string_view text) {
-  const size_t first = text.find_first_not_of(kBlanks);
-  if (first == std::string_view::npos) return {};
-  return text.substr(first, text.find_last_not_of(kBlanks) - first + 1);
-}
-
 // Vina's "-9.1      0.000      0.000": the numbers separated by single blanks.
 std::string wordsOf(std::string_view text) {
   std::string words;
@@ -64,15 +54,6 @@ std::string wordsOf(std::string_view text) {
     at = end;
   }
   return words;
-}
-
-// A decimal number that fills the whole field (trimmed of blanks): false for anything else, or
-// for a number that is not finite.
-bool readNumber(std::string_view field, double& value) {
-  const std::string text(trimmed(field));
-  char* end = nullptr;
-  value = text.empty() ? 0 : std::strtod(text.c_str(), &end);
-  return !text.empty() && *end == '\0' && std::isfinite(value);
 }
 
 }  // namespace
@@ -125,7 +106,7 @@ std::unique_ptr<Molecule> PdbqtReader::next(unsigned type) {
     const std::string element = elementOfAutoDockType(autoDockType);
     if (element.empty()) throw fail(kErrPdbqtUnknownType, "\"" + std::string(autoDockType) + "\"");
     double charge = 0;
-    if (!trimmed(line.substr(70, 6)).empty() && !readNumber(line.substr(70, 6), charge))
+    if (!trimmed(line.substr(70, 6)).empty() && !readWholeDecimal(line.substr(70, 6), charge))
       throw fail(kErrPdbqtUnreadable, "the partial charge \"" +
                                           std::string(trimmed(line.substr(70, 6))) +
                                           "\" in columns 71-76 is not a number");
@@ -148,7 +129,7 @@ std::unique_ptr<Molecule> PdbqtReader::next(unsigned type) {
     const std::string_view fields[3] = {f.x, f.y, f.z};
     double xyz[3];
     for (int k = 0; k < 3; ++k)
-      if (!readNumber(fields[k], xyz[k]))
+      if (!readWholeDecimal(fields[k], xyz[k]))
         throw fail(kErrPdbqtUnreadable, std::string("the ") + "xyz"[k] + " coordinate \"" +
                                             std::string(trimmed(fields[k])) + "\" is not a number");
     record.at = Coords(xyz[0], xyz[1], xyz[2]);

@@ -32,10 +32,6 @@ const std::string kCofactors =
     " ACO ACP ADP AMP ANP ATP H4B CDP CMP COA CAA CAO CTP FAD FMN GDP GMP GNP GTP NAD NAP NAI NDO "
     "NDP MCA SCA TPP UMP ";
 
-bool startsWith(std::string_view line, std::string_view head) {
-  return line.compare(0, head.size(), head) == 0;
-}
-
 // The molecule's atoms by their PDB atom number (their map number), indexed in the order they
 // were read. Numbers repeat where a file's numbering wraps (past 99,999, or a molecule numbered
 // from 1 again): a wrap starts where a number comes back that the current wrap already holds,

@@ -18,25 +18,11 @@
 
 namespace VXMole {
 
-namespace {
-
-constexpr int kMaxNewtonSteps = 50;
-constexpr double kNewtonPrecision = 1e-14;      // relative step size that ends Newton's iteration
-constexpr double kEigenvectorPrecision = 1e-6;  // least squared norm of a usable adjoint column
-// |P'(lambda)| / lambda^3 below which lambda is taken for a double root of the quartic.
-constexpr double kNearDoubleRoot = 1e-4;
-// Eigenvalues closer than this, relative to the largest magnitude, count as one multiple root.
-constexpr double kDegenerateEigenvalue = 1e-12;
+// Jacobi sweeps enough for any 4x4 matrix; a sweep that leaves the off-diagonal at rounding
+// size ends the iteration long before.
 constexpr int kMaxJacobiSweeps = 50;
 
-// Fallback for the cases the polynomial handles badly: when the largest eigenvalue of K is
-// a double root (both sets collinear: every turn about the line fits equally) Newton's step
-// is 0/0 or stalls near sqrt(epsilon), and the adjoint of K - lambda.I vanishes; the adjoint
-// also falls under its absolute bound when the coordinates are tiny. Diagonalises K by
-// cyclic Jacobi rotations and returns its largest eigenvalue and, among equally good
-// quaternions, the one closest to (1,0,0,0): the smallest turn that achieves the fit.
-void largestEigenpair(const double K[4][4], double* lambda, double q[4]) {
-  double a[4][4], v[4][4];
+void jacobiEigen4(const double K[4][4], double a[4][4], double v[4][4]) {
   for (int i = 0; i < 4; ++i)
     for (int j = 0; j < 4; ++j) {
       a[i][j] = K[i][j];
@@ -70,6 +56,27 @@ void largestEigenpair(const double K[4][4], double* lambda, double q[4]) {
         }
       }
   }
+}
+
+namespace {
+
+constexpr int kMaxNewtonSteps = 50;
+constexpr double kNewtonPrecision = 1e-14;      // relative step size that ends Newton's iteration
+constexpr double kEigenvectorPrecision = 1e-6;  // least squared norm of a usable adjoint column
+// |P'(lambda)| / lambda^3 below which lambda is taken for a double root of the quartic.
+constexpr double kNearDoubleRoot = 1e-4;
+// Eigenvalues closer than this, relative to the largest magnitude, count as one multiple root.
+constexpr double kDegenerateEigenvalue = 1e-12;
+
+// Fallback for the cases the polynomial handles badly: when the largest eigenvalue of K is
+// a double root (both sets collinear: every turn about the line fits equally) Newton's step
+// is 0/0 or stalls near sqrt(epsilon), and the adjoint of K - lambda.I vanishes; the adjoint
+// also falls under its absolute bound when the coordinates are tiny. Diagonalises K by
+// cyclic Jacobi rotations and returns its largest eigenvalue and, among equally good
+// quaternions, the one closest to (1,0,0,0): the smallest turn that achieves the fit.
+void largestEigenpair(const double K[4][4], double* lambda, double q[4]) {
+  double a[4][4], v[4][4];
+  jacobiEigen4(K, a, v);
 
   int top = 0;
   double scale = 0.0;

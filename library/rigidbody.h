@@ -19,6 +19,10 @@ struct KeyQuartic {
 };
 KeyQuartic keyQuartic(const double* S);
 
+// Diagonalises the symmetric 4x4 matrix K by cyclic Jacobi rotations: on return the diagonal
+// of `a` holds its eigenvalues, and column i of `v` the eigenvector of a[i][i].
+void jacobiEigen4(const double K[4][4], double a[4][4], double v[4][4]);
+
 // Finds the rotation R and the two centres that carry the mobile set onto the rigid set:
 // a mobile point p goes to R.(p - mobile centre) + rigid centre. Load both lists, call
 // Calc_Rotation, then transform as often as needed. Before the first successful fit the

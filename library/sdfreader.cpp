@@ -21,17 +21,6 @@ namespace {
 const char kRecordEnd[] = "$$$$";
 const char kTableEnd[] = "M  END";
 const char kV3000Prefix[] = "M  V30 ";
-const char kBlanks[] = " \t\r\f\v";
-
-bool startsWith(std::string_view line, std::string_view head) {
-  return line.compare(0, head.size(), head) == 0;
-}
-
-std::string_view trimmed(std::string_view text) {
-  const size_t first = text.find_first_not_of(kBlanks);
-  if (first == std::string_view::npos) return {};
-  return text.substr(first, text.find_last_not_of(kBlanks) - first + 1);
-}
 
 bool isBlank(std::string_view line) {
   return trimmed(line).empty();
@@ -110,11 +99,10 @@ long SdfReader::wholeNumber(std::string_view field, const char* what) const {
 }
 
 double SdfReader::decimalNumber(std::string_view field, const char* what) const {
-  const std::string text(trimmed(field));
-  char* end = nullptr;
-  const double value = text.empty() ? 0 : std::strtod(text.c_str(), &end);
-  if (text.empty() || *end != '\0' || !std::isfinite(value))
-    throw fail(kErrSdfNotANumber, std::string(what) + " \"" + text + "\" is not a number");
+  double value = 0;
+  if (!readWholeDecimal(field, value))
+    throw fail(kErrSdfNotANumber,
+               std::string(what) + " \"" + std::string(trimmed(field)) + "\" is not a number");
   return value;
 }
 
