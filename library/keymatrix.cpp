@@ -77,19 +77,4 @@ void keyEigenSystem(const double K[4][4], double values[4], double top[4]) {
   for (int j = 0; j < 4; ++j) top[j] = v[j][order[0]];
 }
 
-void quaternionRotation(const double q[4], double R[9]) {
-  const double a2 = q[0] * q[0], x2 = q[1] * q[1], y2 = q[2] * q[2], z2 = q[3] * q[3];
-  const double xy = q[1] * q[2], az = q[0] * q[3], zx = q[3] * q[1];
-  const double ay = q[0] * q[2], yz = q[2] * q[3], ax = q[0] * q[1];
-  R[0] = a2 + x2 - y2 - z2;
-  R[1] = 2.0 * (xy + az);
-  R[2] = 2.0 * (zx - ay);
-  R[3] = 2.0 * (xy - az);
-  R[4] = a2 - x2 + y2 - z2;
-  R[5] = 2.0 * (yz + ax);
-  R[6] = 2.0 * (zx + ay);
-  R[7] = 2.0 * (yz - ax);
-  R[8] = a2 - x2 - y2 + z2;
-}
-
 }  // namespace VXMole

@@ -34,7 +34,7 @@ struct PairSums {
 
 // The key matrix of the inner products S, laid out as RigidBody lays it, so that its top
 // eigenvector turns the comparison onto the reference by RigidBody's formula
-// (quaternionRotation).
+// (quaternionRotation, in rigidbody.h).
 void keyMatrix(const double* S, double K[4][4]);
 
 // The largest eigenvalue of the key matrix of S, by Newton's method on its characteristic
@@ -44,9 +44,5 @@ double largestKeyEigenvalue(const double* S, double start, double E0);
 
 // Eigenvalues of a symmetric 4x4 matrix, largest first, with the eigenvector of the largest.
 void keyEigenSystem(const double K[4][4], double values[4], double top[4]);
-
-// The rotation R (row-major) of a unit quaternion, by RigidBody's formula: R c is the
-// comparison point c turned onto the reference.
-void quaternionRotation(const double q[4], double R[9]);
 
 }  // namespace VXMole

@@ -260,6 +260,21 @@ KeyQuartic keyQuartic(const double* S) {
   return {C2, C1, C0};
 }
 
+void quaternionRotation(const double q[4], double R[9]) {
+  const double a2 = q[0] * q[0], x2 = q[1] * q[1], y2 = q[2] * q[2], z2 = q[3] * q[3];
+  const double xy = q[1] * q[2], az = q[0] * q[3], zx = q[3] * q[1];
+  const double ay = q[0] * q[2], yz = q[2] * q[3], ax = q[0] * q[1];
+  R[0] = a2 + x2 - y2 - z2;
+  R[1] = 2.0 * (xy + az);
+  R[2] = 2.0 * (zx - ay);
+  R[3] = 2.0 * (xy - az);
+  R[4] = a2 - x2 + y2 - z2;
+  R[5] = 2.0 * (yz + ax);
+  R[6] = 2.0 * (zx + ay);
+  R[7] = 2.0 * (yz - ax);
+  R[8] = a2 - x2 - y2 + z2;
+}
+
 double RigidBody::Calc_Rotation(double minScore) {
   if (rigid_.size() != mobile_.size()) {
     diagnostics() << "Mobile and Fixed have different size : " << rigid_.size() << " "
@@ -335,20 +350,8 @@ void RigidBody::rotationFromQuaternion(double q1, double q2, double q3, double q
   q3 /= norm;
   q4 /= norm;
 
-  const double a2 = q1 * q1, x2 = q2 * q2, y2 = q3 * q3, z2 = q4 * q4;
-  const double xy = q2 * q3, az = q1 * q4, zx = q4 * q2;
-  const double ay = q1 * q3, yz = q3 * q4, ax = q1 * q2;
-
-  double* R = rotation_;
-  R[0] = a2 + x2 - y2 - z2;
-  R[1] = 2.0 * (xy + az);
-  R[2] = 2.0 * (zx - ay);
-  R[3] = 2.0 * (xy - az);
-  R[4] = a2 - x2 + y2 - z2;
-  R[5] = 2.0 * (yz + ax);
-  R[6] = 2.0 * (zx + ay);
-  R[7] = 2.0 * (yz - ax);
-  R[8] = a2 - x2 - y2 + z2;
+  const double q[4] = {q1, q2, q3, q4};
+  quaternionRotation(q, rotation_);
 }
 
 Coords RigidBody::applyForward(const Coords& p) const {

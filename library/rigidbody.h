@@ -23,6 +23,10 @@ KeyQuartic keyQuartic(const double* S);
 // of `a` holds its eigenvalues, and column i of `v` the eigenvector of a[i][i].
 void jacobiEigen4(const double K[4][4], double a[4][4], double v[4][4]);
 
+// The rotation R (row-major) of a unit quaternion, the fit's formula: R c is the comparison
+// point c turned onto the reference.
+void quaternionRotation(const double q[4], double R[9]);
+
 // Finds the rotation R and the two centres that carry the mobile set onto the rigid set:
 // a mobile point p goes to R.(p - mobile centre) + rigid centre. Load both lists, call
 // Calc_Rotation, then transform as often as needed. Before the first successful fit the
